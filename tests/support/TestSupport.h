@@ -1,0 +1,30 @@
+// Helpers shared by the test programs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kaztest {
+
+// The private prefix folder of this test process (also in $KAZ_PREFIX).
+std::string Prefix();
+
+// The folder of the running test program; peers and libraries are built beside it.
+std::string ProgramDir();
+
+// A fresh empty folder below the test's prefix.
+std::string MakeTempDir(const std::string& name);
+
+// Starts a program (by path) with arguments; answers its pid, or -1.
+int Spawn(const std::string& path, const std::vector<std::string>& args);
+// Waits for a spawned program; answers its exit status (128 + signal when killed), or -1
+// when it did not end within timeoutMs (it is then killed).
+int WaitExit(int pid, int timeoutMs);
+
+// The exit status of a spawned program that has ended, or -1 while it still runs.
+int TryWait(int pid);
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+
+}  // namespace kaztest
