@@ -1,0 +1,95 @@
+// Internal to the class library (never included by the system's folders): the Qt side of
+// windowed controls.
+#pragma once
+
+#include <QPointer>
+#include <QRect>
+#include <QWidget>
+
+#include "classlib/Controls.h"
+#include "classlib/GuiPrivate.h"
+
+class QKeyEvent;
+class QMouseEvent;
+
+// Runs a dispatch from Qt into the library: an exception is handed to the application's
+// error report and goes no further, so none ever crosses the event loop.
+template <typename F>
+void Guarded(TObject* sender, F&& f) {
+  try {
+    f();
+  } catch (...) {
+    HandleExceptionNow(sender);
+  }
+}
+
+// The Qt shape that shows a cursor number (the program's own cursors show as a hand).
+Qt::CursorShape CursorShapeOf(TCursor c);
+
+// The control took the focus: CM_ENTER to it, CM_FOCUSCHANGED to its whole window.
+void FocusArrived(TWinControl* control);
+
+// Puts a window on top of the others.
+void RaiseWindow(QWidget* w);
+
+// What a key press did: consumed by a handler (the widget must not see it), and the
+// character a handler put in place of the typed one (0: none).
+struct TKeyRoute {
+  bool consumed = false;
+  bool replaced = false;
+  char replacement = 0;
+};
+// Hands a key event to the control as WM_KEYDOWN or WM_KEYUP (and WM_CHAR for a typed
+// character on a press).
+TKeyRoute RouteKey(TWinControl* control, UINT msg, QKeyEvent* e);
+
+// The widget of a windowed control: shows its surface and turns Qt's input into the
+// platform's messages.
+class TQtWidget : public QWidget {
+ public:
+  explicit TQtWidget(TWinControl* control);
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void leaveEvent(QEvent*) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void keyReleaseEvent(QKeyEvent* e) override;
+  void focusInEvent(QFocusEvent*) override;
+  void focusOutEvent(QFocusEvent*) override;
+  void closeEvent(QCloseEvent* e) override;
+  void changeEvent(QEvent* e) override;
+  void moveEvent(QMoveEvent*) override;
+  void resizeEvent(QResizeEvent*) override;
+
+ private:
+  void RouteMouse(UINT msg, QMouseEvent* e);
+  TWinControl* control_;
+};
+
+struct TControlHost : public WindowHost {
+  TWinControl* control = nullptr;
+  QPointer<QWidget> widget;
+  // A Qt control inside the widget that takes the focus and keys (an edit box).
+  QPointer<QWidget> inner;
+  TSurface surface;
+  // The part of the client area waiting to be painted.
+  QRect invalid;
+
+  void EnsureSurface();
+  QWidget* FocusWidget() const;
+  void SendToBottom(TControl* c);
+  bool CloseRequested() { return control->CloseRequested(); }
+  void ActivationChanged(bool active) { control->ActivationChanged(active); }
+  void GeometryChanged() { control->GeometryChangedByUser(); }
+  bool KeyPreviewing(TWinControl* form) { return form->KeyPreviewing(); }
+
+  bool HostShowWindow(int cmdShow) override;
+  bool HostBringToTop() override;
+  bool HostSetWindowPos(HWND insertAfter, int x, int y, int cx, int cy, UINT flags) override;
+  bool HostGetWindowRect(RECT& rect) override;
+  bool HostIsVisible() override;
+};

@@ -1,0 +1,179 @@
+#include "classlib/Dialogs.h"
+
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "classlib/ControlsPrivate.h"
+#include "classlib/Forms.h"
+#include "classlib/GuiPrivate.h"
+
+namespace {
+
+TDialogAnswerer g_answerer;
+
+QString Latin1(const String& s) {
+  return QString::fromLatin1(s.data(), qsizetype(s.size()));
+}
+
+QWidget* ParentWindow() {
+  TForm* f = Screen->ActiveForm();
+  if (!f && Application->MainForm() && Application->MainForm()->Visible())
+    f = Application->MainForm();
+  return f ? f->Host()->widget.data() : nullptr;
+}
+
+QMessageBox::Icon IconOf(UINT flags) {
+  switch (flags & 0xF0) {
+    case MB_ICONHAND:
+      return QMessageBox::Critical;
+    case MB_ICONQUESTION:
+      return QMessageBox::Question;
+    case MB_ICONEXCLAMATION:
+      return QMessageBox::Warning;
+    case MB_ICONASTERISK:
+      return QMessageBox::Information;
+    default:
+      return QMessageBox::NoIcon;
+  }
+}
+
+// Runs a message box with the given (button, answer) pairs; Escape or closing answers
+// escapeAnswer.
+int RunBox(const String& text, const String& caption, QMessageBox::Icon icon,
+           const std::vector<std::pair<QMessageBox::StandardButton, int>>& buttons,
+           int defaultIndex, int escapeAnswer) {
+  EnsureQtApplication();
+  QMessageBox box(icon, Latin1(caption), Latin1(text), QMessageBox::NoButton, ParentWindow());
+  std::vector<std::pair<QAbstractButton*, int>> map;
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    QPushButton* b = box.addButton(buttons[i].first);
+    map.push_back({b, buttons[i].second});
+    if (int(i) == defaultIndex) box.setDefaultButton(b);
+  }
+  box.exec();
+  QAbstractButton* clicked = box.clickedButton();
+  for (auto& m : map)
+    if (m.first == clicked) return m.second;
+  return escapeAnswer;
+}
+
+}  // namespace
+
+void SetDialogAnswererForTesting(TDialogAnswerer Answerer) {
+  g_answerer = std::move(Answerer);
+}
+
+int MessageBoxA(HWND, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
+  String text = lpText ? lpText : "";
+  String caption = lpCaption ? lpCaption : "Error";
+  if (g_answerer) {
+    TDialogRequest r;
+    r.Kind = dkMessageBox;
+    r.Text = text;
+    r.Caption = caption;
+    r.Flags = uType;
+    return g_answerer(r).Result;
+  }
+  using B = QMessageBox;
+  std::vector<std::pair<B::StandardButton, int>> buttons;
+  int escape = IDCANCEL;
+  switch (uType & 0xF) {
+    case MB_OKCANCEL:
+      buttons = {{B::Ok, IDOK}, {B::Cancel, IDCANCEL}};
+      break;
+    case MB_ABORTRETRYIGNORE:
+      buttons = {{B::Abort, IDABORT}, {B::Retry, IDRETRY}, {B::Ignore, IDIGNORE}};
+      escape = IDABORT;
+      break;
+    case MB_YESNOCANCEL:
+      buttons = {{B::Yes, IDYES}, {B::No, IDNO}, {B::Cancel, IDCANCEL}};
+      break;
+    case MB_YESNO:
+      buttons = {{B::Yes, IDYES}, {B::No, IDNO}};
+      escape = IDNO;
+      break;
+    case MB_RETRYCANCEL:
+      buttons = {{B::Retry, IDRETRY}, {B::Cancel, IDCANCEL}};
+      break;
+    default:
+      buttons = {{B::Ok, IDOK}};
+      escape = IDOK;
+  }
+  int def = (uType & MB_DEFBUTTON3) ? 2 : (uType & MB_DEFBUTTON2) ? 1 : 0;
+  return RunBox(text, caption, IconOf(uType), buttons, def, escape);
+}
+
+Integer MessageDlg(const String& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons, Integer) {
+  static const char* const kCaptions[] = {"Warning", "Error", "Information", "Confirm", ""};
+  String caption = DlgType == mtCustom ? Application->Title() : kCaptions[DlgType];
+  if (g_answerer) {
+    TDialogRequest r;
+    r.Kind = dkMessageDlg;
+    r.Text = Msg;
+    r.Caption = caption;
+    r.DlgType = DlgType;
+    r.Buttons = Buttons;
+    return g_answerer(r).Result;
+  }
+  using B = QMessageBox;
+  const std::pair<TMsgDlgBtn, std::pair<B::StandardButton, int>> all[] = {
+      {mbYes, {B::Yes, mrYes}},
+      {mbNo, {B::No, mrNo}},
+      {mbOK, {B::Ok, mrOk}},
+      {mbCancel, {B::Cancel, mrCancel}},
+      {mbAbort, {B::Abort, mrAbort}},
+      {mbRetry, {B::Retry, mrRetry}},
+      {mbIgnore, {B::Ignore, mrIgnore}},
+      {mbAll, {B::YesToAll, mrAll}},
+      {mbNoToAll, {B::NoToAll, mrNoToAll}},
+      {mbYesToAll, {B::YesToAll, mrYesToAll}},
+      {mbHelp, {B::Help, mrNone}}};
+  std::vector<std::pair<B::StandardButton, int>> buttons;
+  for (auto& a : all)
+    if (Buttons.Contains(a.first)) buttons.push_back(a.second);
+  if (buttons.empty()) buttons.push_back({B::Ok, mrOk});
+  B::Icon icon = DlgType == mtWarning        ? B::Warning
+                 : DlgType == mtError        ? B::Critical
+                 : DlgType == mtInformation  ? B::Information
+                 : DlgType == mtConfirmation ? B::Question
+                                             : B::NoIcon;
+  return RunBox(Msg, caption, icon, buttons, 0, mrCancel);
+}
+
+void ShowMessage(const String& Msg) {
+  if (g_answerer) {
+    TDialogRequest r;
+    r.Kind = dkShowMessage;
+    r.Text = Msg;
+    r.Caption = Application->Title();
+    g_answerer(r);
+    return;
+  }
+  RunBox(Msg, Application->Title(), QMessageBox::NoIcon, {{QMessageBox::Ok, mrOk}}, 0, mrOk);
+}
+
+bool InputQuery(const String& ACaption, const String& APrompt, String& Value) {
+  if (g_answerer) {
+    TDialogRequest r;
+    r.Kind = dkInputQuery;
+    r.Text = APrompt;
+    r.Caption = ACaption;
+    r.Value = Value;
+    TDialogAnswer a = g_answerer(r);
+    if (a.Accepted) Value = a.Value;
+    return a.Accepted;
+  }
+  EnsureQtApplication();
+  bool ok = false;
+  QString text = QInputDialog::getText(ParentWindow(), Latin1(ACaption), Latin1(APrompt),
+                                       QLineEdit::Normal, Latin1(Value), &ok);
+  if (ok) Value = text.toLatin1().toStdString();
+  return ok;
+}
+
+String InputBox(const String& ACaption, const String& APrompt, const String& ADefault) {
+  String v = ADefault;
+  InputQuery(ACaption, APrompt, v);
+  return v;
+}

@@ -1,0 +1,99 @@
+// Message boxes, message dialogs and input boxes, shown over Qt's dialogs.
+//
+// Tests answer them through SetDialogAnswererForTesting: with an answerer set nothing is
+// shown and no test ever waits on a dialog. GUI thread only.
+#pragma once
+
+#include <functional>
+
+#include "classlib/Controls.h"
+#include "classlib/System.h"
+#include "win32/Types.h"
+
+// Message box flags and answers, as the platform numbers them.
+constexpr UINT MB_OK = 0x00000000;
+constexpr UINT MB_OKCANCEL = 0x00000001;
+constexpr UINT MB_ABORTRETRYIGNORE = 0x00000002;
+constexpr UINT MB_YESNOCANCEL = 0x00000003;
+constexpr UINT MB_YESNO = 0x00000004;
+constexpr UINT MB_RETRYCANCEL = 0x00000005;
+constexpr UINT MB_ICONHAND = 0x00000010;
+constexpr UINT MB_ICONSTOP = MB_ICONHAND;
+constexpr UINT MB_ICONERROR = MB_ICONHAND;
+constexpr UINT MB_ICONQUESTION = 0x00000020;
+constexpr UINT MB_ICONEXCLAMATION = 0x00000030;
+constexpr UINT MB_ICONWARNING = MB_ICONEXCLAMATION;
+constexpr UINT MB_ICONASTERISK = 0x00000040;
+constexpr UINT MB_ICONINFORMATION = MB_ICONASTERISK;
+constexpr UINT MB_DEFBUTTON1 = 0x00000000;
+constexpr UINT MB_DEFBUTTON2 = 0x00000100;
+constexpr UINT MB_DEFBUTTON3 = 0x00000200;
+constexpr UINT MB_APPLMODAL = 0x00000000;
+constexpr UINT MB_SYSTEMMODAL = 0x00001000;
+constexpr UINT MB_TASKMODAL = 0x00002000;
+constexpr UINT MB_SETFOREGROUND = 0x00010000;
+constexpr UINT MB_TOPMOST = 0x00040000;
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDABORT = 3;
+constexpr int IDRETRY = 4;
+constexpr int IDIGNORE = 5;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+// A modal message box; answers the button chosen (IDOK, IDYES, ...). Closing the box
+// without a choice answers IDCANCEL, or IDOK for a box with only OK, or IDNO for Yes/No.
+int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
+inline int MessageBox(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
+  return MessageBoxA(hWnd, lpText, lpCaption, uType);
+}
+
+enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
+enum TMsgDlgBtn {
+  mbYes,
+  mbNo,
+  mbOK,
+  mbCancel,
+  mbAbort,
+  mbRetry,
+  mbIgnore,
+  mbAll,
+  mbNoToAll,
+  mbYesToAll,
+  mbHelp
+};
+using TMsgDlgButtons = TSet<TMsgDlgBtn>;
+const TMsgDlgButtons mbYesNoCancel{mbYes, mbNo, mbCancel};
+const TMsgDlgButtons mbOKCancel{mbOK, mbCancel};
+const TMsgDlgButtons mbAbortRetryIgnore{mbAbort, mbRetry, mbIgnore};
+
+// A dialog with the message, an icon for its type and the buttons; answers mrYes, mrOk...
+// (mrCancel when closed without a choice).
+Integer MessageDlg(const String& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons, Integer HelpCtx);
+// The message with an OK button; the application's title is the caption.
+void ShowMessage(const String& Msg);
+// Asks for a line of text; true with the text in Value when OK was chosen, else false
+// with Value unchanged.
+bool InputQuery(const String& ACaption, const String& APrompt, String& Value);
+// As InputQuery; answers the text, or ADefault when cancelled.
+String InputBox(const String& ACaption, const String& APrompt, const String& ADefault);
+
+// Tests: what a dialog would have shown, and the answer to give instead.
+enum TDialogKind { dkMessageBox, dkMessageDlg, dkShowMessage, dkInputQuery };
+struct TDialogRequest {
+  TDialogKind Kind = dkMessageBox;
+  String Text;
+  String Caption;
+  UINT Flags = 0;                  // message boxes
+  TMsgDlgType DlgType = mtCustom;  // message dialogs
+  TMsgDlgButtons Buttons;          // message dialogs
+  String Value;                    // input boxes: the text offered
+};
+struct TDialogAnswer {
+  int Result = 0;         // IDOK... for message boxes, mrOk... for message dialogs
+  bool Accepted = false;  // input boxes: OK chosen
+  String Value;           // input boxes: the text entered
+};
+using TDialogAnswerer = std::function<TDialogAnswer(const TDialogRequest& Request)>;
+// Replaces every dialog by a call of the answerer (an empty one shows dialogs again).
+void SetDialogAnswererForTesting(TDialogAnswerer Answerer);

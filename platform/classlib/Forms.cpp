@@ -1,0 +1,468 @@
+#include "classlib/Forms.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <cstdlib>
+#include <set>
+
+#include "classlib/ControlsPrivate.h"
+#include "classlib/Dialogs.h"
+#include "classlib/GuiPrivate.h"
+
+TApplication* Application = new TApplication(nullptr);
+TScreen* Screen = new TScreen(nullptr);
+
+namespace {
+
+QApplication* g_qapp = nullptr;
+// Forms alive, so a deferred Release never deletes one twice.
+std::set<TForm*> g_liveForms;
+
+void PumpPlatformQueue() {
+  int code = 0;
+  bool more = true;
+  try {
+    more = win32::PumpThreadMessages(&code);
+  } catch (...) {
+    HandleExceptionNow(Application);
+  }
+  if (!more) Application->Terminate();
+}
+
+void FireAppEvent(TNotifyEvent TApplication::*appEvent, TNotifyEvent TApplicationEvents::*evt) {
+  if (Application->*appEvent) Guarded(Application, [&] { (Application->*appEvent)(Application); });
+  for (TApplicationEvents* e : std::vector<TApplicationEvents*>(TApplicationEvents::Instances()))
+    if (e->*evt) Guarded(e, [&] { (e->*evt)(e); });
+}
+
+}  // namespace
+
+void EnsureQtApplication() {
+  if (g_qapp) return;
+  if (!QCoreApplication::instance()) {
+    // Without a display Qt would abort; such a run (a service session, a test) draws
+    // off-screen instead.
+    if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&
+        !std::getenv("WAYLAND_DISPLAY"))
+      setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static int argc = 1;
+    static char name[] = "kazpro";
+    static char* argv[] = {name, nullptr};
+    g_qapp = new QApplication(argc, argv);
+  } else {
+    g_qapp = qobject_cast<QApplication*>(QCoreApplication::instance());
+  }
+  // The program ends when its main form closes, not when its last window does.
+  QApplication::setQuitOnLastWindowClosed(false);
+  SetMainThreadID();
+  // Also routes the platform's own dispatches (posted and cross-thread messages, timers).
+  SetApplicationHandleException([](TObject* Sender) { Application->HandleException(Sender); });
+  auto* notifier = new QSocketNotifier(win32::ThreadMessageFd(), QSocketNotifier::Read, g_qapp);
+  QObject::connect(notifier, &QSocketNotifier::activated, g_qapp, [] { PumpPlatformQueue(); });
+  QObject::connect(
+      g_qapp, &QGuiApplication::applicationStateChanged, g_qapp,
+      [](Qt::ApplicationState s) { Application->ActiveChanged(s == Qt::ApplicationActive); });
+}
+
+// ---------------------------------------------------------------------------------------
+// TForm
+
+TForm::TForm(TComponent* AOwner) : TCustomControl(AOwner) {
+  MakeTopLevel();
+  TCustomControl::SetVisible(false);
+  SetParentFont(false);
+  SetBounds(0, 0, 320, 240);
+  ApplyWindowFlags();
+  Screen->AddForm(this);
+  g_liveForms.insert(this);
+}
+
+TForm::~TForm() {
+  if (OnDestroy) Guarded(this, [&] { OnDestroy(this); });
+  g_liveForms.erase(this);
+  Screen->RemoveForm(this);
+  Application->FormClosed(this);
+}
+
+void TForm::AfterConstruction() {
+  if (created_) return;
+  created_ = true;
+  if (OnCreate) Guarded(this, [&] { OnCreate(this); });
+}
+
+void TForm::ApplyWindowFlags() {
+  QWidget* w = Host()->widget;
+  Qt::WindowFlags f = Qt::Window;
+  switch (borderStyle_) {
+    case bsNone:
+      f |= Qt::FramelessWindowHint;
+      break;
+    case bsDialog:
+      f = Qt::Dialog;
+      break;
+    case bsToolWindow:
+    case bsSizeToolWin:
+      f = Qt::Tool;
+      break;
+    default:
+      break;
+  }
+  if (formStyle_ == fsStayOnTop) f |= Qt::WindowStaysOnTopHint;
+  bool vis = w->isVisible();
+  w->setWindowFlags(f);
+  w->move(Left(), Top());
+  if (vis) w->show();
+}
+
+void TForm::SetBorderStyle(TFormBorderStyle v) {
+  if (v == borderStyle_) return;
+  borderStyle_ = v;
+  ApplyWindowFlags();
+}
+void TForm::SetBorderIcons(TBorderIcons v) {
+  borderIcons_ = v;
+}
+void TForm::SetFormStyle(TFormStyle v) {
+  if (v == formStyle_) return;
+  formStyle_ = v;
+  ApplyWindowFlags();
+}
+
+TWindowState TForm::WindowState() const {
+  QWidget* w = Host()->widget;
+  if (w->isMinimized()) return wsMinimized;
+  if (w->isMaximized()) return wsMaximized;
+  return wsNormal;
+}
+
+void TForm::SetWindowState(TWindowState v) {
+  QWidget* w = Host()->widget;
+  if (!Visible()) return;
+  if (v == wsMinimized)
+    w->showMinimized();
+  else if (v == wsMaximized)
+    w->showMaximized();
+  else
+    w->showNormal();
+}
+
+bool TForm::Active() const {
+  return Host()->widget->isActiveWindow();
+}
+
+void TForm::PlaceOnFirstShow() {
+  if (placed_) return;
+  placed_ = true;
+  if (position_ == poScreenCenter || position_ == poDesktopCenter ||
+      position_ == poMainFormCenter || position_ == poOwnerFormCenter)
+    SetBounds((Screen->Width() - Width()) / 2, (Screen->Height() - Height()) / 2, Width(),
+              Height());
+}
+
+void TForm::SetVisible(bool v) {
+  if (v == Visible()) return;
+  if (v) {
+    PlaceOnFirstShow();
+    TCustomControl::SetVisible(true);
+    QWidget* w = Host()->widget;
+    RaiseWindow(w);
+    w->activateWindow();
+    if (OnShow) OnShow(this);
+  } else {
+    TCustomControl::SetVisible(false);
+    if (OnHide) OnHide(this);
+  }
+}
+
+TModalResult TForm::ShowModal() {
+  if (Visible()) throw EInvalidOperation("Cannot make a visible window modal");
+  QWidget* w = Host()->widget;
+  modal_ = true;
+  modalResult_ = mrNone;
+  w->setWindowModality(Qt::ApplicationModal);
+  try {
+    Show();
+    for (;;) {
+      // A program that is ending takes its modal forms down with it.
+      if (Application->Terminated()) {
+        modalResult_ = mrCancel;
+        break;
+      }
+      if (modalResult_ != mrNone) {
+        bool can = CloseQuery();
+        TCloseAction action = caHide;
+        if (can && OnClose) OnClose(this, action);
+        if (can && action != caNone) break;
+        modalResult_ = mrNone;
+      }
+      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+  } catch (...) {
+    modal_ = false;
+    w->setWindowModality(Qt::NonModal);
+    Hide();
+    throw;
+  }
+  modal_ = false;
+  Hide();
+  w->setWindowModality(Qt::NonModal);
+  return modalResult_;
+}
+
+bool TForm::CloseQuery() {
+  bool can = true;
+  if (OnCloseQuery) OnCloseQuery(this, can);
+  return can;
+}
+
+void TForm::Close() {
+  if (modal_) {
+    modalResult_ = mrCancel;
+    return;
+  }
+  if (!CloseQuery()) return;
+  TCloseAction action = caHide;
+  if (OnClose) OnClose(this, action);
+  if (action == caNone) return;
+  if (Application->MainForm() == this) {
+    Application->Terminate();
+    return;
+  }
+  switch (action) {
+    case caHide:
+      Hide();
+      break;
+    case caMinimize:
+      SetWindowState(wsMinimized);
+      break;
+    case caFree:
+      Release();
+      break;
+    default:
+      break;
+  }
+}
+
+void TForm::Release() {
+  TForm* self = this;
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(),
+      [self] {
+        if (g_liveForms.count(self)) delete self;
+      },
+      Qt::QueuedConnection);
+}
+
+bool TForm::CloseRequested() {
+  Close();
+  // The form hides or goes by itself as its close action says.
+  return false;
+}
+
+void TForm::ActivationChanged(bool active) {
+  if (active && OnActivate) OnActivate(this);
+  if (!active && OnDeactivate) OnDeactivate(this);
+}
+
+void TForm::Paint() {
+  if (OnPaint) OnPaint(this);
+}
+
+TForm* GetParentForm(TControl* Control) {
+  TControl* c = Control;
+  while (c && c->Parent()) c = c->Parent();
+  return dynamic_cast<TForm*>(c);
+}
+
+// ---------------------------------------------------------------------------------------
+// TApplication
+
+TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
+TApplication::~TApplication() {
+  if (handle_) DestroyWindow(handle_);
+}
+
+void TApplication::Initialize() {
+  EnsureQtApplication();
+}
+
+void TApplication::Run() {
+  EnsureQtApplication();
+  if (mainForm_ && showMainForm_ && !terminated_) Guarded(mainForm_, [&] { mainForm_->Show(); });
+  while (!terminated_) QApplication::exec();
+  // The program is ending: its forms go now, while the window system is still there.
+  mainForm_ = nullptr;
+  DestroyComponents();
+}
+
+void TApplication::ProcessMessages() {
+  EnsureQtApplication();
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  PumpPlatformQueue();
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void TApplication::Terminate() {
+  terminated_ = true;
+  if (QCoreApplication::instance()) QCoreApplication::exit(0);
+}
+
+void TApplication::Minimize() {
+  for (int i = 0; i < Screen->FormCount(); ++i) {
+    TForm* f = Screen->Forms(i);
+    if (f->Visible()) f->Host()->widget->showMinimized();
+  }
+  FireAppEvent(&TApplication::OnMinimize, &TApplicationEvents::OnMinimize);
+}
+
+void TApplication::Restore() {
+  for (int i = 0; i < Screen->FormCount(); ++i) {
+    TForm* f = Screen->Forms(i);
+    if (f->Visible()) f->Host()->widget->showNormal();
+  }
+  FireAppEvent(&TApplication::OnRestore, &TApplicationEvents::OnRestore);
+}
+
+HWND TApplication::Handle() {
+  if (!handle_) {
+    handle_ = CreateWindowWithProc(
+        [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT { return DefWindowProcA(h, m, w, l); },
+        nullptr);
+  }
+  return handle_;
+}
+
+void TApplication::HandleException(TObject* Sender) {
+  std::exception_ptr ep = std::current_exception();
+  if (!ep) return;
+  auto report = [&](Exception* e) {
+    bool handled = false;
+    for (TApplicationEvents* ae :
+         std::vector<TApplicationEvents*>(TApplicationEvents::Instances())) {
+      if (ae->OnException) {
+        ae->OnException(Sender, e);
+        handled = true;
+      }
+    }
+    if (handled) return;
+    if (OnException)
+      OnException(Sender, e);
+    else
+      ShowException(e);
+  };
+  try {
+    try {
+      std::rethrow_exception(ep);
+    } catch (EAbort&) {
+    } catch (Exception& e) {
+      report(&e);
+    } catch (std::exception& e) {
+      Exception ex(e.what());
+      report(&ex);
+    } catch (...) {
+      Exception ex("Unknown exception");
+      report(&ex);
+    }
+  } catch (...) {
+    // The report itself failed: nothing is left to tell, and the loop must run on.
+  }
+}
+
+void TApplication::ShowException(Exception* E) {
+  MessageBox(E->Message(), title_, MB_OK | MB_ICONSTOP);
+}
+
+Integer TApplication::MessageBox(const String& Text, const String& Caption, UINT Flags) {
+  return MessageBoxA(0, Text.c_str(), Caption.c_str(), Flags);
+}
+
+void TApplication::FormClosed(TForm* Form) {
+  if (mainForm_ == Form) mainForm_ = nullptr;
+}
+
+void TApplication::ActiveChanged(bool Active) {
+  if (Active == active_) return;
+  active_ = Active;
+  if (Active)
+    FireAppEvent(&TApplication::OnActivate, &TApplicationEvents::OnActivate);
+  else
+    FireAppEvent(&TApplication::OnDeactivate, &TApplicationEvents::OnDeactivate);
+}
+
+// ---------------------------------------------------------------------------------------
+// TScreen
+
+TScreen::TScreen(TComponent* AOwner) : TComponent(AOwner) {}
+TScreen::~TScreen() = default;
+
+Integer TScreen::Width() const {
+  EnsureQtApplication();
+  QScreen* s = QGuiApplication::primaryScreen();
+  return s ? s->geometry().width() : 0;
+}
+Integer TScreen::Height() const {
+  EnsureQtApplication();
+  QScreen* s = QGuiApplication::primaryScreen();
+  return s ? s->geometry().height() : 0;
+}
+
+void TScreen::SetCursor(TCursor v) {
+  EnsureQtApplication();
+  if (v == cursor_) return;
+  if (cursor_ != crDefault) QApplication::restoreOverrideCursor();
+  cursor_ = v;
+  if (v != crDefault) QApplication::setOverrideCursor(QCursor(CursorShapeOf(v)));
+}
+
+HCURSOR TScreen::Cursors(Integer Index) const {
+  for (auto& c : cursors_)
+    if (c.first == Index) return c.second;
+  return nullptr;
+}
+
+void TScreen::SetCursors(Integer Index, HCURSOR Handle) {
+  for (auto& c : cursors_)
+    if (c.first == Index) {
+      c.second = Handle;
+      return;
+    }
+  cursors_.push_back({Index, Handle});
+}
+
+TForm* TScreen::Forms(Integer Index) const {
+  if (Index < 0 || Index >= FormCount()) ListIndexError(Index);
+  return forms_[Index];
+}
+
+TForm* TScreen::ActiveForm() const {
+  for (TForm* f : forms_)
+    if (f->Active()) return f;
+  return nullptr;
+}
+
+void TScreen::AddForm(TForm* f) {
+  forms_.push_back(f);
+}
+void TScreen::RemoveForm(TForm* f) {
+  forms_.erase(std::remove(forms_.begin(), forms_.end(), f), forms_.end());
+}
+
+// ---------------------------------------------------------------------------------------
+// TApplicationEvents
+
+std::vector<TApplicationEvents*>& TApplicationEvents::Instances() {
+  static std::vector<TApplicationEvents*> list;
+  return list;
+}
+TApplicationEvents::TApplicationEvents(TComponent* AOwner) : TComponent(AOwner) {
+  Instances().push_back(this);
+}
+TApplicationEvents::~TApplicationEvents() {
+  auto& l = Instances();
+  l.erase(std::remove(l.begin(), l.end(), this), l.end());
+}

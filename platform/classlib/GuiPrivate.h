@@ -1,0 +1,39 @@
+// Internal to the class library (never included by the system's folders): how the
+// graphics and control classes meet Qt.
+#pragma once
+
+#include <QFont>
+#include <QImage>
+#include <QWidget>
+
+#include "classlib/Graphics.h"
+
+// Pixels of a bitmap or of a window. Always QImage::Format_RGB32 (0xFFRRGGBB).
+struct TSurface {
+  QImage image;
+  // For a window's surface: the widget that shows it, updated after drawing.
+  QWidget* widget = nullptr;
+  bool updatePending = false;
+  // Called after pixels changed: the screen follows at the next turn of the event loop
+  // (one update per turn, however many lines were drawn).
+  void Touched() {
+    if (widget && !updatePending) {
+      updatePending = true;
+      widget->update();
+    }
+  }
+};
+
+inline std::uint32_t ColorToPixel(TColor c) {
+  TColor rgb = ColorToRGB(c);
+  return 0xFF000000u | ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
+}
+inline TColor PixelToColor(std::uint32_t p) {
+  return ((p >> 16) & 0xFF) | (p & 0xFF00) | ((p & 0xFF) << 16);
+}
+
+// The Qt font that draws a TFont: look-alike family, pixel size, no antialiasing.
+QFont MakeQFont(TFont* font);
+
+// Makes sure the Qt application object exists (fonts and widgets need it).
+void EnsureQtApplication();

@@ -1,0 +1,10 @@
+// The whole platform subset the system is written against, in one include.
+#pragma once
+
+#include "win32/Types.h"
+#include "win32/Messages.h"
+#include "win32/Files.h"
+#include "win32/Modules.h"
+#include "win32/Paths.h"
+#include "win32/Profile.h"
+#include "win32/Sync.h"

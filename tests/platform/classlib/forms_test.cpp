@@ -1,0 +1,181 @@
+// Forms: the window's canvas, messages sent to the window, closing, modal forms.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "GuiFixture.h"
+#include "classlib/ExtCtrls.h"
+
+namespace {
+
+using FormsTest = GuiTest;
+
+constexpr UINT WM_LIGHTS_ATTACH = WM_USER + 1235;
+
+// Pumps the event loop until done() or about five seconds have passed.
+template <typename F>
+bool PumpUntil(F done) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!done() && std::chrono::steady_clock::now() < end) {
+    Application->ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return done();
+}
+
+TEST_F(FormsTest, DrawingOnTheFormCanvasShowsAtOnceAndARepaintWipesIt) {
+  TForm* f = MakeForm(100, 80);
+  f->SetColor(clBlack);
+  f->OnPaint = [f](TObject*) {
+    f->Canvas()->Brush()->SetColor(clBlue);
+    f->Canvas()->FillRect(Rect(0, 0, 10, 10));
+  };
+  auto* shape = new TShape(f);
+  shape->SetParent(f);
+  shape->SetBounds(50, 0, 10, 10);
+  shape->Brush()->SetColor(clLime);
+  shape->Pen()->SetColor(clLime);
+  f->Repaint();
+  EXPECT_EQ(SurfacePixelForTesting(f, 5, 5), clBlue);
+
+  // The level graph's way: lines straight on the window, outside of any painting.
+  TCanvas* c = f->Canvas();
+  c->Pen()->SetColor(clRed);
+  c->MoveTo(0, 40);
+  c->LineTo(100, 40);
+  c->MoveTo(55, 0);
+  c->LineTo(55, 20);
+  Application->ProcessMessages();
+  EXPECT_EQ(SurfacePixelForTesting(f, 30, 40), clRed);
+  EXPECT_EQ(SurfacePixelForTesting(f, 55, 5), clRed);
+
+  // A graphic control repainting itself wipes only its own area.
+  shape->Repaint();
+  EXPECT_EQ(SurfacePixelForTesting(f, 55, 5), clLime);
+  EXPECT_EQ(SurfacePixelForTesting(f, 30, 40), clRed);
+
+  f->Repaint();
+  EXPECT_EQ(SurfacePixelForTesting(f, 30, 40), clBlack);
+  EXPECT_EQ(SurfacePixelForTesting(f, 5, 5), clBlue);
+  EXPECT_EQ(SurfacePixelForTesting(f, 52, 2), clLime);
+}
+
+TEST_F(FormsTest, MessagesSentFromAnotherThreadReachTheFormsHandler) {
+  TForm* f = MakeForm();
+  std::thread::id handlerThread;
+  WPARAM got = 0;
+  f->SetMessageHandler(WM_LIGHTS_ATTACH, [&](TMessage& m) {
+    handlerThread = std::this_thread::get_id();
+    got = m.WParam;
+    m.Result = 77;
+  });
+  HWND h = f->Handle();
+  ASSERT_NE(h, 0u);
+  std::atomic<LRESULT> result{0};
+  std::atomic<bool> done{false};
+  std::thread sender([&] {
+    result = SendMessageA(h, WM_LIGHTS_ATTACH, 4242, 0);
+    done = true;
+  });
+  EXPECT_TRUE(PumpUntil([&] { return done.load(); }));
+  sender.join();
+  EXPECT_EQ(result.load(), 77);
+  EXPECT_EQ(got, 4242u);
+  EXPECT_EQ(handlerThread, std::this_thread::get_id());
+  // Without a handler the message is the window's default handling's.
+  EXPECT_EQ(SendMessageA(h, WM_USER + 9, 0, 0), 0);
+}
+
+TEST_F(FormsTest, PlacingTheWindowThroughItsHandleMovesIt) {
+  TForm* f = MakeForm(50, 40, 100, 50);
+  EXPECT_EQ(f->ClientToScreen(Point(0, 0)), Point(100, 50));
+  SetWindowPos(f->Handle(), HWND_TOP, 236, 434, 0, 0, SWP_NOSIZE);
+  EXPECT_EQ(f->Left(), 236);
+  EXPECT_EQ(f->Top(), 434);
+  EXPECT_EQ(f->Width(), 50);
+  RECT r;
+  GetWindowRect(f->Handle(), &r);
+  EXPECT_EQ(r.left, 236);
+  EXPECT_EQ(r.bottom, 474);
+  ShowWindow(f->Handle(), SW_HIDE);
+  EXPECT_FALSE(f->Visible());
+  EXPECT_FALSE(IsWindowVisible(f->Handle()));
+}
+
+class TTestMain : public TForm {
+ public:
+  explicit TTestMain(TComponent* owner) : TForm(owner) {
+    OnCreate = [this](TObject*) {
+      created = true;
+      throw Exception("Cannot Start Xaudio Player");
+    };
+  }
+  bool created = false;
+};
+
+TEST_F(FormsTest, CreationErrorsAreReportedAndCreationGoesOn) {
+  TTestMain* main = nullptr;
+  Application->CreateForm(main);
+  ASSERT_NE(main, nullptr);
+  EXPECT_TRUE(main->created);
+  EXPECT_EQ(Application->MainForm(), main);
+  EXPECT_EQ(BoxTexts(), std::vector<String>{"Cannot Start Xaudio Player"});
+  TForm* second = nullptr;
+  Application->CreateForm(second);
+  EXPECT_EQ(Application->MainForm(), main);
+}
+
+TEST_F(FormsTest, ClosingAsksFirstAndClosingTheMainFormEndsTheProgram) {
+  TForm* main = nullptr;
+  Application->CreateForm(main);
+  TForm* other = nullptr;
+  Application->CreateForm(other);
+  main->Show();
+  other->Show();
+  bool allow = false;
+  std::vector<std::string> log;
+  other->OnCloseQuery = [&](TObject*, bool& can) {
+    log.push_back("query");
+    can = allow;
+  };
+  other->OnClose = [&](TObject*, TCloseAction& a) {
+    log.push_back("close");
+    EXPECT_EQ(a, caHide);
+  };
+  other->Close();
+  EXPECT_TRUE(other->Visible());
+  allow = true;
+  other->Close();
+  EXPECT_FALSE(other->Visible());
+  EXPECT_EQ(log, (std::vector<std::string>{"query", "query", "close"}));
+
+  bool destroyed = false;
+  other->OnDestroy = [&](TObject*) { destroyed = true; };
+  other->OnClose = [](TObject*, TCloseAction& a) { a = caFree; };
+  other->Close();
+  EXPECT_FALSE(destroyed);
+  EXPECT_TRUE(PumpUntil([&] { return destroyed; }));
+
+  main->OnClose = [](TObject*, TCloseAction& a) { a = caNone; };
+  main->Close();
+  EXPECT_FALSE(Application->Terminated());
+  main->OnClose = nullptr;
+  main->Close();
+  EXPECT_TRUE(Application->Terminated());
+}
+
+TEST_F(FormsTest, ShowModalRunsUntilAResultIsSet) {
+  TForm* f = new TForm(Application);
+  f->AfterConstruction();
+  f->SetMessageHandler(WM_USER + 1, [f](TMessage&) { f->SetModalResult(mrYes); });
+  PostMessageA(f->Handle(), WM_USER + 1, 0, 0);
+  EXPECT_EQ(f->ShowModal(), mrYes);
+  EXPECT_FALSE(f->Visible());
+  f->SetMessageHandler(WM_USER + 1, [f](TMessage&) { f->Close(); });
+  PostMessageA(f->Handle(), WM_USER + 1, 0, 0);
+  EXPECT_EQ(f->ShowModal(), mrCancel);
+}
+
+}  // namespace
