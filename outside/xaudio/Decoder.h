@@ -1,0 +1,63 @@
+// MPEG audio decoding: a file in, stereo float frames at the stream's own rate out, with
+// the codec equalizer applied in the decoder's subbands. Player thread only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "xaudio/xaudio.h"
+
+struct mpg123_handle_struct;
+
+namespace xaudio {
+
+class Decoder {
+ public:
+  Decoder();
+  ~Decoder();
+  Decoder(const Decoder&) = delete;
+  Decoder& operator=(const Decoder&) = delete;
+
+  // Opens a Linux path. Answers XA_SUCCESS or an XA_ERROR_* code; error text in *why.
+  int Open(const std::string& path, std::string* why);
+  // Opens an already open descriptor (kept open by the caller until Close).
+  int OpenFd(int fd, std::string* why);
+  void Close();
+  bool IsOpen() const { return open_; }
+
+  // Decodes up to `maxFrames` stereo frames into `out`. Answers the number of frames, 0 at
+  // the end of the stream, or a negative XA error when the stream cannot go on. A change of
+  // rate mid-stream shows in Rate() after the call.
+  long Read(float* out, long maxFrames, std::string* why);
+  // Moves to a frame (at the stream's rate). Answers the frame reached, or < 0.
+  int64_t Seek(int64_t frame);
+
+  uint32_t Rate() const { return rate_; }
+  int Channels() const { return channels_; }
+  int BitrateKbps() const;
+  // Length in frames; -1 when unknown.
+  int64_t LengthFrames() const { return length_; }
+
+  // Sets the equalizer from the 64-byte record (0.3 dB steps); applies from the next frame.
+  void SetEqualizer(const XA_EqualizerInfo& eq);
+  const XA_EqualizerInfo& Equalizer() const { return eq_; }
+
+ private:
+  int Prepare(std::string* why);
+  void ApplyEqualizer();
+
+  mpg123_handle_struct* mh_ = nullptr;
+  int fd_ = -1;
+  bool ownFd_ = false;
+  bool open_ = false;
+  uint32_t rate_ = 0;
+  int channels_ = 0;
+  int64_t length_ = -1;
+  XA_EqualizerInfo eq_{};
+  // Leftover decoded bytes of the last mpg123 call that did not fit the caller's buffer.
+  float pending_[4608 * 2];
+  long pendingFrames_ = 0;
+  long pendingPos_ = 0;
+};
+
+}  // namespace xaudio

@@ -1,0 +1,77 @@
+// The engine's module interfaces: output modules (where decoded audio is played) and
+// output filters (what sees the audio on its way out). A module is named "entry@file": the
+// engine loads the file and calls the entry with a table for the module to fill; the entry
+// answers 0 when the table is filled.
+//
+// Audio is always interleaved stereo 32-bit float. Times are CLOCK_MONOTONIC nanoseconds.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" {
+
+// A voice: one player's stream on one output device. The player thread is its only
+// producer; the device is its only consumer.
+struct XA_OutputModule {
+  // Set by the engine before the entry is called: the size of the table it expects.
+  uint32_t size;
+  const char* name;
+  const char* description;
+
+  // Devices of the module. Any thread.
+  int (*device_count)(void);
+  // Writes the device's name and description (NUL-terminated, cut to fit). 0 when it exists.
+  int (*device_info)(int index, char* name, size_t nameSize, char* description,
+                     size_t descriptionSize);
+
+  // Opens a voice on a device; null when that cannot be done. *rate receives the device's
+  // frame rate, which every frame written to the voice must have.
+  void* (*voice_open)(int device, uint32_t* rate);
+  void (*voice_close)(void* voice);
+
+  // Producer side, called on the player's thread only.
+  // Frames that can be written now without overwriting unplayed ones.
+  uint32_t (*voice_writable)(void* voice);
+  // How many frames the producer should keep queued: enough to ride out its wake-ups,
+  // few enough that changes are heard soon.
+  uint32_t (*voice_target_fill)(void* voice);
+  // Queues frames; answers how many were taken (at most voice_writable).
+  uint32_t (*voice_write)(void* voice, const float* frames, uint32_t count);
+  // Drops every queued frame that the device has not taken yet; on return the voice's
+  // played count equals its written count.
+  void (*voice_flush)(void* voice);
+  // Frames written so far (the index the next written frame gets).
+  uint64_t (*voice_written)(void* voice);
+  // Frames heard so far: every frame below this index has reached the listener (frames
+  // dropped by a flush count as heard).
+  uint64_t (*voice_heard)(void* voice);
+  // The time at which frame `frame` of the voice is (or was) heard, estimated from the
+  // device's clock assuming the voice is never starved.
+  int64_t (*voice_frame_time)(void* voice, uint64_t frame);
+  // The mixing matrix applied on the device: left out = ll*left + rl*right, right out =
+  // lr*left + rr*right. Changes are ramped over one device period.
+  void (*voice_set_gains)(void* voice, float ll, float rl, float lr, float rr);
+  // Whether the player has audio to come. A sink that runs faster than real time waits
+  // for active voices instead of playing silence for them.
+  void (*voice_set_active)(void* voice, int active);
+};
+
+// An output filter instance sits in one player's chain, after speed and equalizer.
+struct XA_FilterModule {
+  uint32_t size;
+  const char* name;
+  void* (*open)(void);
+  void (*close)(void* instance);
+  // Player thread: a block of PCM that will be played, `count` frames at `rate`, whose first
+  // frame will be heard at `heardNs`. The filter may change the samples in place.
+  void (*process)(void* instance, float* frames, uint32_t count, uint32_t rate, int64_t heardNs);
+  // Player thread: audio handed over and not heard yet will never be heard (stop, pause,
+  // seek); forget it.
+  void (*reset)(void* instance);
+};
+
+using XA_OutputModuleRegisterFn = int (*)(XA_OutputModule* module);
+using XA_FilterModuleRegisterFn = int (*)(XA_FilterModule* module);
+
+}  // extern "C"

@@ -1,0 +1,546 @@
+#include "xdsound/Device.h"
+
+#include <alsa/asoundlib.h>
+#include <dlfcn.h>
+#include <portaudio.h>
+#include <time.h>
+#include <xmmintrin.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+namespace xdsound {
+
+namespace {
+
+constexpr uint32_t kVoiceCapacity = 16384;  // frames; a power of two
+constexpr uint32_t kSinkMaxFrames = 4096;
+
+}  // namespace
+
+int64_t MonotonicNs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+}
+
+// ---------------------------------------------------------------------------------------
+// Voice
+
+Voice::Voice(Device* device, uint32_t capacityFrames)
+    : device_(device), ring_(static_cast<size_t>(capacityFrames) * 2), mask_(capacityFrames - 1) {
+  gain_[0] = 1.0f;
+  gain_[1] = 0.0f;
+  gain_[2] = 0.0f;
+  gain_[3] = 1.0f;
+}
+
+uint32_t Voice::Available() const {
+  return static_cast<uint32_t>(write_.load(std::memory_order_acquire) -
+                               read_.load(std::memory_order_acquire));
+}
+
+uint32_t Voice::Writable() const {
+  uint64_t used = write_.load(std::memory_order_relaxed) - read_.load(std::memory_order_acquire);
+  return static_cast<uint32_t>(ring_.size() / 2 - used);
+}
+
+uint32_t Voice::Write(const float* frames, uint32_t count) {
+  uint32_t n = std::min(count, Writable());
+  uint64_t w = write_.load(std::memory_order_relaxed);
+  for (uint32_t i = 0; i < n; ++i) {
+    size_t at = static_cast<size_t>((w + i) & mask_) * 2;
+    ring_[at] = frames[i * 2];
+    ring_[at + 1] = frames[i * 2 + 1];
+  }
+  write_.store(w + n, std::memory_order_release);
+  return n;
+}
+
+void Voice::Flush() {
+  flushTo_.store(write_.load(std::memory_order_relaxed), std::memory_order_release);
+  uint32_t request = flushRequest_.load(std::memory_order_relaxed) + 1;
+  flushRequest_.store(request, std::memory_order_release);
+  // The device takes the request at its next period (a few ms); a device that stopped
+  // running cannot, and then nothing of this voice is played anyway.
+  for (int i = 0; i < 500 && flushDone_.load(std::memory_order_acquire) != request; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+uint64_t Voice::Heard() const {
+  uint64_t read = read_.load(std::memory_order_acquire);
+  if (device_->Unpaced()) return read;
+  uint64_t frame;
+  int64_t ns;
+  for (;;) {
+    uint32_t s1 = timingSeq_.load(std::memory_order_acquire);
+    frame = timingFrame_.load(std::memory_order_acquire);
+    ns = timingNs_.load(std::memory_order_acquire);
+    uint32_t s2 = timingSeq_.load(std::memory_order_acquire);
+    if (s1 == s2 && !(s1 & 1)) break;
+  }
+  int64_t now = MonotonicNs();
+  if (now <= ns) return std::min(frame, read);
+  uint64_t est =
+      frame + static_cast<uint64_t>((now - ns) * static_cast<double>(device_->Rate()) / 1e9);
+  return std::min(est, read);
+}
+
+int64_t Voice::FrameTime(uint64_t frame) const {
+  // A sink that is not paced has no listener to wait for: everything is heard at once.
+  if (device_->Unpaced()) return MonotonicNs();
+  uint64_t f0;
+  int64_t t0;
+  for (;;) {
+    uint32_t s1 = timingSeq_.load(std::memory_order_acquire);
+    f0 = timingFrame_.load(std::memory_order_acquire);
+    t0 = timingNs_.load(std::memory_order_acquire);
+    uint32_t s2 = timingSeq_.load(std::memory_order_acquire);
+    if (s1 == s2 && !(s1 & 1)) break;
+  }
+  if (t0 == 0) t0 = device_->Now();
+  double delta = (static_cast<double>(frame) - static_cast<double>(f0)) * 1e9 / device_->Rate();
+  return t0 + static_cast<int64_t>(delta);
+}
+
+void Voice::SetGains(float ll, float rl, float lr, float rr) {
+  gain_[0].store(ll, std::memory_order_relaxed);
+  gain_[1].store(rl, std::memory_order_relaxed);
+  gain_[2].store(lr, std::memory_order_relaxed);
+  gain_[3].store(rr, std::memory_order_relaxed);
+}
+
+void Voice::MixInto(float* out, uint32_t frames, int64_t firstFrameNs) {
+  uint32_t request = flushRequest_.load(std::memory_order_acquire);
+  bool flush = request != flushDone_.load(std::memory_order_relaxed);
+  if (flush) read_.store(flushTo_.load(std::memory_order_acquire), std::memory_order_release);
+  uint64_t r = read_.load(std::memory_order_relaxed);
+  uint64_t w = write_.load(std::memory_order_acquire);
+  uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(w - r, frames));
+  float target[4];
+  for (int k = 0; k < 4; ++k) target[k] = gain_[k].load(std::memory_order_relaxed);
+  if (n > 0) {
+    // Gains ramp over the period so that volume changes never click.
+    float step[4];
+    for (int k = 0; k < 4; ++k) step[k] = (target[k] - current_[k]) / static_cast<float>(frames);
+    float g[4] = {current_[0], current_[1], current_[2], current_[3]};
+    for (uint32_t j = 0; j < n; ++j) {
+      for (int k = 0; k < 4; ++k) g[k] += step[k];
+      const float* s = &ring_[static_cast<size_t>((r + j) & mask_) * 2];
+      out[j * 2] += g[0] * s[0] + g[1] * s[1];
+      out[j * 2 + 1] += g[2] * s[0] + g[3] * s[1];
+    }
+  }
+  for (int k = 0; k < 4; ++k) current_[k] = target[k];
+  uint32_t seq = timingSeq_.load(std::memory_order_relaxed);
+  timingSeq_.store(seq + 1, std::memory_order_release);
+  timingFrame_.store(r, std::memory_order_release);
+  timingNs_.store(firstFrameNs, std::memory_order_release);
+  timingSeq_.store(seq + 2, std::memory_order_release);
+  read_.store(r + n, std::memory_order_release);
+  if (flush) flushDone_.store(request, std::memory_order_release);
+}
+
+// ---------------------------------------------------------------------------------------
+// Device
+
+int64_t Device::Now() const {
+  return MonotonicNs();
+}
+
+bool Device::Attach(Voice* voice) {
+  for (auto& slot : voices_) {
+    Voice* expected = nullptr;
+    if (slot.compare_exchange_strong(expected, voice)) return true;
+  }
+  return false;
+}
+
+void Device::Detach(Voice* voice) {
+  for (auto& slot : voices_) {
+    Voice* expected = voice;
+    slot.compare_exchange_strong(expected, nullptr);
+  }
+}
+
+bool Device::WaitForRenders() {
+  uint64_t started = rendersStarted_.load();
+  for (int i = 0; i < 500; ++i) {
+    if (rendersDone_.load() >= started) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
+}
+
+void Device::Render(float* out, uint32_t frames, int64_t firstFrameNs) {
+  if (!denormalsOff_) {
+    // Flush-to-zero and denormals-are-zero: decaying filters must never slow the mix.
+    _mm_setcsr(_mm_getcsr() | 0x8040);
+    denormalsOff_ = true;
+  }
+  rendersStarted_.fetch_add(1);
+  std::memset(out, 0, sizeof(float) * 2 * frames);
+  for (auto& slot : voices_) {
+    Voice* v = slot.load();
+    if (v) v->MixInto(out, frames, firstFrameNs);
+  }
+  rendersDone_.fetch_add(1);
+}
+
+namespace {
+
+// ---------------------------------------------------------------------------------------
+// A sound card through PortAudio.
+
+class PortAudioDevice : public Device {
+ public:
+  explicit PortAudioDevice(PaDeviceIndex index) : index_(index) {}
+  ~PortAudioDevice() override { Stop(); }
+
+  bool Start() override {
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(index_);
+    if (!info) return false;
+    PaStreamParameters p{};
+    p.device = index_;
+    p.channelCount = 2;
+    p.sampleFormat = paFloat32;
+    // As low as the device allows, aiming at 20 ms.
+    p.suggestedLatency = std::max(info->defaultLowOutputLatency, 0.020);
+    for (double rate : {44100.0, 48000.0, info->defaultSampleRate}) {
+      if (Pa_OpenStream(&stream_, nullptr, &p, rate, paFramesPerBufferUnspecified, paClipOff,
+                        &PortAudioDevice::Callback, this) == paNoError) {
+        rate_ = static_cast<uint32_t>(rate);
+        break;
+      }
+      stream_ = nullptr;
+    }
+    if (!stream_) return false;
+    targetFill_ = rate_ / 25;  // 40 ms
+    if (Pa_StartStream(stream_) != paNoError) {
+      Pa_CloseStream(stream_);
+      stream_ = nullptr;
+      return false;
+    }
+    return true;
+  }
+
+  void Stop() override {
+    if (!stream_) return;
+    Pa_StopStream(stream_);
+    Pa_CloseStream(stream_);
+    stream_ = nullptr;
+  }
+
+ private:
+  static int Callback(const void*, void* output, unsigned long frames,
+                      const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags, void* user) {
+    auto* self = static_cast<PortAudioDevice*>(user);
+    double lead = time ? time->outputBufferDacTime - time->currentTime : 0.0;
+    if (!(lead >= 0.0 && lead < 1.0)) lead = 0.0;
+    self->Render(static_cast<float*>(output), static_cast<uint32_t>(frames),
+                 MonotonicNs() + static_cast<int64_t>(lead * 1e9));
+    return paContinue;
+  }
+
+  PaDeviceIndex index_;
+  PaStream* stream_ = nullptr;
+};
+
+// ---------------------------------------------------------------------------------------
+// A sink of our own: plays into nothing (null) or into a WAV file (capture), in real time
+// by its own clock, or as fast as the players give audio (unpaced capture).
+
+class SinkDevice : public Device {
+ public:
+  SinkDevice(std::string path, bool unpaced) : path_(std::move(path)) {
+    unpaced_ = unpaced;
+    rate_ = 44100;
+    targetFill_ = unpaced ? kVoiceCapacity - kSinkMaxFrames : rate_ / 25;
+  }
+  ~SinkDevice() override { Stop(); }
+
+  bool Start() override {
+    buffer_.assign(static_cast<size_t>(kSinkMaxFrames) * 2, 0.0f);
+    start_ = MonotonicNs();
+    if (!path_.empty()) {
+      file_ = std::fopen(path_.c_str(), "wb");
+      if (!file_) return false;
+      WriteHeader();
+      if (FILE* json = std::fopen((path_ + ".json").c_str(), "w")) {
+        std::fprintf(json,
+                     "{\"rate\": %u, \"channels\": 2, \"format\": \"float32\", "
+                     "\"first_frame_monotonic_ns\": %lld}\n",
+                     rate_, static_cast<long long>(start_));
+        std::fclose(json);
+      }
+    }
+    stop_.store(false);
+    thread_ = std::thread([this] { unpaced_ ? RunUnpaced() : RunPaced(); });
+    return true;
+  }
+
+  void Stop() override {
+    if (thread_.joinable()) {
+      stop_.store(true);
+      thread_.join();
+    }
+    if (file_) {
+      WriteHeader();
+      std::fclose(file_);
+      file_ = nullptr;
+    }
+  }
+
+ private:
+  void RunPaced() {
+    // 5 ms periods; the schedule is kept in frames so that it never drifts, and periods
+    // missed by a stall are rendered at once to catch up.
+    const uint32_t period = rate_ / 200;
+    uint64_t frames = 0;
+    while (!stop_.load()) {
+      int64_t due = start_ + static_cast<int64_t>(frames * 1e9 / rate_);
+      timespec ts{static_cast<time_t>(due / 1000000000LL), static_cast<long>(due % 1000000000LL)};
+      clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr);
+      Render(buffer_.data(), period, due);
+      Capture(period);
+      frames += period;
+    }
+  }
+
+  void RunUnpaced() {
+    uint64_t frames = 0;
+    while (!stop_.load()) {
+      uint32_t n = kSinkMaxFrames;
+      bool active = false;
+      for (auto& slot : voices_) {
+        Voice* v = slot.load();
+        if (v && v->Active()) {
+          active = true;
+          n = std::min(n, v->Available());
+        }
+      }
+      int64_t due = start_ + static_cast<int64_t>(frames * 1e9 / rate_);
+      if (!active || n == 0) {
+        Render(buffer_.data(), 0, due);  // takes flush requests
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        continue;
+      }
+      Render(buffer_.data(), n, due);
+      Capture(n);
+      frames += n;
+    }
+  }
+
+  void Capture(uint32_t frames) {
+    if (!file_) return;
+    std::fwrite(buffer_.data(), sizeof(float) * 2, frames, file_);
+    dataBytes_ += static_cast<uint64_t>(frames) * 8;
+    // Readers may look at the file while it grows: the data is flushed at once, the
+    // header's sizes now and then.
+    std::fflush(file_);
+    if (++sinceHeader_ >= 20) {
+      sinceHeader_ = 0;
+      WriteHeader();
+    }
+  }
+
+  // A WAVE header for 32-bit float stereo; sizes as far as written, so the file is always
+  // readable.
+  void WriteHeader() {
+    auto u32 = [](unsigned char* p, uint32_t v) {
+      for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+    };
+    auto u16 = [](unsigned char* p, uint16_t v) {
+      p[0] = static_cast<unsigned char>(v);
+      p[1] = static_cast<unsigned char>(v >> 8);
+    };
+    unsigned char h[44];
+    uint32_t data = static_cast<uint32_t>(std::min<uint64_t>(dataBytes_, 0xFFFFFFFFull - 36));
+    std::memcpy(h, "RIFF", 4);
+    u32(h + 4, 36 + data);
+    std::memcpy(h + 8, "WAVEfmt ", 8);
+    u32(h + 16, 16);
+    u16(h + 20, 3);  // IEEE float
+    u16(h + 22, 2);
+    u32(h + 24, rate_);
+    u32(h + 28, rate_ * 8);
+    u16(h + 32, 8);
+    u16(h + 34, 32);
+    std::memcpy(h + 36, "data", 4);
+    u32(h + 40, data);
+    long at = std::ftell(file_);
+    std::fseek(file_, 0, SEEK_SET);
+    std::fwrite(h, 1, sizeof(h), file_);
+    if (at > 44) std::fseek(file_, at, SEEK_SET);
+    std::fflush(file_);
+  }
+
+  std::string path_;
+  std::vector<float> buffer_;
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  int64_t start_ = 0;
+  FILE* file_ = nullptr;
+  uint64_t dataBytes_ = 0;
+  int sinceHeader_ = 0;
+};
+
+// ---------------------------------------------------------------------------------------
+// The device list.
+
+struct DeviceSlot {
+  Device::Kind kind;
+  PaDeviceIndex paIndex = paNoDevice;
+  std::string name, description, path;
+  bool unpaced = false;
+  std::unique_ptr<Device> device;
+  int voices = 0;
+};
+
+std::mutex g_mutex;
+std::vector<DeviceSlot>* g_slots = nullptr;
+std::string g_slotsCapture;  // KAZ_WAV_CAPTURE and KAZ_WAV_UNPACED when the list was made
+
+void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
+void QuietJack(const char*) {}
+
+// ALSA's and JACK's probing complaints about absent cards and servers are not ours to
+// report. JACK comes in with PortAudio; its hooks are found in the copy already loaded.
+void QuietProbes() {
+  snd_lib_error_set_handler(&QuietAlsa);
+  if (void* jack = dlopen("libjack.so.0", RTLD_LAZY | RTLD_NOLOAD)) {
+    using SetFn = void (*)(void (*)(const char*));
+    for (const char* name : {"jack_set_error_function", "jack_set_info_function"}) {
+      if (auto set = reinterpret_cast<SetFn>(dlsym(jack, name))) set(&QuietJack);
+    }
+    dlclose(jack);
+  }
+}
+
+std::string CaptureSetting() {
+  const char* capture = std::getenv("KAZ_WAV_CAPTURE");
+  const char* unpaced = std::getenv("KAZ_WAV_UNPACED");
+  return std::string(capture ? capture : "") + '\n' + (unpaced ? unpaced : "");
+}
+
+std::vector<DeviceSlot>& Slots() {
+  if (g_slots) {
+    // While no device runs, a changed capture setting takes effect (a tool or test may
+    // record one take after another).
+    bool running = false;
+    for (const DeviceSlot& s : *g_slots) running = running || s.device != nullptr;
+    if (running || CaptureSetting() == g_slotsCapture) return *g_slots;
+    delete g_slots;
+  }
+  g_slots = new std::vector<DeviceSlot>();
+  g_slotsCapture = CaptureSetting();
+  const char* capture = std::getenv("KAZ_WAV_CAPTURE");
+  if (capture && *capture) {
+    const char* unpaced = std::getenv("KAZ_WAV_UNPACED");
+    DeviceSlot s;
+    s.kind = Device::Kind::kCapture;
+    s.name = "/dev/dsound/0";
+    s.description = "DirectSound:WAV capture";
+    s.path = capture;
+    s.unpaced = unpaced && std::strcmp(unpaced, "1") == 0;
+    g_slots->push_back(std::move(s));
+    return *g_slots;
+  }
+  QuietProbes();
+  static bool initialized = Pa_Initialize() == paNoError;
+  if (initialized) {
+    PaDeviceIndex def = Pa_GetDefaultOutputDevice();
+    if (def != paNoDevice) {
+      const PaDeviceInfo* info = Pa_GetDeviceInfo(def);
+      DeviceSlot s;
+      s.kind = Device::Kind::kPortAudio;
+      s.paIndex = def;
+      s.description =
+          std::string("DirectSound:Primary Sound Driver (") + (info ? info->name : "") + ")";
+      g_slots->push_back(std::move(s));
+      for (PaDeviceIndex i = 0; i < Pa_GetDeviceCount(); ++i) {
+        const PaDeviceInfo* d = Pa_GetDeviceInfo(i);
+        if (!d || d->maxOutputChannels < 2) continue;
+        DeviceSlot t;
+        t.kind = Device::Kind::kPortAudio;
+        t.paIndex = i;
+        t.description = std::string("DirectSound:") + d->name;
+        g_slots->push_back(std::move(t));
+      }
+    }
+  }
+  if (g_slots->empty()) {
+    DeviceSlot s;
+    s.kind = Device::Kind::kNull;
+    s.description = "DirectSound:No sound card (null output)";
+    g_slots->push_back(std::move(s));
+  }
+  for (size_t i = 0; i < g_slots->size(); ++i)
+    (*g_slots)[i].name = "/dev/dsound/" + std::to_string(i);
+  return *g_slots;
+}
+
+}  // namespace
+
+int DeviceCount() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return static_cast<int>(Slots().size());
+}
+
+bool DeviceInfo(int index, std::string* name, std::string* description) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  auto& slots = Slots();
+  if (index < 0 || index >= static_cast<int>(slots.size())) return false;
+  *name = slots[index].name;
+  *description = slots[index].description;
+  return true;
+}
+
+Voice* OpenVoice(int index) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  auto& slots = Slots();
+  if (index < 0 || index >= static_cast<int>(slots.size())) return nullptr;
+  DeviceSlot& s = slots[index];
+  if (!s.device) {
+    std::unique_ptr<Device> d;
+    if (s.kind == Device::Kind::kPortAudio) {
+      d = std::make_unique<PortAudioDevice>(s.paIndex);
+    } else {
+      std::string path = s.path;
+      if (!path.empty() && index > 0) path += "." + std::to_string(index) + ".wav";
+      d = std::make_unique<SinkDevice>(path, s.unpaced);
+    }
+    if (!d->Start()) return nullptr;
+    s.device = std::move(d);
+  }
+  auto voice = std::make_unique<Voice>(s.device.get(), kVoiceCapacity);
+  if (!s.device->Attach(voice.get())) return nullptr;
+  ++s.voices;
+  return voice.release();
+}
+
+void CloseVoice(Voice* voice) {
+  if (!voice) return;
+  std::lock_guard<std::mutex> lock(g_mutex);
+  Device* device = voice->Owner();
+  device->Detach(voice);
+  // Wait for a mix that may still read the voice; a device that stopped calling back
+  // cannot be holding it.
+  // (Leaking it is then safer than freeing it under a stuck callback.)
+  if (device->WaitForRenders()) delete voice;
+  for (DeviceSlot& s : Slots()) {
+    if (s.device.get() == device && --s.voices == 0) {
+      s.device->Stop();
+      s.device.reset();
+    }
+  }
+}
+
+}  // namespace xdsound

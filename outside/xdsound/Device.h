@@ -1,0 +1,101 @@
+// Output devices and the voices mixed on them. The mixing (Device::Render) runs on the
+// device's own thread or callback and only reads ring buffers and atomics: no lock, no
+// allocation, no waiting.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace xdsound {
+
+class Device;
+
+// One player's stream: a single-producer (player thread), single-consumer (device) ring.
+class Voice {
+ public:
+  Voice(Device* device, uint32_t capacityFrames);
+
+  // Producer side: the player thread only.
+  uint32_t Writable() const;
+  uint32_t Write(const float* frames, uint32_t count);
+  // Waits (a device period or so) until the device has dropped everything queued.
+  void Flush();
+  uint64_t Written() const { return write_.load(std::memory_order_acquire); }
+  void SetGains(float ll, float rl, float lr, float rr);
+  void SetActive(bool active) { active_.store(active, std::memory_order_release); }
+
+  // Any thread.
+  uint64_t Heard() const;
+  int64_t FrameTime(uint64_t frame) const;
+  bool Active() const { return active_.load(std::memory_order_acquire); }
+  Device* Owner() const { return device_; }
+  uint32_t Available() const;
+
+  // Device side: the device's callback or sink thread only.
+  void MixInto(float* out, uint32_t frames, int64_t firstFrameNs);
+
+ private:
+  Device* device_;
+  std::vector<float> ring_;
+  uint32_t mask_;
+  std::atomic<uint64_t> write_{0};
+  std::atomic<uint64_t> read_{0};
+  std::atomic<uint64_t> flushTo_{0};
+  std::atomic<uint32_t> flushRequest_{0};
+  std::atomic<uint32_t> flushDone_{0};
+  std::atomic<float> gain_[4];
+  float current_[4] = {1, 0, 0, 1};  // device side only
+  std::atomic<bool> active_{false};
+  // Timing of the last period, published with a sequence count (odd while writing).
+  std::atomic<uint32_t> timingSeq_{0};
+  std::atomic<uint64_t> timingFrame_{0};
+  std::atomic<int64_t> timingNs_{0};
+};
+
+class Device {
+ public:
+  enum class Kind { kPortAudio, kNull, kCapture };
+  static constexpr int kMaxVoices = 16;
+
+  virtual ~Device() = default;
+  // Starts playing; buffers are allocated before. False when the device cannot run.
+  virtual bool Start() = 0;
+  virtual void Stop() = 0;
+
+  bool Attach(Voice* voice);
+  void Detach(Voice* voice);
+  // Waits until every mix that started before the call has ended; false after 500 ms.
+  bool WaitForRenders();
+
+  uint32_t Rate() const { return rate_; }
+  bool Unpaced() const { return unpaced_; }
+  int64_t Now() const;
+  uint32_t TargetFill() const { return targetFill_; }
+
+ protected:
+  // Mixes every voice into `out` (interleaved stereo). `firstFrameNs` is when out[0] is heard.
+  void Render(float* out, uint32_t frames, int64_t firstFrameNs);
+
+  uint32_t rate_ = 44100;
+  bool unpaced_ = false;
+  uint32_t targetFill_ = 2048;
+  std::atomic<Voice*> voices_[kMaxVoices] = {};
+  std::atomic<uint64_t> rendersStarted_{0};
+  std::atomic<uint64_t> rendersDone_{0};
+  bool denormalsOff_ = false;  // device side only
+};
+
+// The device list: index 0 is the default device. Any thread.
+int DeviceCount();
+bool DeviceInfo(int index, std::string* name, std::string* description);
+// Opens (and starts, for the first voice) a device and attaches a new voice to it.
+Voice* OpenVoice(int index);
+void CloseVoice(Voice* voice);
+
+int64_t MonotonicNs();
+
+}  // namespace xdsound
