@@ -20,7 +20,9 @@
 namespace win32 {
 namespace {
 
-char Fold(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+char Fold(char c) {
+  return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
 
 // Wildcards the way the original platform hands a pattern to its file system: '?' becomes
 // DOS_QM, a '.' before '*' or '?' becomes DOS_DOT, trailing dots and blanks are dropped,
@@ -374,7 +376,8 @@ BOOL DeleteFileA(LPCSTR path) {
     SetLastError(win32::ErrorFromErrno(errno, linux));
     return FALSE;
   }
-  if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)))) {
+  if (S_ISDIR(st.st_mode) ||
+      (S_ISREG(st.st_mode) && !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)))) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
@@ -401,7 +404,7 @@ BOOL RemoveDirectoryA(LPCSTR path) {
   if (!win32::ToLinux(path, linux)) return FALSE;
   if (rmdir(linux.c_str()) != 0) {
     int err = errno;
-    SetLastError(err == ENOTDIR ? ERROR_DIRECTORY
+    SetLastError(err == ENOTDIR  ? ERROR_DIRECTORY
                  : err == EEXIST ? ERROR_DIR_NOT_EMPTY
                                  : win32::ErrorFromErrno(err, linux));
     return FALSE;

@@ -21,13 +21,13 @@ constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr DWORD ERROR_DIRECTORY = 267;
 
 // File attributes.
-constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x00000001;   // no write permission bit at all
-constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x00000002;     // name starts with '.' (not "."/"..")
-constexpr DWORD FILE_ATTRIBUTE_SYSTEM = 0x00000004;     // devices, pipes, sockets
-constexpr DWORD FILE_ATTRIBUTE_VOLUME = 0x00000008;     // never set here
+constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x00000001;  // no write permission bit at all
+constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x00000002;    // name starts with '.' (not "."/"..")
+constexpr DWORD FILE_ATTRIBUTE_SYSTEM = 0x00000004;    // devices, pipes, sockets
+constexpr DWORD FILE_ATTRIBUTE_VOLUME = 0x00000008;    // never set here
 constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x00000010;
-constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x00000020;    // every regular file
-constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080;     // only alone; not produced here
+constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x00000020;  // every regular file
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080;   // only alone; not produced here
 constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
 
 // Drive types (GetDriveTypeA).
@@ -53,7 +53,7 @@ struct FILETIME {
 
 struct WIN32_FIND_DATAA {
   DWORD dwFileAttributes;
-  FILETIME ftCreationTime;    // the status-change time (Linux keeps no creation time)
+  FILETIME ftCreationTime;  // the status-change time (Linux keeps no creation time)
   FILETIME ftLastAccessTime;
   FILETIME ftLastWriteTime;
   DWORD nFileSizeHigh;

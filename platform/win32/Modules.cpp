@@ -89,7 +89,9 @@ bool ModuleFilePath(HMODULE module, std::string& path) {
   return true;
 }
 
-std::string LastLoadLibraryError() { return t_lastError; }
+std::string LastLoadLibraryError() {
+  return t_lastError;
+}
 
 }  // namespace win32
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -22,9 +23,15 @@
 namespace win32 {
 namespace {
 
-bool IsSep(char c) { return c == '\\' || c == '/'; }
-char Fold(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsSep(char c) {
+  return c == '\\' || c == '/';
+}
+char Fold(char c) {
+  return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
+bool IsLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 std::string HomeFolder() {
   if (const char* h = std::getenv("HOME"); h && *h) return h;
@@ -151,17 +158,17 @@ UINT FolderDriveType(const std::string& folder) {
   struct statfs fs {};
   if (statfs(folder.c_str(), &fs) != 0) return DRIVE_FIXED;
   switch (static_cast<unsigned long>(fs.f_type)) {
-    case 0x6969:       // NFS
-    case 0x517B:       // SMB
-    case 0xFF534D42:   // CIFS
-    case 0xFE534D42:   // SMB2
-    case 0x73757245:   // Coda
-    case 0x5346414F:   // AFS
-    case 0x00C36400:   // Ceph
-    case 0x01021997:   // 9P (shared folders of virtual machines)
+    case 0x6969:      // NFS
+    case 0x517B:      // SMB
+    case 0xFF534D42:  // CIFS
+    case 0xFE534D42:  // SMB2
+    case 0x73757245:  // Coda
+    case 0x5346414F:  // AFS
+    case 0x00C36400:  // Ceph
+    case 0x01021997:  // 9P (shared folders of virtual machines)
       return DRIVE_REMOTE;
-    case 0x01021994:   // tmpfs
-    case 0x858458F6:   // ramfs
+    case 0x01021994:  // tmpfs
+    case 0x858458F6:  // ramfs
       return DRIVE_RAMDISK;
     default:
       return DRIVE_FIXED;
@@ -186,7 +193,8 @@ std::string MountPointOf(const std::string& device) {
     for (std::size_t i = 0; i < where.size(); ++i) {
       if (where[i] == '\\' && i + 3 < where.size()) {
         const char* d = where.c_str() + i + 1;
-        if (d[0] >= '0' && d[0] <= '3' && d[1] >= '0' && d[1] <= '7' && d[2] >= '0' && d[2] <= '7') {
+        if (d[0] >= '0' && d[0] <= '3' && d[1] >= '0' && d[1] <= '7' && d[2] >= '0' &&
+            d[2] <= '7') {
           unescaped += char((d[0] - '0') * 64 + (d[1] - '0') * 8 + (d[2] - '0'));
           i += 3;
           continue;
@@ -262,8 +270,11 @@ bool CurrentWinPath(WinPath& out) {
 
 bool ParseWindowsPath(const std::string& winPath, WinPath& out) {
   std::string path = winPath;
-  if (path.size() >= 4 && IsSep(path[0]) && IsSep(path[1]) && path[2] == '?' && IsSep(path[3]))
+  if (path.size() >= 4 && IsSep(path[0]) && IsSep(path[1]) && path[2] == '?' && IsSep(path[3])) {
+    // "\\?\X:\..." only; "\\?\UNC\..." and device names are not files of a drive.
     path = path.substr(4);
+    if (path.size() < 2 || path[1] != ':') return false;
+  }
   if (path.empty()) return false;
   if (path.size() >= 2 && IsSep(path[0]) && IsSep(path[1])) return false;  // UNC, device
   if (path.size() >= 2 && path[1] == ':') {
@@ -303,7 +314,7 @@ DWORD ErrorFromErrno(int err, const std::string& linuxPath) {
       if (parent.empty()) parent = "/";
       struct stat st {};
       return (stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) ? ERROR_FILE_NOT_FOUND
-                                                                      : ERROR_PATH_NOT_FOUND;
+                                                                     : ERROR_PATH_NOT_FOUND;
     }
     case ENOTDIR:
     case ELOOP:
@@ -429,9 +440,13 @@ std::string LinuxToWindowsPath(const std::string& linuxPath) {
   return std::string(1, bestLetter) + ":" + rest;
 }
 
-std::string WindowsDirectory() { return PrefixSubdir("windows"); }
+std::string WindowsDirectory() {
+  return PrefixSubdir("windows");
+}
 
-std::string SystemDirectory() { return PrefixSubdir("windows/system32"); }
+std::string SystemDirectory() {
+  return PrefixSubdir("windows/system32");
+}
 
 }  // namespace win32
 

@@ -2,7 +2,7 @@
 // into Linux paths and back.
 //
 // Drive letters map to folders through links in `<prefix>/dosdevices`, one per letter, named
-// "<letter>:" (lower case), as Wine does. On first use in a process the platform makes the
+// "<letter>:" (lower case). On first use in a process the platform makes the
 // missing ones among: "c:" -> the user's home folder, "z:" -> "/", and, when /dev/cdrom or
 // /dev/sr0 exists and no letter points at it yet, the first free letter from "d:" -> that
 // CD device. Any other link a user or test adds there is a drive too. The table is read

@@ -29,7 +29,9 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b);
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+char Lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
 
 // --- The file as lines -----------------------------------------------------------------
 
@@ -177,8 +179,8 @@ bool ProfilePath(LPCSTR fileName, std::string& path, DWORD& error) {
     error = ERROR_PATH_NOT_FOUND;
     return false;
   }
-  const bool bare = name.find_first_of("\\/") == std::string::npos &&
-                    !(name.size() >= 2 && name[1] == ':');
+  const bool bare =
+      name.find_first_of("\\/") == std::string::npos && !(name.size() >= 2 && name[1] == ':');
   if (!bare) return win32::WindowsToLinuxPath(name, path, error);
   std::string dir = win32::WindowsDirectory();
   if (dir.empty()) {
@@ -229,7 +231,8 @@ bool Modify(const std::string& path, const std::function<bool(std::vector<Line>&
   std::string target;
   {
     std::string found;
-    target = (dir == "/" ? "" : dir) + "/" + (win32::FindNameNoCase(dir, name, found) ? found : name);
+    target =
+        (dir == "/" ? "" : dir) + "/" + (win32::FindNameNoCase(dir, name, found) ? found : name);
     struct stat st {};
     if (lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
       if (char* real = realpath(target.c_str(), nullptr)) {
@@ -448,71 +451,74 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
   const std::string sectionName = Trim(section);
 
   if (!key) {
-    return Modify(path, [&](std::vector<Line>& lines) {
-             bool changed = false;
-             for (std::size_t h = FindSection(lines, sectionName); h != kNone;
-                  h = FindSection(lines, sectionName, h)) {
-               lines.erase(lines.begin() + std::ptrdiff_t(h),
-                           lines.begin() + std::ptrdiff_t(SectionEnd(lines, h)));
-               changed = true;
-             }
-             return changed;
-           })
+    return Modify(path,
+                  [&](std::vector<Line>& lines) {
+                    bool changed = false;
+                    for (std::size_t h = FindSection(lines, sectionName); h != kNone;
+                         h = FindSection(lines, sectionName, h)) {
+                      lines.erase(lines.begin() + std::ptrdiff_t(h),
+                                  lines.begin() + std::ptrdiff_t(SectionEnd(lines, h)));
+                      changed = true;
+                    }
+                    return changed;
+                  })
                ? TRUE
                : FALSE;
   }
   const std::string keyName = Trim(key);
   if (!value) {
-    return Modify(path, [&](std::vector<Line>& lines) {
-             const std::size_t h = FindSection(lines, sectionName);
-             if (h == kNone) return false;
-             bool changed = false;
-             for (std::size_t at = FindKey(lines, h, keyName); at != kNone;
-                  at = FindKey(lines, h, keyName)) {
-               lines.erase(lines.begin() + std::ptrdiff_t(at));
-               changed = true;
-             }
-             return changed;
-           })
+    return Modify(path,
+                  [&](std::vector<Line>& lines) {
+                    const std::size_t h = FindSection(lines, sectionName);
+                    if (h == kNone) return false;
+                    bool changed = false;
+                    for (std::size_t at = FindKey(lines, h, keyName); at != kNone;
+                         at = FindKey(lines, h, keyName)) {
+                      lines.erase(lines.begin() + std::ptrdiff_t(at));
+                      changed = true;
+                    }
+                    return changed;
+                  })
                ? TRUE
                : FALSE;
   }
   const std::string newValue = value;
-  return Modify(path, [&](std::vector<Line>& lines) {
-           const std::string eol = LineEnd(lines);
-           auto terminate = [&](std::size_t i) {
-             if (lines[i].eol.empty()) lines[i].eol = eol;
-           };
-           Line entry;
-           entry.text = keyName + "=" + newValue;
-           entry.eol = eol;
-           Classify(entry);
+  return Modify(path,
+                [&](std::vector<Line>& lines) {
+                  const std::string eol = LineEnd(lines);
+                  auto terminate = [&](std::size_t i) {
+                    if (lines[i].eol.empty()) lines[i].eol = eol;
+                  };
+                  Line entry;
+                  entry.text = keyName + "=" + newValue;
+                  entry.eol = eol;
+                  Classify(entry);
 
-           const std::size_t h = FindSection(lines, sectionName);
-           if (h == kNone) {
-             if (!lines.empty()) terminate(lines.size() - 1);
-             Line header;
-             header.text = "[" + sectionName + "]";
-             header.eol = eol;
-             Classify(header);
-             lines.push_back(std::move(header));
-             lines.push_back(std::move(entry));
-             return true;
-           }
-           if (const std::size_t at = FindKey(lines, h, keyName); at != kNone) {
-             if (lines[at].value == Trim(newValue)) return false;
-             lines[at].text = lines[at].name + "=" + newValue;
-             Classify(lines[at]);
-             return true;
-           }
-           std::size_t last = h;
-           const std::size_t end = SectionEnd(lines, h);
-           for (std::size_t i = h + 1; i < end; ++i)
-             if (lines[i].kind != Kind::kBlank) last = i;
-           terminate(last);
-           lines.insert(lines.begin() + std::ptrdiff_t(last + 1), std::move(entry));
-           return true;
-         })
+                  const std::size_t h = FindSection(lines, sectionName);
+                  if (h == kNone) {
+                    if (!lines.empty()) terminate(lines.size() - 1);
+                    Line header;
+                    header.text = "[" + sectionName + "]";
+                    header.eol = eol;
+                    Classify(header);
+                    lines.push_back(std::move(header));
+                    lines.push_back(std::move(entry));
+                    return true;
+                  }
+                  if (const std::size_t at = FindKey(lines, h, keyName); at != kNone) {
+                    if (lines[at].value == Trim(newValue)) return false;
+                    lines[at].text = lines[at].name + "=" + newValue;
+                    Classify(lines[at]);
+                    return true;
+                  }
+                  std::size_t last = h;
+                  const std::size_t end = SectionEnd(lines, h);
+                  for (std::size_t i = h + 1; i < end; ++i)
+                    if (lines[i].kind != Kind::kBlank) last = i;
+                  terminate(last);
+                  lines.insert(lines.begin() + std::ptrdiff_t(last + 1), std::move(entry));
+                  return true;
+                })
              ? TRUE
              : FALSE;
 }
@@ -552,8 +558,7 @@ DWORD GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR
   return n;
 }
 
-DWORD GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer,
-                        DWORD size) {
+DWORD GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer, DWORD size) {
   return GetPrivateProfileStringA(section, key, defaultValue, buffer, size, "win.ini");
 }
 

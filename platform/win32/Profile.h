@@ -57,7 +57,6 @@ DWORD GetPrivateProfileSectionNamesA(LPSTR buffer, DWORD size, LPCSTR fileName);
 DWORD GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR fileName);
 
 // The same on "win.ini" in the Windows directory.
-DWORD GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer,
-                        DWORD size);
+DWORD GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer, DWORD size);
 UINT GetProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue);
 BOOL WriteProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value);

@@ -21,7 +21,9 @@ std::mutex g_registryMutex;
 std::unordered_map<std::uintptr_t, std::shared_ptr<KernelObject>> g_registry;
 std::uintptr_t g_nextHandle = 0x1000;
 
-std::uintptr_t Key(HANDLE h) { return reinterpret_cast<std::uintptr_t>(h); }
+std::uintptr_t Key(HANDLE h) {
+  return reinterpret_cast<std::uintptr_t>(h);
+}
 
 class Event final : public Waitable {
  public:
@@ -214,7 +216,9 @@ BOOL CloseHandle(HANDLE hObject) {
   return TRUE;
 }
 
-DWORD GetTickCount() { return static_cast<DWORD>(win32::MonotonicMs()); }
+DWORD GetTickCount() {
+  return static_cast<DWORD>(win32::MonotonicMs());
+}
 
 void Sleep(DWORD ms) {
   if (ms == 0) {

@@ -7,4 +7,5 @@
 #include "win32/Modules.h"
 #include "win32/Paths.h"
 #include "win32/Profile.h"
+#include "win32/Services.h"
 #include "win32/Sync.h"

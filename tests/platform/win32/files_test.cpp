@@ -20,7 +20,9 @@
 
 namespace {
 
-std::string DosDevices() { return kaztest::Prefix() + "/dosdevices"; }
+std::string DosDevices() {
+  return kaztest::Prefix() + "/dosdevices";
+}
 
 std::string Real(const std::string& path) {
   char* r = realpath(path.c_str(), nullptr);
@@ -29,7 +31,9 @@ std::string Real(const std::string& path) {
   return s;
 }
 
-void Touch(const std::string& path, const std::string& bytes = "") { kaztest::WriteFile(path, bytes); }
+void Touch(const std::string& path, const std::string& bytes = "") {
+  kaztest::WriteFile(path, bytes);
+}
 
 // Maps drive M: to a fresh folder of the test's prefix for as long as the fixture lives,
 // and puts the current directory back afterwards.
@@ -54,7 +58,8 @@ class FilesTest : public ::testing::Test {
   std::string ToLinux(const std::string& win) {
     std::string linux = "<untouched>";
     DWORD error = 0;
-    if (!win32::WindowsToLinuxPath(win, linux, error)) return "error " + std::to_string(error) + " " + linux;
+    if (!win32::WindowsToLinuxPath(win, linux, error))
+      return "error " + std::to_string(error) + " " + linux;
     return linux;
   }
 
@@ -154,7 +159,8 @@ TEST_F(FilesTest, WindowsPathsFindFilesWithoutRegardToCase) {
   EXPECT_EQ(ToLinux("M:\\"), root_);
   EXPECT_EQ(ToLinux("\\\\?\\M:\\music"), root_ + "/Music");
   // What does not exist yet is kept as written, and so is everything below it.
-  EXPECT_EQ(ToLinux("M:\\music\\New Folder\\house\\x.txt"), root_ + "/Music/New Folder/house/x.txt");
+  EXPECT_EQ(ToLinux("M:\\music\\New Folder\\house\\x.txt"),
+            root_ + "/Music/New Folder/house/x.txt");
 
   // An exact spelling wins; among case variants the first in byte order.
   ASSERT_EQ(mkdir((root_ + "/Case").c_str(), 0755), 0);
@@ -169,7 +175,7 @@ TEST_F(FilesTest, WindowsPathsFindFilesWithoutRegardToCase) {
 
 TEST_F(FilesTest, UnmappedUncAndGarbagePathsAreNotFound) {
   for (const char* bad : {"Q:\\music\\x.mp3", "q:", "\\\\server\\share\\x", "//server/share",
-                          "\\\\.\\COM1", "", "1:\\x", "::", "ab:\\x"}) {
+                          "\\\\.\\COM1", "\\\\?\\UNC\\server\\x", "", "1:\\x", "::", "ab:\\x"}) {
     EXPECT_EQ(ToLinux(bad), "error 3 <untouched>") << "'" << bad << "'";
   }
   EXPECT_EQ(GetFileAttributesA("Q:\\x"), INVALID_FILE_ATTRIBUTES);
@@ -219,18 +225,30 @@ TEST(FilePattern, OriginalPlatformWildcardRules) {
     const char* name;
     bool match;
   } cases[] = {
-      {"*.mp3", "Track.MP3", true},     {"*.mp3", "a.b.mp3", true},
-      {"*.mp3", "track.mp3x", false},   {"*.mp3", "mp3", false},
-      {"*.*", "README", true},          {"*.*", ".hidden", true},
-      {"*.*", "a.b.c", true},           {"*", "anything.at.all", true},
-      {"*.", "README", true},           {"*.", "notes.txt", false},
-      {"a?.txt", "a.txt", true},        {"a?.txt", "ab.txt", true},
-      {"a?.txt", "abc.txt", false},     {"???", "ab", true},
-      {"?", "ab", false},               {"track.mp3", "TRACK.Mp3", true},
-      {"track.mp3", "track.mp", false}, {"*.m?3", "x.mp3", true},
-      {"*.m?3", "x.m3", false},         {"*.?*", "x", true},
-      {"*mp3", "x.MP3", true},          {"t*k.mp3", "Track.mp3", true},
-      {"*.*", ".", true},               {"*", "..", true},
+      {"*.mp3", "Track.MP3", true},
+      {"*.mp3", "a.b.mp3", true},
+      {"*.mp3", "track.mp3x", false},
+      {"*.mp3", "mp3", false},
+      {"*.*", "README", true},
+      {"*.*", ".hidden", true},
+      {"*.*", "a.b.c", true},
+      {"*", "anything.at.all", true},
+      {"*.", "README", true},
+      {"*.", "notes.txt", false},
+      {"a?.txt", "a.txt", true},
+      {"a?.txt", "ab.txt", true},
+      {"a?.txt", "abc.txt", false},
+      {"???", "ab", true},
+      {"?", "ab", false},
+      {"track.mp3", "TRACK.Mp3", true},
+      {"track.mp3", "track.mp", false},
+      {"*.m?3", "x.mp3", true},
+      {"*.m?3", "x.m3", false},
+      {"*.?*", "x", true},
+      {"*mp3", "x.MP3", true},
+      {"t*k.mp3", "Track.mp3", true},
+      {"*.*", ".", true},
+      {"*", "..", true},
   };
   for (const auto& c : cases)
     EXPECT_EQ(win32::MatchesFilePattern(c.pattern, c.name), c.match) << c.pattern << " " << c.name;
@@ -252,9 +270,9 @@ TEST_F(FilesTest, FindFirstFileListsWithTheOriginalPlatformsRules) {
   EXPECT_EQ(mp3.endError, ERROR_NO_MORE_FILES);
 
   Found all = List("m:/find/*.*");
-  EXPECT_EQ(Names(all), (std::vector<std::string>{".", "..", ".hidden", "README", "Sub",
-                                                  "Track.MP3", "a.b.mp3", "notes.txt",
-                                                  "other.mp3"}));
+  EXPECT_EQ(Names(all),
+            (std::vector<std::string>{".", "..", ".hidden", "README", "Sub", "Track.MP3", "a.b.mp3",
+                                      "notes.txt", "other.mp3"}));
   ASSERT_GE(all.order.size(), 2u);
   EXPECT_EQ(all.order[0], ".");
   EXPECT_EQ(all.order[1], "..");
@@ -307,7 +325,8 @@ TEST_F(FilesTest, FindDataCarriesAttributesSizeAndTime) {
   EXPECT_EQ(f.entries["readonly.txt"].dwFileAttributes,
             FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY);
 
-  EXPECT_EQ(GetFileAttributesA("M:\\attr\\.HIDDEN"), FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_EQ(GetFileAttributesA("M:\\attr\\.HIDDEN"),
+            FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN);
   EXPECT_EQ(GetFileAttributesA("M:\\Attr\\sub"), FILE_ATTRIBUTE_DIRECTORY);
   EXPECT_EQ(GetFileAttributesA("M:\\"), FILE_ATTRIBUTE_DIRECTORY);
   EXPECT_EQ(GetFileAttributesA("M:\\Attr\\missing"), INVALID_FILE_ATTRIBUTES);

@@ -20,7 +20,8 @@ std::string Real(const std::string& path) {
 
 // Loads a module and frees it when the scope ends.
 struct Loaded {
-  explicit Loaded(const std::string& name) : handle(LoadLibraryA(name.c_str())), error(GetLastError()) {}
+  explicit Loaded(const std::string& name)
+      : handle(LoadLibraryA(name.c_str())), error(GetLastError()) {}
   ~Loaded() {
     if (handle) FreeLibrary(handle);
   }
@@ -104,7 +105,9 @@ TEST(Modules, FilesThatAreNotLoadable) {
   EXPECT_FALSE(win32::LastLoadLibraryError().empty());
 
   const std::string garbage = kaztest::MakeTempDir("modules") + "/garbage.dll";
-  kaztest::WriteFile(garbage, std::string("\x7f" "ELF but not really", 19));
+  kaztest::WriteFile(garbage, std::string("\x7f"
+                                          "ELF but not really",
+                                          19));
   Loaded byPath(garbage);
   EXPECT_EQ(byPath.handle, nullptr);
   EXPECT_EQ(byPath.error, ERROR_BAD_FORMAT);

@@ -4,6 +4,7 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
@@ -17,7 +18,9 @@
 
 namespace {
 
-std::string WinDirPath(const std::string& name) { return kaztest::Prefix() + "/windows/" + name; }
+std::string WinDirPath(const std::string& name) {
+  return kaztest::Prefix() + "/windows/" + name;
+}
 
 // Makes sure the Windows directory exists before a test writes a file there by hand.
 std::string PutFile(const std::string& name, const std::string& bytes) {
@@ -51,7 +54,9 @@ std::vector<std::string> Entries(const char* buf, DWORD n) {
   return out;
 }
 
-std::string Peer() { return kaztest::ProgramDir() + "/ini_writer_peer"; }
+std::string Peer() {
+  return kaztest::ProgramDir() + "/ini_writer_peer";
+}
 
 // What the writer peer's file holds after its first m writes into a new file.
 std::string PeerContent(const std::string& section, const std::string& prefix, int m) {
@@ -67,7 +72,8 @@ int PeerPrefixLength(const std::string& content, const std::string& section,
                      const std::string& prefix) {
   if (content.empty()) return 0;
   std::size_t lines = 0;
-  for (std::size_t p = content.find("\r\n"); p != std::string::npos; p = content.find("\r\n", p + 2))
+  for (std::size_t p = content.find("\r\n"); p != std::string::npos;
+       p = content.find("\r\n", p + 2))
     ++lines;
   if (lines == 0) return -1;
   int m = int(lines) - 1;
@@ -193,7 +199,9 @@ TEST(Profile, IntegersAsTheOriginalPlatformReadsThem) {
           "[I]\r\nneg=-1\r\nplus=+1\r\nwrap=4294967296\r\nwrap1=4294967297\r\n"
           "negwrap=-4294967297\r\ntail=42A94967297\r\nlead=B4294967297\r\nhex=0x1F\r\n"
           "hex2=0XfF\r\nblank=   17\r\nempty=\r\nquoted=\"12\"\r\nzero=0\r\n");
-  auto i = [](const char* key, INT def = -5) { return GetPrivateProfileIntA("I", key, def, "Ints.ini"); };
+  auto i = [](const char* key, INT def = -5) {
+    return GetPrivateProfileIntA("I", key, def, "Ints.ini");
+  };
   EXPECT_EQ(i("neg"), 4294967295u);
   EXPECT_EQ(i("plus"), 1u);
   EXPECT_EQ(i("wrap"), 0u);
@@ -243,18 +251,12 @@ TEST(Profile, MalformedInputReadsAndSurvivesWritesByteForByte) {
   const std::string longJunk(100 * 1024, 'j');
   const std::string binaryKey("\x01\x02\xff\xfe", 4);
   const std::string part1 = std::string("orphan=before any section\r\n") +
-                            "; comment = not a key\n" +
-                            "[Main]\r" +  // a lone CR ends this line
-                            "Key1 =  spaced value  \r\n" +
-                            "no equals sign here\n" +
-                            binaryKey + "=" + std::string("bin\0ary", 7) + "\r\n" +
-                            "\r\n" +
+                            "; comment = not a key\n" + "[Main]\r" +  // a lone CR ends this line
+                            "Key1 =  spaced value  \r\n" + "no equals sign here\n" + binaryKey +
+                            "=" + std::string("bin\0ary", 7) + "\r\n" + "\r\n" +
                             "Quoted=\"  in quotes  \"\n";
-  const std::string part2 = std::string("\r\n") +
-                            "[Binary\xff]\r\n" +
-                            "Long=" + longValue + "\r\n" +
-                            longJunk + "\n" +
-                            "[Last]\r\n" +
+  const std::string part2 = std::string("\r\n") + "[Binary\xff]\r\n" + "Long=" + longValue +
+                            "\r\n" + longJunk + "\n" + "[Last]\r\n" +
                             "Tail=end";  // no line end at all
   const std::string original = part1 + part2;
   PutFile("Malformed.ini", original);
@@ -318,7 +320,8 @@ TEST(Profile, PathsOtherThanBareNames) {
   EXPECT_EQ(kaztest::ReadFile(dir + "/Win.INI"), "[S]\r\nK=windows\r\n");
   EXPECT_EQ(Get("S", "K", "", (win32::LinuxToWindowsPath(dir) + "/win.ini").c_str()), "windows");
 
-  EXPECT_FALSE(WritePrivateProfileStringA("S", "K", "v", (winFile + "\\..\\nofolder\\x.ini").c_str()));
+  EXPECT_FALSE(
+      WritePrivateProfileStringA("S", "K", "v", (winFile + "\\..\\nofolder\\x.ini").c_str()));
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
   EXPECT_FALSE(WritePrivateProfileStringA("S", "K", "v", "Q:\\unmapped\\x.ini"));
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
@@ -350,12 +353,15 @@ TEST(Profile, ThreadsWritingOneFileLoseNothing) {
   }
   for (auto& t : threads) t.join();
   std::vector<char> buf(8192);
-  DWORD n = GetPrivateProfileStringA("Threads", nullptr, "", buf.data(), DWORD(buf.size()), "Threads.ini");
+  DWORD n = GetPrivateProfileStringA("Threads", nullptr, "", buf.data(), DWORD(buf.size()),
+                                     "Threads.ini");
   EXPECT_EQ(Entries(buf.data(), n).size(), 100u);
 }
 
 TEST(Profile, TwoProcessesWritingOneFileAtOnceLoseNothing) {
   const std::string go = kaztest::Prefix() + "/go-two-writers";
+  unlink(go.c_str());
+  unlink(WinDirPath("Shared.ini").c_str());
   int a = kaztest::Spawn(Peer(), {"Shared.ini", "Both", "a", "500", go});
   int b = kaztest::Spawn(Peer(), {"Shared.ini", "Both", "b", "500", go});
   ASSERT_GT(a, 0);
@@ -365,7 +371,8 @@ TEST(Profile, TwoProcessesWritingOneFileAtOnceLoseNothing) {
   EXPECT_EQ(kaztest::WaitExit(b, 120000), 0);
 
   std::vector<char> buf(64 * 1024);
-  DWORD n = GetPrivateProfileStringA("Both", nullptr, "", buf.data(), DWORD(buf.size()), "Shared.ini");
+  DWORD n =
+      GetPrivateProfileStringA("Both", nullptr, "", buf.data(), DWORD(buf.size()), "Shared.ini");
   std::vector<std::string> keys = Entries(buf.data(), n);
   EXPECT_EQ(keys.size(), 1000u);
   EXPECT_EQ(std::set<std::string>(keys.begin(), keys.end()).size(), 1000u);
@@ -384,8 +391,19 @@ TEST(Profile, WriterKilledMidRunLeavesAWholeFile) {
   for (int round = 0; round < 5; ++round) {
     const std::string name = "Kill" + std::to_string(round) + ".ini";
     const std::string path = WinDirPath(name);
+    unlink(path.c_str());
     int pid = kaztest::Spawn(Peer(), {name, "Kill", "k", "-1"});
     ASSERT_GT(pid, 0);
+    // The peer writes for ever: whatever happens below, it must not outlive the round.
+    struct KillOnExit {
+      int pid;
+      ~KillOnExit() {
+        if (pid > 0) {
+          kill(pid, SIGKILL);
+          kaztest::WaitExit(pid, 10000);
+        }
+      }
+    } guard{pid};
     const int target = 20 + 15 * round;
     int seen = 0;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -398,6 +416,7 @@ TEST(Profile, WriterKilledMidRunLeavesAWholeFile) {
     std::this_thread::sleep_for(std::chrono::microseconds(300 * round));
     kill(pid, SIGKILL);
     EXPECT_EQ(kaztest::WaitExit(pid, 10000), 128 + SIGKILL);
+    guard.pid = -1;
     ASSERT_GE(seen, target) << "the writer made no progress";
 
     const std::string left = kaztest::ReadFile(path);

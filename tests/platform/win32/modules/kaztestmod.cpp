@@ -4,7 +4,9 @@
 
 extern "C" {
 
-__attribute__((visibility("default"))) int kaztestmod_answer() { return 42; }
+__attribute__((visibility("default"))) int kaztestmod_answer() {
+  return 42;
+}
 
 __attribute__((visibility("default"))) int kaztestmod_value = 7;
 
