@@ -97,7 +97,12 @@ class VirtualPort {
   // Called with the library's mutex held; takes the prefix's lock for the files.
   void Write(PortAddress port, const BYTE* bytes, std::size_t count) {
     if (!Ready()) return;
-    const int lockFd = open((dir_ + "/.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int lockFd = open((dir_ + "/.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lockFd < 0 && errno == ENOENT) {
+      // Someone cleared the folder away: make it again rather than go quiet.
+      win32::PrefixSubdir(kDlPortFolder);
+      lockFd = open((dir_ + "/.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    }
     if (lockFd < 0) return;
     while (flock(lockFd, LOCK_EX) != 0 && errno == EINTR) {
     }
@@ -105,8 +110,8 @@ class VirtualPort {
     char line[48];
     for (std::size_t i = 0; i < count; ++i) {
       const int n = std::snprintf(line, sizeof line, "%llu %04x %02x\n",
-                                  static_cast<unsigned long long>(MonotonicNs()),
-                                  unsigned(port), unsigned(bytes[i]));
+                                  static_cast<unsigned long long>(MonotonicNs()), unsigned(port),
+                                  unsigned(bytes[i]));
       lines.append(line, std::size_t(n));
       if (lines.size() >= kChunk) {
         Append(lines);
@@ -182,8 +187,10 @@ class VirtualPort {
     const int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return;
     const bool ok = WriteAll(fd, text, 3);
-    if (close(fd) == 0 && ok) rename(tmp.c_str(), path.c_str());
-    else unlink(tmp.c_str());
+    if (close(fd) == 0 && ok)
+      rename(tmp.c_str(), path.c_str());
+    else
+      unlink(tmp.c_str());
   }
 
   bool tried_ = false;
@@ -244,13 +251,25 @@ ULONG ReadWide(ULONG port, int width) {
 
 extern "C" {
 
-BYTE DlPortReadPortUchar(ULONG Port) { return ReadByte(Port); }
-WORD DlPortReadPortUshort(ULONG Port) { return WORD(ReadWide(Port, 2)); }
-ULONG DlPortReadPortUlong(ULONG Port) { return ReadWide(Port, 4); }
+BYTE DlPortReadPortUchar(ULONG Port) {
+  return ReadByte(Port);
+}
+WORD DlPortReadPortUshort(ULONG Port) {
+  return WORD(ReadWide(Port, 2));
+}
+ULONG DlPortReadPortUlong(ULONG Port) {
+  return ReadWide(Port, 4);
+}
 
-void DlPortWritePortUchar(ULONG Port, BYTE Value) { WriteBytes(Port, &Value, 1); }
-void DlPortWritePortUshort(ULONG Port, WORD Value) { WriteWide(Port, Value, 2); }
-void DlPortWritePortUlong(ULONG Port, ULONG Value) { WriteWide(Port, Value, 4); }
+void DlPortWritePortUchar(ULONG Port, BYTE Value) {
+  WriteBytes(Port, &Value, 1);
+}
+void DlPortWritePortUshort(ULONG Port, WORD Value) {
+  WriteWide(Port, Value, 2);
+}
+void DlPortWritePortUlong(ULONG Port, ULONG Value) {
+  WriteWide(Port, Value, 4);
+}
 
 void DlPortReadPortBufferUchar(ULONG Port, BYTE* Buffer, ULONG Count) {
   if (!Buffer) return;

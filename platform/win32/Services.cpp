@@ -1,5 +1,6 @@
 #include "win32/Services.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -8,7 +9,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -68,7 +68,9 @@ class ServiceObject final : public KernelObject {
 // process's threads would share the lock otherwise).
 std::mutex g_mutex;
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+char LowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
 
 std::string KeyOf(const std::string& name) {
   std::string key = name;
@@ -76,7 +78,9 @@ std::string KeyOf(const std::string& name) {
   return key;
 }
 
-bool EqualNoCase(const std::string& a, const std::string& b) { return KeyOf(a) == KeyOf(b); }
+bool EqualNoCase(const std::string& a, const std::string& b) {
+  return KeyOf(a) == KeyOf(b);
+}
 
 bool ValidName(LPCSTR name) {
   if (!name || !*name) return false;
@@ -180,27 +184,33 @@ bool Parse(const std::string& text, Record& r) {
     if (eq == std::string::npos) continue;
     const std::string key = line.substr(0, eq);
     const std::string value = line.substr(eq + 1);
-    auto dword = [&](DWORD& field) {
-      const std::uint64_t v = Number(value, field);
-      if (v <= 0xFFFFFFFFu) field = DWORD(v);
-    };
-    if (key == "name") r.name = Decode(value);
-    else if (key == "display") r.display = Decode(value);
-    else if (key == "binary") r.binary = Decode(value);
-    else if (key == "group") r.group = Decode(value);
-    else if (key == "account") r.account = Decode(value);
-    else if (key == "dependencies") {
+    const std::pair<const char*, std::string*> texts[] = {{"name", &r.name},
+                                                          {"display", &r.display},
+                                                          {"binary", &r.binary},
+                                                          {"group", &r.group},
+                                                          {"account", &r.account}};
+    const std::pair<const char*, DWORD*> numbers[] = {{"type", &r.type},
+                                                      {"start", &r.start},
+                                                      {"error", &r.error},
+                                                      {"tag", &r.tag},
+                                                      {"state", &r.state}};
+    for (const auto& [k, field] : texts)
+      if (key == k) *field = Decode(value);
+    for (const auto& [k, field] : numbers) {
+      if (key != k) continue;
+      const std::uint64_t v = Number(value, *field);
+      if (v <= 0xFFFFFFFFu) *field = DWORD(v);
+    }
+    if (key == "dependencies") {
       r.dependencies.clear();
       for (const auto& d : SplitList(value)) r.dependencies.push_back(Decode(d));
-    } else if (key == "type") dword(r.type);
-    else if (key == "start") dword(r.start);
-    else if (key == "error") dword(r.error);
-    else if (key == "tag") dword(r.tag);
-    else if (key == "state") dword(r.state);
-    else if (key == "started") r.started = value == "1";
-    else if (key == "deleted") r.deleted = value == "1";
-    else if (key == "id") r.id = Number(value, 0);
-    else if (key == "handles") {
+    } else if (key == "started") {
+      r.started = value == "1";
+    } else if (key == "deleted") {
+      r.deleted = value == "1";
+    } else if (key == "id") {
+      r.id = Number(value, 0);
+    } else if (key == "handles") {
       r.handles.clear();
       for (const auto& item : SplitList(value)) {
         const std::size_t colon = item.find(':');
@@ -221,10 +231,11 @@ bool ProcessAlive(long pid) {
   return kill(pid_t(pid), 0) == 0 || errno == EPERM;
 }
 
+// Fresh from the system for every service: a forked program must not repeat its parent's.
 std::uint64_t NewId() {
-  static std::mt19937_64 rng{std::random_device{}() ^ (std::uint64_t(getpid()) << 32)};
+  std::random_device device;
   std::uint64_t id = 0;
-  while (id == 0) id = rng();
+  while (id == 0) id = (std::uint64_t(device()) << 32) ^ device();
   return id;
 }
 
@@ -319,8 +330,10 @@ class Database {
     while (ok && done < bytes.size()) {
       const ssize_t n = write(out, bytes.data() + done, bytes.size() - done);
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) ok = false;
-      else done += std::size_t(n);
+      if (n <= 0)
+        ok = false;
+      else
+        done += std::size_t(n);
     }
     if (ok && fsync(out) != 0) ok = false;
     if (close(out) != 0) ok = false;
@@ -519,8 +532,8 @@ SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR serviceName, LPCSTR displayNa
     SetLastError(ERROR_INVALID_NAME);
     return nullptr;
   }
-  const bool driver = serviceType == SERVICE_KERNEL_DRIVER ||
-                      serviceType == SERVICE_FILE_SYSTEM_DRIVER;
+  const bool driver =
+      serviceType == SERVICE_KERNEL_DRIVER || serviceType == SERVICE_FILE_SYSTEM_DRIVER;
   const DWORD processTypes = SERVICE_WIN32_OWN_PROCESS | SERVICE_WIN32_SHARE_PROCESS;
   if (!driver && (serviceType & processTypes) == 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -548,10 +561,10 @@ SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR serviceName, LPCSTR displayNa
   r.type = serviceType;
   r.start = startType;
   r.error = errorControl;
-  r.id = NewId();
 
   Database db;
   if (!db.Usable()) return nullptr;
+  r.id = NewId();
   Record existing;
   if (db.Read(KeyOf(r.name), existing)) {
     SetLastError(existing.deleted ? ERROR_SERVICE_MARKED_FOR_DELETE : ERROR_SERVICE_EXISTS);
@@ -595,9 +608,12 @@ BOOL StartServiceA(SC_HANDLE service, DWORD /*numArgs*/, LPCSTR* /*args*/) {
   DWORD error = ERROR_SUCCESS;
   std::string file;
   struct stat st {};
-  if (r.deleted) error = ERROR_SERVICE_MARKED_FOR_DELETE;
-  else if (r.state != SERVICE_STOPPED) error = ERROR_SERVICE_ALREADY_RUNNING;
-  else if (r.start == SERVICE_DISABLED) error = ERROR_SERVICE_DISABLED;
+  if (r.deleted)
+    error = ERROR_SERVICE_MARKED_FOR_DELETE;
+  else if (r.state != SERVICE_STOPPED)
+    error = ERROR_SERVICE_ALREADY_RUNNING;
+  else if (r.start == SERVICE_DISABLED)
+    error = ERROR_SERVICE_DISABLED;
   else if (!DriverFile(r.binary, file) || stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
     error = ERROR_FILE_NOT_FOUND;
   if (error != ERROR_SUCCESS) {
@@ -611,8 +627,10 @@ BOOL StartServiceA(SC_HANDLE service, DWORD /*numArgs*/, LPCSTR* /*args*/) {
 
 BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) {
   DWORD rights = 0;
-  if (control == SERVICE_CONTROL_STOP) rights = SERVICE_STOP;
-  else if (control == SERVICE_CONTROL_INTERROGATE) rights = SERVICE_INTERROGATE;
+  if (control == SERVICE_CONTROL_STOP)
+    rights = SERVICE_STOP;
+  else if (control == SERVICE_CONTROL_INTERROGATE)
+    rights = SERVICE_INTERROGATE;
   Database db;
   Record r;
   if (!Resolve(db, service, rights, r)) return FALSE;
@@ -621,9 +639,12 @@ BOOL ControlService(SC_HANDLE service, DWORD control, SERVICE_STATUS* status) {
     return FALSE;
   }
   DWORD error = ERROR_SUCCESS;
-  if (rights == 0) error = ERROR_INVALID_SERVICE_CONTROL;
-  else if (r.state == SERVICE_STOPPED) error = ERROR_SERVICE_NOT_ACTIVE;
-  else if (r.state != SERVICE_RUNNING) error = ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
+  if (rights == 0)
+    error = ERROR_INVALID_SERVICE_CONTROL;
+  else if (r.state == SERVICE_STOPPED)
+    error = ERROR_SERVICE_NOT_ACTIVE;
+  else if (r.state != SERVICE_RUNNING)
+    error = ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
   if (error == ERROR_SUCCESS && control == SERVICE_CONTROL_STOP) {
     r.state = SERVICE_STOPPED;
     if (!db.Write(r)) return FALSE;

@@ -15,7 +15,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ServicesDir() { return kaztest::Prefix() + "/services"; }
+std::string ServicesDir() {
+  return kaztest::Prefix() + "/services";
+}
 
 // A driver file on disk and its Windows path.
 std::string MakeDriverFile(const std::string& name) {
@@ -152,10 +154,10 @@ TEST_F(Services, CreateRefusesClashesAndBadParameters) {
   EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
   EXPECT_EQ(Create("NoBinary", ""), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(CreateServiceA(manager_, "Bad", nullptr, 0, SERVICE_KERNEL_DRIVER, 7,
-                           SERVICE_ERROR_NORMAL, binary.c_str(), nullptr, nullptr, nullptr,
-                           nullptr, nullptr),
-            nullptr);
+  EXPECT_EQ(
+      CreateServiceA(manager_, "Bad", nullptr, 0, SERVICE_KERNEL_DRIVER, 7, SERVICE_ERROR_NORMAL,
+                     binary.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr),
+      nullptr);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(CreateServiceA(manager_, "Proc", nullptr, 0, SERVICE_WIN32_OWN_PROCESS,
                            SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, binary.c_str(), nullptr,
@@ -166,11 +168,11 @@ TEST_F(Services, CreateRefusesClashesAndBadParameters) {
   // Tags count up within a load order group; texts of any bytes survive the record.
   DWORD tag1 = 0, tag2 = 0;
   SC_HANDLE g1 = CreateServiceA(manager_, "G1", "odd,%name\nline", 0, SERVICE_KERNEL_DRIVER,
-                                SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, binary.c_str(),
-                                "Group", &tag1, "Alpha\0Beta\0", nullptr, "secret");
+                                SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, binary.c_str(), "Group",
+                                &tag1, "Alpha\0Beta\0", nullptr, "secret");
   SC_HANDLE g2 = CreateServiceA(manager_, "G2", nullptr, 0, SERVICE_KERNEL_DRIVER,
-                                SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, binary.c_str(),
-                                "group", &tag2, nullptr, nullptr, nullptr);
+                                SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, binary.c_str(), "group",
+                                &tag2, nullptr, nullptr, nullptr);
   ASSERT_NE(g1, nullptr);
   ASSERT_NE(g2, nullptr);
   EXPECT_EQ(tag1, 1u);
@@ -237,7 +239,8 @@ TEST_F(Services, StartNeedsTheDriverFile) {
   // Image paths the original reads relative to the Windows directory.
   fs::create_directories(win32::SystemDirectory() + "/drivers");
   kaztest::WriteFile(win32::SystemDirectory() + "/drivers/rel.sys", "driver\n");
-  for (const char* path : {"System32\\DRIVERS\\rel.sys", "\\SystemRoot\\system32\\drivers\\REL.SYS"}) {
+  for (const char* path :
+       {"System32\\DRIVERS\\rel.sys", "\\SystemRoot\\system32\\drivers\\REL.SYS"}) {
     SC_HANDLE r = Create("Rel", path);
     ASSERT_NE(r, nullptr);
     EXPECT_TRUE(StartServiceA(r, 0, nullptr)) << path << ": " << GetLastError();
@@ -247,9 +250,9 @@ TEST_F(Services, StartNeedsTheDriverFile) {
     CloseServiceHandle(r);
   }
 
-  SC_HANDLE d = CreateServiceA(manager_, "Off", nullptr, SERVICE_ALL_ACCESS,
-                               SERVICE_KERNEL_DRIVER, SERVICE_DISABLED, SERVICE_ERROR_NORMAL,
-                               binary.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
+  SC_HANDLE d = CreateServiceA(manager_, "Off", nullptr, SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
+                               SERVICE_DISABLED, SERVICE_ERROR_NORMAL, binary.c_str(), nullptr,
+                               nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(d, nullptr);
   EXPECT_FALSE(StartServiceA(d, 0, nullptr));
   EXPECT_EQ(GetLastError(), ERROR_SERVICE_DISABLED);
