@@ -1,0 +1,241 @@
+// The player's main window: two decks around the level graph, the cross-fader between
+// them and the lower panels (explorer, equalizer, CD audio, options, lights).
+//
+// The run-time state of both decks lives in two static records, so that every handler of
+// the window serves either deck: it picks the record from its Sender and works through it.
+// Everything here runs on the GUI thread.
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include "classlib/Buttons.h"
+#include "classlib/Classes.h"
+#include "classlib/ExtCtrls.h"
+#include "classlib/Forms.h"
+#include "classlib/StdCtrls.h"
+#include "engine/XaudioPlayer.h"
+#include "widgets/ALProgressBar.h"
+#include "widgets/ButtonComps.h"
+
+class TListView;
+
+// A track's length as the engine reported it.
+struct TZik {
+  Integer DurSecs = 0;
+  Integer DurMin = 0;
+  Integer DurSec = 0;
+};
+
+constexpr Integer GraphPointCount = 66;
+
+// One deck's state. Flags hold 0 (off) or -1 (on).
+struct TXPlayer {
+  TXaudioPlayer* Xaudio = nullptr;
+  TLabel* TitleLabel = nullptr;
+  TEdit* BPMEdit = nullptr;
+  TLabel* CurrBPMLabel = nullptr;
+  TLabel* PitchLabel = nullptr;
+  TLabel* VolLabel = nullptr;
+  TImage* PitchThumb = nullptr;
+  TImage* PitchTrack = nullptr;
+  TImage* VolThumb = nullptr;
+  TImage* VolTrack = nullptr;
+  TShape* BeatLamp = nullptr;
+  TSpeedButton* LoopButton = nullptr;
+  TSpeedButton* PreLButton = nullptr;
+  TListView* PlayList = nullptr;
+  TALProgressBar* PosBar = nullptr;
+  std::array<TEdit*, 6> LoopEdits{};
+  TALProgressBar* VULeft = nullptr;
+  TALProgressBar* VURight = nullptr;
+  std::array<TPoint, GraphPointCount> GraphPts{};
+  std::array<TPoint, GraphPointCount> OldPts{};
+  std::array<Integer, GraphPointCount> BeatMarks{};
+  Integer LineLeft = 0;
+  Integer LineY = 0;
+  Integer LineRight = 0;
+  Integer OldLineY = 0;
+  Cardinal LevelTotal = 0;
+  Cardinal LevelCount = 0;
+  TColor GraphColor = 0;
+  Integer BoomLine = 0;
+  Integer ForceLine = 0;
+  Integer ForceLineY = 0;
+  Integer PlayState = 0;
+  Integer CurPitch = 0;
+  Integer DeckNo = 0;
+  Integer LoopSM = 0, LoopSS = 0, LoopSF = 0;
+  Integer LoopEM = 0, LoopES = 0, LoopEF = 0;
+  Integer LoopOn = 0;
+  TZik Zik;
+  Integer AutoSync = 0;
+  Integer SyncPaused = 0;
+  TXPlayer* OtherDeck = nullptr;
+};
+
+// The two decks and the window-wide state; static, alive for the whole run.
+extern TXPlayer Deck1;
+extern TXPlayer Deck2;
+extern TXPlayer* CurrentDeck;
+extern HWND LightWindow;
+extern Integer Closing;
+extern TPoint SliderGrab;
+// The automatic mix: on/off, its start in seconds before the end, and whether one runs.
+extern Integer AutoMix;
+extern Integer MixStart;
+extern Integer MixRunning;
+// Sort the playlists by BPM.
+extern Integer BPMOrder;
+
+// Image sliders: a track picture and a thumb picture in the same parent.
+void PlaceHSlider(TImage* Track, TImage* Thumb, Integer Value, Integer Max, Integer Min);
+void PlaceVSlider(TImage* Track, TImage* Thumb, Integer Value, Integer Max, Integer Min);
+Integer DragHSlider(TImage* Track, TImage* Thumb, Integer X, Integer Min, Integer Max);
+Integer DragVSlider(TImage* Track, TImage* Thumb, Integer Y, Integer Min, Integer Max);
+
+// The deck's file name without folder and extension ("a.b.mp3" gives "a.b").
+String TitleOfPath(const String& Path);
+
+class TfrmMain : public TForm {
+ public:
+  explicit TfrmMain(TComponent* AOwner);
+  ~TfrmMain() override;
+
+  // Background and title (they also drag the window).
+  TImage* imgBk;
+  TImage* imgTitle;
+  TSpeedButton* btnMin;
+  TSpeedButton* btnClose;
+  // Where both decks draw their level curves.
+  TPaintBox* boxGraph;
+
+  // Deck 1.
+  TPanel* pnlPlayer1;
+  TImage* imgDeck1;
+  TLabel* lblTitle1;
+  TALProgressBar* prgBar1;
+  TLabel* lblPos1;
+  TLabel* lblRem1;
+  TLabel* lblDur1;
+  TEdit* txtBPM1;
+  TLabel* lblCurrBPM1;
+  TShape* shpBoom1;
+  TImageButton* btnPlay1;
+  TImageButton* btnPause1;
+  TImageButton* btnStop1;
+  TImageButton* btnSync1;
+  TImageButton* btnSyncL1;
+  TImageButton* btnSyncR1;
+  TSpeedButton* btnAutoPitch1;
+  TLabel* lblPitch1;
+  TImage* imgSldPitch1;
+  TImage* imgSldrPitch1;
+  TImage* imgSldVol1;
+  TImage* imgSldrVol1;
+  TLabel* lblVol1;
+  TALProgressBar* prgVUL1;
+  TALProgressBar* prgVUR1;
+  TSpeedButton* btnCut1;
+  TSpeedButton* btnPreL1;
+  TSpeedButton* btnLoop1;
+  TPanel* pnlLoop1Start;
+  TPanel* pnlLoop2End;
+  TEdit* txtLoopSM1;
+  TEdit* txtLoopSS1;
+  TEdit* txtLoopSF1;
+  TEdit* txtLoopEM1;
+  TEdit* txtLoopES1;
+  TEdit* txtLoopEF1;
+  TSpeedButton* btnAutoSync;
+
+  // Deck 2.
+  TPanel* pnlPlayer2;
+  TImage* imgDeck2;
+  TLabel* lblTitle2;
+  TALProgressBar* prgBar2;
+  TLabel* lblPos2;
+  TLabel* lblRem2;
+  TLabel* lblDur2;
+  TEdit* txtBPM2;
+  TLabel* lblCurrBPM2;
+  TShape* shpBoom2;
+  TImageButton* btnPlay2;
+  TImageButton* btnPause2;
+  TImageButton* btnStop2;
+  TImageButton* btnSync2;
+  TImageButton* btnSyncL2;
+  TImageButton* btnSyncR2;
+  TSpeedButton* btnAutoPitch2;
+  TLabel* lblPitch2;
+  TImage* imgSldPitch2;
+  TImage* imgSldrPitch2;
+  TImage* imgSldVol2;
+  TImage* imgSldrVol2;
+  TLabel* lblVol2;
+  TALProgressBar* prgVUL2;
+  TALProgressBar* prgVUR2;
+  TSpeedButton* btnCut2;
+  TSpeedButton* btnPreL2;
+
+  // Cross-fader.
+  TImage* imgSldVol;
+  TImage* imgSldrVol;
+
+  // The lower panels, all at one place; the front one is shown.
+  TSpeedButton* btnBrowse;
+  TSpeedButton* btnEQ;
+  TSpeedButton* btnAudio;
+  TSpeedButton* btnSetup;
+  TSpeedButton* btnSpots;
+  TPanel* pnlBrowse;
+  TPanel* pnlEQ;
+  TPanel* pnlCD;
+  TPanel* pnlSetup;
+  TPanel* pnlSpots;
+  std::array<TImage*, 20> imgSldEQ{};
+  std::array<TImage*, 20> imgSldrEQ{};
+
+  // The engines of the decks.
+  TXaudioPlayer* Xaudio1;
+  TXaudioPlayer* Xaudio2;
+
+  // Output devices as the engine lists them.
+  std::unique_ptr<TStringList> CardList;
+
+  void FormCreate(TObject* Sender);
+  void FormShow(TObject* Sender);
+
+  void InitPlayers();
+  void InitSliders();
+  void SetupEngines();
+
+  void LoadDeck(TXPlayer& Deck, const String& Path, const String& BPM);
+  void SetPitch(TXPlayer& Deck, Integer Value);
+  void SetDeckVolume(TXPlayer& Deck, Integer Level);
+
+  void btnPlayClick(TObject* Sender);
+  void btnPauseClick(TObject* Sender);
+  void btnStopClick(TObject* Sender);
+  void prgBarMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                       Integer Y);
+  void btnSyncMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                        Integer Y);
+  void btnSyncMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                      Integer Y);
+  void XaudioNotifyPlayerState(TObject* Sender, Integer State);
+  void XaudioNotifyInputPosition(TObject* Sender, Cardinal Offset, Cardinal Range);
+  void XaudioNotifyInputTimecode(TObject* Sender, Byte Hours, Byte Minutes, Byte Seconds,
+                                 Byte Fractions);
+  void XaudioNotifyStreamDuration(TObject* Sender, Cardinal Duration);
+
+ private:
+  void BuildWindow();
+  void BuildDeck(Integer No);
+  void BuildLowerPanels();
+  TXPlayer& DeckOfEngine(TObject* Sender);
+  // Draws the deck's curve and beat line in black, which wipes them from the graph.
+  void EraseGraph(TXPlayer& Deck);
+};
+
+extern TfrmMain* frmMain;

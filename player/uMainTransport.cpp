@@ -1,0 +1,132 @@
+// Deck transport: play, pause, stop, seek, hold, loading a track, and what the engines
+// report back.
+#include "player/uMain.h"
+
+String TitleOfPath(const String& Path) {
+  const String name = ExtractFileName(Path);
+  return Copy(name, 1, Length(name) - Length(ExtractFileExt(name)));
+}
+
+TXPlayer& TfrmMain::DeckOfEngine(TObject* Sender) {
+  return Sender == Xaudio1 ? Deck1 : Deck2;
+}
+
+void TfrmMain::EraseGraph(TXPlayer& Deck) {
+  TCanvas* c = Canvas();
+  c->Pen()->SetColor(clBlack);
+  c->Polyline(std::span<const TPoint>(Deck.GraphPts.data(), Deck.GraphPts.size()));
+  c->MoveTo(Deck.LineLeft, Deck.LineY);
+  c->LineTo(Deck.LineRight, Deck.LineY);
+}
+
+void TfrmMain::btnPlayClick(TObject* Sender) {
+  (Sender == btnPlay1 ? Xaudio1 : Xaudio2)->Play();
+}
+
+void TfrmMain::btnPauseClick(TObject* Sender) {
+  (Sender == btnPause1 ? Xaudio1 : Xaudio2)->Pause();
+}
+
+void TfrmMain::btnStopClick(TObject* Sender) {
+  CurrentDeck = Sender == btnStop1 ? &Deck1 : &Deck2;
+  // Without an engine the start-up stopped before the decks were filled.
+  if (!CurrentDeck->Xaudio) return;
+  CurrentDeck->Xaudio->Stop();
+  CurrentDeck->Xaudio->InputSeek(0, 1);
+  CurrentDeck->Xaudio->OutputReset();
+  boxGraph->Repaint();
+  CurrentDeck->BeatLamp->Brush()->SetColor(clBlack);
+}
+
+void TfrmMain::prgBarMouseDown(TObject* Sender, TMouseButton, TShiftState, Integer X, Integer) {
+  auto* bar = static_cast<TALProgressBar*>(Sender);
+  const Integer offset = static_cast<Integer>(static_cast<Int64>(X) * bar->Max() / bar->Width());
+  (Sender == prgBar1 ? Xaudio1 : Xaudio2)->InputSeek(offset, 1000);
+}
+
+void TfrmMain::btnSyncMouseDown(TObject* Sender, TMouseButton, TShiftState, Integer, Integer) {
+  CurrentDeck = static_cast<TComponent*>(Sender)->Tag() == 0 ? &Deck1 : &Deck2;
+  if (CurrentDeck->PlayState == 1) CurrentDeck->Xaudio->Pause();
+}
+
+void TfrmMain::btnSyncMouseUp(TObject* Sender, TMouseButton, TShiftState, Integer, Integer) {
+  CurrentDeck = static_cast<TComponent*>(Sender)->Tag() == 0 ? &Deck1 : &Deck2;
+  if (CurrentDeck->PlayState == 2) CurrentDeck->Xaudio->Play();
+}
+
+void TfrmMain::LoadDeck(TXPlayer& Deck, const String& Path, const String& BPM) {
+  if (!Deck.Xaudio) return;
+  Deck.Xaudio->Stop();
+  Deck.Xaudio->OutputReset();
+  Deck.Xaudio->InputOpen(Path);
+  boxGraph->Repaint();
+  Deck.VULeft->SetPosition(0);
+  Deck.VURight->SetPosition(0);
+  Deck.PosBar->SetPosition(1000);
+  Deck.LevelTotal = 0;
+  Deck.LevelCount = 0;
+  Deck.LineY = boxGraph->Top() + boxGraph->Height() / 2;
+  Deck.OldLineY = Deck.LineY;
+  const Integer bottom = boxGraph->Top() + boxGraph->Height();
+  for (Integer i = 0; i < GraphPointCount; ++i) {
+    Deck.BeatMarks[i] = -1;
+    Deck.GraphPts[i].y = bottom;
+    Deck.OldPts[i].y = bottom;
+  }
+  Deck.TitleLabel->SetCaption(TitleOfPath(Path));
+  Deck.BPMEdit->SetText(BPM);
+  PlaceHSlider(Deck.PitchTrack, Deck.PitchThumb, 1000, 1100, 900);
+  SetPitch(Deck, 1000);
+}
+
+void TfrmMain::XaudioNotifyPlayerState(TObject* Sender, Integer State) {
+  if (Closing) return;
+  CurrentDeck = &DeckOfEngine(Sender);
+  TXPlayer& d = *CurrentDeck;
+  if (State == 0 || State == 3) {
+    EraseGraph(d);
+    d.VULeft->SetPosition(0);
+    d.VURight->SetPosition(0);
+    for (Integer i = 0; i < GraphPointCount; ++i)
+      d.GraphPts[i] = {boxGraph->Left() + 3 * i, boxGraph->Top() + boxGraph->Height()};
+  } else if (State == 1) {
+    const Integer level = d.PreLButton->Tag() != 0
+                              ? 100
+                              : 100 - DragVSlider(d.VolTrack, d.VolThumb, SliderGrab.y, 0, 100);
+    SetDeckVolume(d, level);
+  }
+  d.PlayState = State;
+}
+
+void TfrmMain::XaudioNotifyInputPosition(TObject* Sender, Cardinal Offset, Cardinal) {
+  if (Closing) return;
+  CurrentDeck = &DeckOfEngine(Sender);
+  TXPlayer& d = *CurrentDeck;
+  // Until the track's own duration is known there is no mix point to mark.
+  if (AutoMix && !d.OtherDeck->TitleLabel->Caption().empty() && d.Zik.DurSecs != 0)
+    d.PosBar->SetMax(1000 - MixStart * 1000 / d.Zik.DurSecs);
+  else
+    d.PosBar->SetMax(1000);
+  d.PosBar->SetPosition(static_cast<Integer>(Offset));
+}
+
+void TfrmMain::XaudioNotifyInputTimecode(TObject* Sender, Byte, Byte Minutes, Byte Seconds,
+                                         Byte Fractions) {
+  if (Closing) return;
+  CurrentDeck = &DeckOfEngine(Sender);
+  TXPlayer& d = *CurrentDeck;
+  const bool one = &d == &Deck1;
+  (one ? lblPos1 : lblPos2)->SetCaption(Format("%.2d:%.2d:%.2d", Minutes, Seconds, Fractions));
+  const Integer r = d.Zik.DurSecs - (Minutes * 60 + Seconds);
+  (one ? lblRem1 : lblRem2)->SetCaption(Format("%.2d:%.2d", r / 60, r % 60));
+}
+
+void TfrmMain::XaudioNotifyStreamDuration(TObject* Sender, Cardinal Duration) {
+  if (Closing) return;
+  TLabel* label = Sender == Xaudio1 ? lblDur1 : lblDur2;
+  label->SetCaption(Format("%.2d:%.2d", Duration / 60, Duration % 60));
+  CurrentDeck = &DeckOfEngine(Sender);
+  CurrentDeck->Zik.DurSecs = static_cast<Integer>(Duration);
+  CurrentDeck->Zik.DurMin = static_cast<Integer>(Duration / 60);
+  CurrentDeck->Zik.DurSec = static_cast<Integer>(Duration % 60);
+}

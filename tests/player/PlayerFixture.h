@@ -1,0 +1,51 @@
+// A player test: the main window made as the program makes it, off-screen, with dialogs
+// answered by the test. The deck records are static state of the program, so each test
+// starts them afresh.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "platform/classlib/GuiFixture.h"
+#include "player/uMain.h"
+#include "player/uSplash.h"
+
+class PlayerTest : public GuiTest {
+ protected:
+  void SetUp() override {
+    GuiTest::SetUp();
+    Deck1 = TXPlayer{};
+    Deck2 = TXPlayer{};
+    CurrentDeck = nullptr;
+    Closing = 0;
+    SliderGrab = {};
+    AutoMix = 0;
+    MixStart = 0;
+  }
+  void TearDown() override {
+    SplashProgressObserverForTesting = nullptr;
+    GuiTest::TearDown();
+    frmMain = nullptr;
+    frmSplash = nullptr;
+  }
+
+  // The splash and the main window, as the program block makes them.
+  void StartPlayer() {
+    frmSplash = new TfrmSplash(Application);
+    frmSplash->AfterConstruction();
+    frmSplash->Show();
+    Application->CreateForm(frmMain);
+  }
+
+  // Runs the message loop until `done` or the time is up.
+  static bool PumpUntil(const std::function<bool()>& done, int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+      Application->ProcessMessages();
+      if (done()) return true;
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  }
+};

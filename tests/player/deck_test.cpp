@@ -1,0 +1,147 @@
+// The decks with the real engine on the null sound device: what the DJ sees while a
+// generated track loads and plays.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "PlayerFixture.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class DeckTest : public PlayerTest {
+ protected:
+  void SetUp() override {
+    PlayerTest::SetUp();
+    if (!fs::exists(Media("short4.mp3"))) GTEST_SKIP() << "no test media";
+    Application->CreateForm(frmMain);
+    ASSERT_TRUE(dialogs.empty()) << dialogs[0].Text;
+    frmMain->Show();
+  }
+  static std::string Media(const std::string& name) {
+    return std::string(KAZ_TESTDATA_DIR) + "/" + name;
+  }
+  // The track under another name in the test's own folder.
+  static std::string Copy(const std::string& media, const std::string& folder,
+                          const std::string& name) {
+    std::string dir = kaztest::MakeTempDir(folder);
+    fs::copy_file(Media(media), dir + "/" + name);
+    return dir + "/" + name;
+  }
+  // Seconds played, read from the deck's position label "mm:ss:ff".
+  static int Seconds(TLabel* pos) {
+    const String& c = pos->Caption();
+    return std::stoi(c.substr(0, 2)) * 60 + std::stoi(c.substr(3, 2));
+  }
+  bool PlayDeck1() {
+    frmMain->btnPlayClick(frmMain->btnPlay1);
+    return PumpUntil([] { return Deck1.PlayState == 1; }, 5000);
+  }
+  // A real press and release of an image button on its deck panel.
+  void Press(TImageButton* b, UINT msg) {
+    SendMouseForTesting(static_cast<TWinControl*>(b->Parent()), msg, b->Left() + 12, b->Top() + 12,
+                        msg == WM_LBUTTONDOWN ? TShiftState{ssLeft} : TShiftState{});
+  }
+};
+
+TEST_F(DeckTest, LoadedTrackShowsItsTitleTempoDurationAndTime) {
+  frmMain->LoadDeck(Deck1, Copy("short4.mp3", "media", "a.b.mp3"), "128");
+  EXPECT_EQ(frmMain->lblTitle1->Caption(), "a.b");
+  EXPECT_EQ(frmMain->txtBPM1->Text(), "128");
+  EXPECT_EQ(frmMain->lblCurrBPM1->Caption(), "Current BPM = 128");
+  ASSERT_TRUE(PlayDeck1());
+  ASSERT_TRUE(PumpUntil([&] { return Seconds(frmMain->lblPos1) >= 1; }, 5000))
+      << frmMain->lblPos1->Caption();
+  EXPECT_EQ(frmMain->lblDur1->Caption(), "00:04");
+  EXPECT_EQ(Deck1.Zik.DurSecs, 4);
+  EXPECT_EQ(frmMain->lblRem1->Caption(), Format("%.2d:%.2d", 0, 4 - Seconds(frmMain->lblPos1)));
+  EXPECT_GT(frmMain->prgBar1->Position(), 0);
+  EXPECT_LT(frmMain->prgBar1->Position(), 1000);
+  // Deck 2 was not touched.
+  EXPECT_EQ(frmMain->lblPos2->Caption(), "00:00:00");
+
+  // The end of the stream: the deck reports it and its graph returns to the bottom.
+  ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 3 || Deck1.PlayState == 0; }, 8000));
+  EXPECT_EQ(Deck1.GraphPts[0].y, 199);
+  EXPECT_TRUE(dialogs.empty());
+}
+
+TEST_F(DeckTest, StopRewindsAndDarkensTheBeatLamp) {
+  frmMain->LoadDeck(Deck1, Media("kick128.mp3"), "128");
+  ASSERT_TRUE(PlayDeck1());
+  ASSERT_TRUE(PumpUntil([&] { return Seconds(frmMain->lblPos1) >= 1; }, 5000));
+  frmMain->shpBoom1->Brush()->SetColor(clRed);
+  Press(frmMain->btnStop1, WM_LBUTTONDOWN);
+  Press(frmMain->btnStop1, WM_LBUTTONUP);
+  EXPECT_EQ(frmMain->shpBoom1->Brush()->Color(), clBlack);
+  ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 0; }, 5000));
+  // Playing again starts from the beginning.
+  ASSERT_TRUE(PlayDeck1());
+  PumpUntil([&] { return frmMain->lblPos1->Caption() != "00:01:00"; }, 300);
+  EXPECT_LT(Seconds(frmMain->lblPos1), 1) << frmMain->lblPos1->Caption();
+}
+
+TEST_F(DeckTest, SyncButtonPausesWhileHeldAndPlaysAfterTheReportedPause) {
+  frmMain->LoadDeck(Deck1, Media("kick128.mp3"), "128");
+  // A stopped deck is not started by the sync button.
+  Press(frmMain->btnSync1, WM_LBUTTONDOWN);
+  Press(frmMain->btnSync1, WM_LBUTTONUP);
+  PumpUntil([] { return false; }, 200);
+  EXPECT_EQ(Deck1.PlayState, 0);
+
+  ASSERT_TRUE(PlayDeck1());
+  Press(frmMain->btnSync1, WM_LBUTTONDOWN);
+  ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 2; }, 5000));
+  Press(frmMain->btnSync1, WM_LBUTTONUP);
+  EXPECT_TRUE(PumpUntil([] { return Deck1.PlayState == 1; }, 5000));
+
+  // A release before the engine reported the pause finds the deck still playing: it
+  // stays paused.
+  Press(frmMain->btnSync1, WM_LBUTTONDOWN);
+  Press(frmMain->btnSync1, WM_LBUTTONUP);
+  ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 2; }, 5000));
+  PumpUntil([] { return false; }, 300);
+  EXPECT_EQ(Deck1.PlayState, 2);
+}
+
+TEST_F(DeckTest, ClickInTheMiddleOfThePositionBarSeeksHalfway) {
+  frmMain->LoadDeck(Deck1, Media("kick128.mp3"), "128");
+  ASSERT_TRUE(PlayDeck1());
+  SendMouseForTesting(frmMain->pnlPlayer1, WM_LBUTTONDOWN, frmMain->prgBar1->Left() + 110,
+                      frmMain->prgBar1->Top() + 5, {ssLeft});
+  SendMouseForTesting(frmMain->pnlPlayer1, WM_LBUTTONUP, frmMain->prgBar1->Left() + 110,
+                      frmMain->prgBar1->Top() + 5);
+  // The track is 30 s long: halfway is 15 s, far beyond what plays meanwhile.
+  ASSERT_TRUE(PumpUntil([&] { return Seconds(frmMain->lblPos1) >= 14; }, 3000))
+      << frmMain->lblPos1->Caption();
+  EXPECT_GE(frmMain->prgBar1->Position(), 480);
+  EXPECT_LE(frmMain->prgBar1->Position(), 600);
+}
+
+TEST_F(DeckTest, UndecodableFileKeepsItsTitleAndHangsNothing) {
+  std::string dir = kaztest::MakeTempDir("bad");
+  kaztest::WriteFile(dir + "/broken.mp3", std::string(20000, '\x5A'));
+  frmMain->LoadDeck(Deck2, dir + "/broken.mp3", "140");
+  frmMain->btnPlayClick(frmMain->btnPlay2);
+  PumpUntil([] { return false; }, 700);
+  EXPECT_EQ(frmMain->lblTitle2->Caption(), "broken");
+  EXPECT_EQ(frmMain->txtBPM2->Text(), "140");
+  EXPECT_NE(Deck2.PlayState, 1);
+  EXPECT_TRUE(dialogs.empty());
+
+  // The deck takes a good track afterwards.
+  frmMain->LoadDeck(Deck2, Media("short4.mp3"), "128");
+  frmMain->btnPlayClick(frmMain->btnPlay2);
+  EXPECT_TRUE(PumpUntil([] { return Deck2.PlayState == 1; }, 5000));
+}
+
+TEST_F(DeckTest, PathWithNonAsciiLettersPlays) {
+  frmMain->LoadDeck(Deck1, Copy("short4.mp3", "Müsik ßeta", "Ñandú – été.mp3"), "");
+  EXPECT_EQ(frmMain->lblTitle1->Caption(), "Ñandú – été");
+  ASSERT_TRUE(PlayDeck1());
+  EXPECT_TRUE(PumpUntil([&] { return Seconds(frmMain->lblPos1) >= 1; }, 5000));
+}
+
+}  // namespace
