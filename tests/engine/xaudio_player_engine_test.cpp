@@ -15,17 +15,7 @@
 
 namespace {
 
-// Serves the thread's messages until `done` or the time-out.
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    win32::PumpThreadMessages();
-    if (done()) return true;
-    if (std::chrono::steady_clock::now() >= end) return false;
-    pollfd p{win32::ThreadMessageFd(), POLLIN, 0};
-    poll(&p, 1, 10);
-  }
-}
+using kaztest::PumpUntil;
 
 TEST(XaudioPlayerEngine, PlaysAGeneratedTrackThroughItsEvents) {
   if (!std::filesystem::exists(kaztest::ProgramDir() + "/xaudio.dll"))

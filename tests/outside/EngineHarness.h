@@ -3,6 +3,8 @@
 // window of the test thread and are decoded and recorded while the test pumps messages.
 #pragma once
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <time.h>
@@ -43,18 +45,7 @@ struct Note {
   int64_t atNs = 0;
 };
 
-// Pumps the calling thread's messages for up to `ms`, until `done` answers true.
-inline bool PumpUntil(const std::function<bool()>& done, int ms) {
-  int64_t end = NowNs() + static_cast<int64_t>(ms) * 1000000;
-  for (;;) {
-    win32::PumpThreadMessages();
-    if (done()) return true;
-    int64_t left = end - NowNs();
-    if (left <= 0) return false;
-    pollfd p{win32::ThreadMessageFd(), POLLIN, 0};
-    poll(&p, 1, static_cast<int>(std::min<int64_t>(left / 1000000 + 1, 5)));
-  }
-}
+using kaztest::PumpUntil;
 
 class Engine {
  public:

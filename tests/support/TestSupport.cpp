@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -11,6 +12,8 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+
+#include "win32/Messages.h"
 
 extern char** environ;
 
@@ -35,6 +38,24 @@ std::string MakeTempDir(const std::string& name) {
   std::string cmd = "mkdir -p '" + dir + "'";
   if (std::system(cmd.c_str()) != 0) return {};
   return dir;
+}
+
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    win32::PumpThreadMessages();
+    if (done()) return true;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    pollfd p{win32::ThreadMessageFd(), POLLIN, 0};
+    poll(&p, 1, static_cast<int>(std::min<long long>(left.count() + 1, 5)));
+  }
+}
+
+void PumpFor(int ms) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  PumpUntil([&] { return std::chrono::steady_clock::now() >= end; }, ms + 1000);
 }
 
 int Spawn(const std::string& path, const std::vector<std::string>& args) {

@@ -1,6 +1,7 @@
 // Helpers shared by the test programs.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,12 @@ std::string ProgramDir();
 
 // A fresh empty folder below the test's prefix.
 std::string MakeTempDir(const std::string& name);
+
+// Serves the calling thread's message queue (posted and sent messages, timers) until
+// `done` answers true or `timeoutMs` has passed; answers whether `done` came true.
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+// Serves the calling thread's message queue for `ms` milliseconds.
+void PumpFor(int ms);
 
 // Starts a program (by path) with arguments; answers its pid, or -1.
 int Spawn(const std::string& path, const std::vector<std::string>& args);

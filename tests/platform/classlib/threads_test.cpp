@@ -1,6 +1,8 @@
 // Threads with cooperative suspension, calls handed to the GUI thread, and the window
 // timer. The test's main thread is the GUI thread and pumps its queue itself.
 #include <gtest/gtest.h>
+
+#include "support/TestSupport.h"
 #include <poll.h>
 
 #include <atomic>
@@ -15,22 +17,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Serves the GUI thread's queue until `done` answers true; false after `timeoutMs`.
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!done()) {
-    if (Clock::now() > deadline) return false;
-    pollfd p{win32::ThreadMessageFd(), POLLIN, 0};
-    poll(&p, 1, 5);
-    win32::PumpThreadMessages();
-  }
-  return true;
-}
-
-void PumpFor(int ms) {
-  auto end = Clock::now() + std::chrono::milliseconds(ms);
-  PumpUntil([&] { return Clock::now() >= end; }, ms + 1000);
-}
+using kaztest::PumpFor;
+using kaztest::PumpUntil;
 
 void SleepMs(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));

@@ -22,17 +22,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// Pumps the calling thread's queue until `done` or the time runs out.
-bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5000ms) {
-  auto deadline = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() > deadline) return false;
-    pollfd p{win32::ThreadMessageFd(), POLLIN, 0};
-    poll(&p, 1, 5);
-    win32::PumpThreadMessages();
-  }
-  return true;
-}
+using kaztest::PumpUntil;
 
 // A peer program with one window; killed at the end of the test if still running.
 struct Peer {
@@ -179,7 +169,7 @@ TEST(Queue, TimersTickThroughTheQueueAndStopWhenKilled) {
   ASSERT_TRUE(PumpUntil([&] { return ticks >= 3; }));
   EXPECT_TRUE(KillTimer(h, 42));
   int after = ticks;
-  PumpUntil([] { return false; }, 100ms);
+  kaztest::PumpFor(100);
   EXPECT_EQ(ticks, after);
   EXPECT_FALSE(KillTimer(h, 42));
   // A timer of a window of another thread cannot be set from here.
@@ -229,7 +219,7 @@ TEST(Threads, SendFromAWorkerRunsOnTheOwnerThreadAndReturnsTheResult) {
     }
     done = true;
   });
-  ASSERT_TRUE(PumpUntil([&] { return done.load(); }, 20000ms));
+  ASSERT_TRUE(PumpUntil([&] { return done.load(); }, 20000));
   worker.join();
   EXPECT_EQ(wrongThread, 0);
   EXPECT_EQ(wrongResult, 0);
@@ -347,7 +337,7 @@ TEST(Processes, TwoProgramsSendingToEachOtherAtOnceNeverDeadlock) {
     // The peer's own sends may still be under way: serve them until it has quit.
     EXPECT_EQ(SendMessageA(peer.hwnd, msgtest::kQuit, 0, 0), 1);
     int rc = -1;
-    ASSERT_TRUE(PumpUntil([&] { return (rc = kaztest::TryWait(peer.pid)) != -1; }, 20000ms));
+    ASSERT_TRUE(PumpUntil([&] { return (rc = kaztest::TryWait(peer.pid)) != -1; }, 20000));
     peer.pid = -1;
     EXPECT_EQ(rc, 0) << "the peer saw wrong answers or ran a handler off its main thread";
   }
