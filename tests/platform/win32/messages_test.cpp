@@ -16,6 +16,7 @@
 #include "msg_protocol.h"
 #include "support/TestSupport.h"
 #include "win32/Messages.h"
+#include "win32/Prefix.h"
 
 namespace {
 
@@ -72,6 +73,22 @@ TEST(Windows, HandlesAreNonZeroUniqueAndFitASignedInteger) {
     EXPECT_FALSE(IsWindow(h));
   }
   EXPECT_TRUE(IsWindow(again));
+}
+
+TEST(Windows, AnUnusablePrefixIsReportedAndWindowsStillWork) {
+  // Runs in a process of its own (ctest), so this is the first use of the prefix here.
+  const std::string saved = kaztest::Prefix();
+  const std::string blocker = saved + "/a-file";
+  kaztest::WriteFile(blocker, "not a folder");
+  setenv("KAZ_PREFIX", (blocker + "/prefix").c_str(), 1);
+  win32::ResetPrefixForTesting();
+  testing::internal::CaptureStderr();
+  HWND h = CreateWindowWithProc([](HWND, UINT, WPARAM w, LPARAM) -> LRESULT { return w; });
+  std::string err = testing::internal::GetCapturedStderr();
+  ASSERT_NE(h, 0u);
+  EXPECT_EQ(SendMessageA(h, WM_USER, 9, 0), 9);
+  EXPECT_NE(err.find("cannot use the prefix folder"), std::string::npos) << err;
+  setenv("KAZ_PREFIX", saved.c_str(), 1);
 }
 
 TEST(Windows, DestroyedAndUnknownHandlesAnswerZero) {
