@@ -8,11 +8,17 @@
 #include <QPainter>
 #include <QPaintEvent>
 #include <QPointer>
+#include <QToolTip>
+#include <QWheelEvent>
 
 #include <algorithm>
+#include <cstdlib>
+#include <map>
 
 #include "classlib/ControlsPrivate.h"
+#include "classlib/Forms.h"
 #include "classlib/GuiPrivate.h"
+#include "classlib/Menus.h"
 
 // ---------------------------------------------------------------------------------------
 // Process-wide mouse state.
@@ -23,8 +29,13 @@ TControl* g_capture = nullptr;
 TControl* g_hover = nullptr;
 QPoint g_cursorPos;
 Qt::KeyboardModifiers g_modifiers;
+// Every control alive: a drag checks here before it calls a control its handler may have
+// destroyed.
+std::vector<TControl*> g_alive;
 // Windows that sit on the screen, oldest first: where FindDragTarget looks.
 std::vector<TWinControl*> g_topLevels;
+// Window handles made so far and their controls.
+std::map<HWND, TWinControl*> g_byHandle;
 
 TShiftState ShiftFrom(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons) {
   TShiftState s;
@@ -189,6 +200,8 @@ void UpdateHover(TControl* under) {
   if (under == g_hover) return;
   TControl* old = g_hover;
   g_hover = under;
+  // The application's hint follows the control under the pointer (status lines show it).
+  if (Application) Application->SetHint(under ? GetLongHint(under->Hint()) : String());
   if (old) Guarded(old, [&] { old->Perform(CM_MOUSELEAVE, 0, 0); });
   if (under) Guarded(under, [&] { under->Perform(CM_MOUSEENTER, 0, 0); });
 }
@@ -256,6 +269,32 @@ void TQtWidget::mouseMoveEvent(QMouseEvent* e) {
   RouteMouse(WM_MOUSEMOVE, e);
 }
 
+void TQtWidget::wheelEvent(QWheelEvent* e) {
+  QPoint global = e->globalPosition().toPoint();
+  TControl* target = g_capture ? g_capture : control_;
+  TMessage m;
+  m.Msg = WM_MOUSEWHEEL;
+  m.WParam =
+      MAKEWPARAM(WORD(KeysFrom(e->modifiers(), e->buttons())), WORD(short(e->angleDelta().y())));
+  m.LParam = MAKELPARAM(WORD(global.x()), WORD(global.y()));
+  Guarded(target, [&] { target->WndProc(m); });
+}
+
+bool TQtWidget::event(QEvent* e) {
+  if (e->type() != QEvent::ToolTip) return QWidget::event(e);
+  auto* he = static_cast<QHelpEvent*>(e);
+  TControl* c = control_->ControlAtPos({he->pos().x(), he->pos().y()}, false);
+  if (!c) c = control_;
+  String tip;
+  TPoint local = c->ScreenToClient({he->globalPos().x(), he->globalPos().y()});
+  Guarded(c, [&] { tip = c->TipAt(local); });
+  if (tip.empty() || !Application->ShowHint())
+    QToolTip::hideText();
+  else
+    QToolTip::showText(he->globalPos(), QString::fromLatin1(tip.c_str()), this);
+  return true;
+}
+
 void TQtWidget::leaveEvent(QEvent*) {
   if (g_hover && !g_capture) {
     TControl* h = g_hover;
@@ -316,7 +355,9 @@ void FocusArrived(TWinControl* control) {
   Guarded(control, [&] { BroadcastFocus(top, control); });
 }
 
-void TQtWidget::focusInEvent(QFocusEvent*) { FocusArrived(control_); }
+void TQtWidget::focusInEvent(QFocusEvent*) {
+  FocusArrived(control_);
+}
 void TQtWidget::focusOutEvent(QFocusEvent*) {
   Guarded(control_, [&] { control_->Perform(CM_EXIT, 0, 0); });
 }
@@ -402,10 +443,174 @@ bool TControlHost::HostIsVisible() {
 // TControl
 
 TControl::TControl(TComponent* AOwner) : TComponent(AOwner), font_(std::make_unique<TFont>()) {
+  g_alive.push_back(this);
   font_->OnChange = [this](TObject*) { FontChanged(); };
 }
 
+// ---------------------------------------------------------------------------------------
+// Drag and drop inside the program. One drag at a time; the source keeps the mouse
+// capture, so every move and the release reach it wherever the pointer is.
+
+struct TDragTracker {
+  static constexpr Integer kDefaultThreshold = 5;
+  TControl* source = nullptr;
+  TControl* target = nullptr;
+  bool active = false;
+  bool accepted = false;
+  TPoint start;
+  Integer threshold = kDefaultThreshold;
+  TCursor cursor = crDefault;
+  bool overrideCursor = false;
+
+  void ShowCursor(TCursor c) {
+    cursor = c;
+    if (!overrideCursor) {
+      QApplication::setOverrideCursor(QCursor(CursorShapeOf(c)));
+      overrideCursor = true;
+    } else {
+      QApplication::changeOverrideCursor(QCursor(CursorShapeOf(c)));
+    }
+  }
+  void Reset() {
+    if (overrideCursor) QApplication::restoreOverrideCursor();
+    overrideCursor = false;
+    TControl* s = source;
+    source = target = nullptr;
+    active = accepted = false;
+    cursor = crDefault;
+    if (s) s->SetMouseCapture(false);
+  }
+  // Asks the control under the screen point whether it takes the drag.
+  void MoveTo(const TPoint& screen) {
+    TControl* under = FindDragTarget(screen, false);
+    if (under != target && target) {
+      TControl* old = target;
+      bool ignored = false;
+      TPoint p = old->ScreenToClient(screen);
+      Guarded(old, [&] { old->DragOver(source, p.x, p.y, dsDragLeave, ignored); });
+    }
+    // A handler may have ended the drag or destroyed the source.
+    if (!source) return;
+    TDragState state = under != target ? dsDragEnter : dsDragMove;
+    target = under;
+    accepted = false;
+    if (target) {
+      TControl* t = target;
+      TPoint p = t->ScreenToClient(screen);
+      bool accept = false;
+      Guarded(t, [&] { t->DragOver(source, p.x, p.y, state, accept); });
+      accepted = accept && target == t;
+    }
+    if (source) ShowCursor(accepted ? source->DragCursor() : crNoDrop);
+  }
+  void Finish(bool drop, const TPoint& screen) {
+    TControl* src = source;
+    TControl* tgt = target;
+    bool ok = drop && accepted && tgt;
+    // The drag is over before the handlers run: they may start another or show a dialog.
+    Reset();
+    TPoint tp = tgt ? tgt->ScreenToClient(screen) : TPoint{};
+    if (ok) {
+      // The drop handler may destroy either control; the end-of-drag notice then goes to
+      // whichever is left.
+      Guarded(tgt, [&] { tgt->DragDrop(src, tp.x, tp.y); });
+      if (!Tracked(src)) return;
+      if (!Tracked(tgt)) tgt = nullptr;
+    }
+    TPoint sp = src->ScreenToClient(screen);
+    Guarded(src, [&] { src->DoEndDrag(ok ? tgt : nullptr, ok ? tp.x : sp.x, ok ? tp.y : sp.y); });
+  }
+  // Whether a control that took part is still alive (destructors unregister).
+  static bool Tracked(TControl* c);
+};
+
+namespace {
+TDragTracker g_drag;
+}  // namespace
+
+bool TDragTracker::Tracked(TControl* c) {
+  return std::find(g_alive.begin(), g_alive.end(), c) != g_alive.end();
+}
+
+void TControl::BeginDrag(bool Immediate, Integer Threshold) {
+  if (g_drag.source && g_drag.source != this) g_drag.Reset();
+  g_drag.source = this;
+  g_drag.target = nullptr;
+  g_drag.accepted = false;
+  g_drag.active = false;
+  g_drag.start = Mouse->CursorPos();
+  g_drag.threshold = Threshold < 0 ? TDragTracker::kDefaultThreshold : Threshold;
+  SetMouseCapture(true);
+  if (Immediate) {
+    g_drag.active = true;
+    g_drag.MoveTo(Mouse->CursorPos());
+  }
+}
+
+void TControl::EndDrag(bool Drop) {
+  if (g_drag.source != this) return;
+  if (!g_drag.active) {
+    g_drag.Reset();
+    return;
+  }
+  g_drag.Finish(Drop, Mouse->CursorPos());
+}
+
+bool TControl::Dragging() const {
+  return g_drag.source == this && g_drag.active;
+}
+
+TCursor DragCursorForTesting() {
+  return g_drag.active ? g_drag.cursor : crDefault;
+}
+
+void TControl::DragOver(TObject* Source, Integer X, Integer Y, TDragState State, bool& Accept) {
+  Accept = false;
+  if (OnDragOver) {
+    Accept = true;
+    OnDragOver(this, Source, X, Y, State, Accept);
+  }
+}
+void TControl::DragDrop(TObject* Source, Integer X, Integer Y) {
+  if (OnDragDrop) OnDragDrop(this, Source, X, Y);
+}
+void TControl::DoEndDrag(TObject* Target, Integer X, Integer Y) {
+  if (OnEndDrag) OnEndDrag(this, Target, X, Y);
+}
+void TControl::DoContextPopup(const TPoint& MousePos, bool& Handled) {
+  if (OnContextPopup) OnContextPopup(this, MousePos, Handled);
+}
+
+String TControl::TipAt(const TPoint&) {
+  if (!showHint_ || hint_.empty()) return String();
+  return GetShortHint(hint_);
+}
+
+String GetShortHint(const String& Hint) {
+  std::size_t bar = Hint.find('|');
+  return bar == String::npos ? Hint : Hint.substr(0, bar);
+}
+String GetLongHint(const String& Hint) {
+  std::size_t bar = Hint.find('|');
+  return bar == String::npos ? Hint : Hint.substr(bar + 1);
+}
+
+TWinControl* FindControl(HWND Handle) {
+  auto it = g_byHandle.find(Handle);
+  return it == g_byHandle.end() ? nullptr : it->second;
+}
+
 TControl::~TControl() {
+  g_alive.erase(std::remove(g_alive.begin(), g_alive.end(), this), g_alive.end());
+  // A drag never outlives its source, and a target that goes away is simply no target.
+  if (g_drag.target == this) {
+    g_drag.target = nullptr;
+    g_drag.accepted = false;
+  }
+  if (g_drag.source == this) {
+    g_drag.source = nullptr;
+    g_drag.Reset();
+  }
   if (g_capture == this) g_capture = nullptr;
   if (g_hover == this) g_hover = nullptr;
   if (parent_) parent_->RemoveControl(this);
@@ -643,7 +848,19 @@ void TControl::MouseMessage(TMessage& Message, TMouseButton Button, bool Down, b
     }
     if (Double) shift.Include(ssDouble);
     MouseDown(Button, shift, x, y);
+    if (Button == mbLeft && dragMode_ == dmAutomatic && !g_drag.source && DragStartsAt(x, y))
+      BeginDrag(false);
   } else {
+    if (Button == mbLeft && g_drag.source == this) {
+      if (g_drag.active) {
+        // The release ends the drag: no click and no mouse-up for the source.
+        controlState_.Exclude(csClicked);
+        controlState_.Exclude(csLButtonDown);
+        g_drag.Finish(true, ClientToScreen({x, y}));
+        return;
+      }
+      g_drag.Reset();
+    }
     bool clicked = Button == mbLeft && controlState_.Contains(csClicked);
     if (Button == mbLeft) {
       controlState_.Exclude(csClicked);
@@ -653,9 +870,14 @@ void TControl::MouseMessage(TMessage& Message, TMouseButton Button, bool Down, b
       SetMouseCapture(false);
     if (clicked && PtInRect(ClientRect(), {x, y})) Click();
     MouseUp(Button, shift, x, y);
-    if (Button == mbRight && popupMenu_ && popupMenu_->AutoPopup()) {
-      TPoint s = ClientToScreen({x, y});
-      popupMenu_->Popup(s.x, s.y);
+    if (Button == mbRight) {
+      bool handled = false;
+      DoContextPopup({x, y}, handled);
+      if (!handled && popupMenu_ && popupMenu_->AutoPopup()) {
+        TPoint s = ClientToScreen({x, y});
+        popupMenu_->SetPopupComponent(this);
+        popupMenu_->Popup(s.x, s.y);
+      }
     }
   }
 }
@@ -687,6 +909,16 @@ void TControl::Dispatch(TMessage& Message) {
     case WM_MOUSEMOVE: {
       int x = static_cast<short>(LOWORD(static_cast<DWORD_PTR>(Message.LParam)));
       int y = static_cast<short>(HIWORD(static_cast<DWORD_PTR>(Message.LParam)));
+      if (g_drag.source == this) {
+        TPoint screen = ClientToScreen({x, y});
+        if (!g_drag.active && (std::abs(screen.x - g_drag.start.x) > g_drag.threshold ||
+                               std::abs(screen.y - g_drag.start.y) > g_drag.threshold))
+          g_drag.active = true;
+        if (g_drag.active) {
+          g_drag.MoveTo(screen);
+          return;
+        }
+      }
       MouseMove(ShiftFromMessage(Message.WParam), x, y);
       return;
     }
@@ -845,6 +1077,7 @@ TWinControl::~TWinControl() {
   if (handle_) {
     HWND h = handle_;
     handle_ = 0;
+    g_byHandle.erase(h);
     DestroyWindow(h);
   }
   if (parent_) parent_->RemoveControl(this);
@@ -875,6 +1108,7 @@ HWND TWinControl::Handle() {
         },
         host_.get());
     if (!handle_) throw EOutOfResources("Error creating window");
+    g_byHandle[handle_] = this;
   }
   return handle_;
 }
@@ -1209,7 +1443,24 @@ void TWinControl::Dispatch(TMessage& Message) {
                    0);
       return;
     case CM_SHOWHINTCHANGED:
-      host_->widget->setToolTip(ShowHint() ? QString::fromLatin1(Hint().c_str()) : QString());
+      // Tips are asked for when the pointer rests (TipAt); children that follow the
+      // parent's ShowHint hear of the change.
+      for (TControl* c : std::vector<TControl*>(controls_))
+        if (c->ParentShowHint()) c->SetParentShowHint(true);
+      return;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_COMMAND:
+    case WM_NOTIFY:
+      // A child control's notice comes back to the child as a control notification.
+      if (Message.LParam) {
+        HWND child = Message.Msg == WM_NOTIFY ? 0 : HWND(Message.LParam);
+        if (TWinControl* c = FindControl(child); c && c != this && c->Parent() == this) {
+          Message.Result = c->Perform(CN_BASE + Message.Msg, Message.WParam, Message.LParam);
+          return;
+        }
+      }
+      TControl::Dispatch(Message);
       return;
     case CM_CURSORCHANGED:
       host_->widget->setCursor(CursorShapeOf(Cursor()));

@@ -38,6 +38,7 @@ constexpr UINT CM_ENABLEDCHANGED = CM_BASE + 12;
 constexpr UINT CM_COLORCHANGED = CM_BASE + 13;
 constexpr UINT CM_FONTCHANGED = CM_BASE + 14;
 constexpr UINT CM_CURSORCHANGED = CM_BASE + 15;
+constexpr UINT CM_CTL3DCHANGED = CM_BASE + 16;
 constexpr UINT CM_TEXTCHANGED = CM_BASE + 18;
 constexpr UINT CM_MOUSEENTER = CM_BASE + 19;
 constexpr UINT CM_MOUSELEAVE = CM_BASE + 20;
@@ -48,6 +49,42 @@ constexpr UINT CM_EXIT = CM_BASE + 27;
 constexpr UINT CM_RELEASE = CM_BASE + 33;
 constexpr UINT CM_SHOWHINTCHANGED = CM_BASE + 34;
 constexpr UINT CM_PARENTSHOWHINTCHANGED = CM_BASE + 35;
+constexpr UINT CM_BIDIMODECHANGED = CM_BASE + 60;
+
+// Control notifications: what the platform's controls tell their parent (scroll, command,
+// notify) is handed back to the control itself as the same number plus CN_BASE.
+constexpr UINT CN_BASE = 0xBC00;
+constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND;
+constexpr UINT CN_NOTIFY = CN_BASE + WM_NOTIFY;
+constexpr UINT CN_HSCROLL = CN_BASE + WM_HSCROLL;
+constexpr UINT CN_VSCROLL = CN_BASE + WM_VSCROLL;
+
+// Scroll codes of WM_HSCROLL and WM_VSCROLL (low word of WParam; the position is the high
+// word).
+constexpr WORD SB_LINEUP = 0;
+constexpr WORD SB_LINEDOWN = 1;
+constexpr WORD SB_PAGEUP = 2;
+constexpr WORD SB_PAGEDOWN = 3;
+constexpr WORD SB_THUMBPOSITION = 4;
+constexpr WORD SB_THUMBTRACK = 5;
+constexpr WORD SB_TOP = 6;
+constexpr WORD SB_BOTTOM = 7;
+constexpr WORD SB_ENDSCROLL = 8;
+
+// Window styles that controls put in their creation parameters.
+constexpr DWORD WS_CHILD = 0x40000000;
+constexpr DWORD WS_VISIBLE = 0x10000000;
+constexpr DWORD WS_CLIPSIBLINGS = 0x04000000;
+constexpr DWORD WS_CLIPCHILDREN = 0x02000000;
+constexpr DWORD WS_TABSTOP = 0x00010000;
+
+// How a control's window is made: the style bits a class adds decide how it behaves.
+struct TCreateParams {
+  String Caption;
+  DWORD Style = 0;
+  DWORD ExStyle = 0;
+  Integer X = 0, Y = 0, Width = 0, Height = 0;
+};
 
 // Mouse key flags of the mouse messages' WParam.
 constexpr WPARAM MK_LBUTTON = 0x0001;
@@ -165,19 +202,16 @@ using TControlStyle = TSet<TControlStyleItem>;
 class TWinControl;
 struct TControlHost;
 
-// The popup menu a control shows on a right click. The menus unit derives its menu from
-// this.
-class TPopupMenu : public TComponent {
- public:
-  explicit TPopupMenu(TComponent* AOwner) : TComponent(AOwner) {}
-  bool AutoPopup() const { return autoPopup_; }
-  void SetAutoPopup(bool v) { autoPopup_ = v; }
-  // Shows the menu with its top left at the screen point.
-  virtual void Popup(Integer, Integer) {}
+// The popup menu a control shows on a right click (the menus unit).
+class TPopupMenu;
 
- private:
-  bool autoPopup_ = true;
-};
+enum TDragMode { dmManual, dmAutomatic };
+enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
+// The drag that Source started ended over Target (null: dropped nowhere or refused).
+using TEndDragEvent = std::function<void(TObject* Sender, TObject* Target, int X, int Y)>;
+// A right click asks for the context menu at MousePos (client coordinates); a handler that
+// sets Handled keeps the popup menu from showing.
+using TContextPopupEvent = std::function<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
 
 // A handler of one message number, registered on a control (forms use it for the
 // messages other programs send them).
@@ -242,6 +276,15 @@ class TControl : public TComponent {
   void SetParentShowHint(bool v);
   TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor v);
+  // Right-to-left reading needs a locale that reads so; this platform's never does, so
+  // the mode is kept and announced (CM_BIDIMODECHANGED) but nothing is mirrored.
+  TBiDiMode BiDiMode() const { return biDiMode_; }
+  void SetBiDiMode(TBiDiMode v) {
+    if (v == biDiMode_) return;
+    biDiMode_ = v;
+    Perform(CM_BIDIMODECHANGED, 0, 0);
+  }
+  bool UseRightToLeftAlignment() const { return false; }
   TPopupMenu* PopupMenu() const { return popupMenu_; }
   void SetPopupMenu(TPopupMenu* v);
   TControlState ControlState() const { return controlState_; }
@@ -272,8 +315,30 @@ class TControl : public TComponent {
   virtual void DefaultHandler(TMessage& Message);
   void SetMessageHandler(UINT Msg, TMessageHandler Handler);
 
+  // Drag and drop between the controls of the program. With dmAutomatic a left press
+  // starts a drag once the pointer has moved more than the threshold (5 pixels); the
+  // control under the pointer is asked through OnDragOver whether it takes the drag, gets
+  // OnDragDrop when the button is released over it, and the source hears OnEndDrag.
+  TDragMode DragMode() const { return dragMode_; }
+  void SetDragMode(TDragMode v) { dragMode_ = v; }
+  TCursor DragCursor() const { return dragCursor_; }
+  void SetDragCursor(TCursor v) { dragCursor_ = v; }
+  // Threshold below 0: the default. Immediate starts the drag at once.
+  void BeginDrag(bool Immediate, Integer Threshold = -1);
+  // Drop: over the current target when it accepts; else the drag is cancelled.
+  void EndDrag(bool Drop);
+  bool Dragging() const;
+
+  // Library-internal: the tip text shown when the pointer rests at the client point (empty:
+  // none).
+  virtual String TipAt(const TPoint& P);
+
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
+  TDragOverEvent OnDragOver;
+  TDragDropEvent OnDragDrop;
+  TEndDragEvent OnEndDrag;
+  TContextPopupEvent OnContextPopup;
   TMouseEvent OnMouseDown;
   TMouseMoveEvent OnMouseMove;
   TMouseEvent OnMouseUp;
@@ -286,6 +351,15 @@ class TControl : public TComponent {
   virtual void MouseMove(TShiftState Shift, Integer X, Integer Y);
   virtual void MouseUp(TMouseButton Button, TShiftState Shift, Integer X, Integer Y);
   virtual void Resize();
+  // Asked while a drag is over the control: Accept starts true when OnDragOver is
+  // assigned, else false.
+  virtual void DragOver(TObject* Source, Integer X, Integer Y, TDragState State, bool& Accept);
+  virtual void DragDrop(TObject* Source, Integer X, Integer Y);
+  virtual void DoEndDrag(TObject* Target, Integer X, Integer Y);
+  virtual void DoContextPopup(const TPoint& MousePos, bool& Handled);
+  // Whether a left press at the point may start an automatic drag (a control's own scroll
+  // bar, for one, is not a place to drag from).
+  virtual bool DragStartsAt(Integer, Integer) { return true; }
   virtual void CMMouseEnter(TMessage& Message);
   virtual void CMMouseLeave(TMessage& Message);
   virtual void CMEnabledChanged(TMessage& Message);
@@ -309,6 +383,7 @@ class TControl : public TComponent {
 
  private:
   friend class TWinControl;
+  friend struct TDragTracker;
   void MouseMessage(TMessage& Message, TMouseButton Button, bool Down, bool Double);
   void FontChanged();
 
@@ -326,6 +401,9 @@ class TControl : public TComponent {
   bool parentShowHint_ = true;
   TCursor cursor_ = crDefault;
   TPopupMenu* popupMenu_ = nullptr;
+  TDragMode dragMode_ = dmManual;
+  TBiDiMode biDiMode_ = bdLeftToRight;
+  TCursor dragCursor_ = crDrag;
   TControlState controlState_;
   std::unordered_map<UINT, TMessageHandler> handlers_;
 };
@@ -458,6 +536,15 @@ class TMouse {
   TControl* Capture() const;
 };
 extern TMouse* Mouse;
+
+// The windowed control whose window handle this is, or null.
+TWinControl* FindControl(HWND Handle);
+// The short part of a hint ("short|long"): what a tip shows; the long part is what the
+// application's hint shows.
+String GetShortHint(const String& Hint);
+String GetLongHint(const String& Hint);
+// Tests: the cursor a drag in progress shows (crDefault when none is in progress).
+TCursor DragCursorForTesting();
 
 // The control under a screen point: the deepest child of the window there.
 TControl* FindDragTarget(const TPoint& Pos, bool AllowDisabled);

@@ -11,6 +11,7 @@
 
 class QKeyEvent;
 class QMouseEvent;
+class QWheelEvent;
 
 // Runs a dispatch from Qt into the library: an exception is handed to the application's
 // error report and goes no further, so none ever crosses the event loop.
@@ -56,6 +57,8 @@ class TQtWidget : public QWidget {
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void leaveEvent(QEvent*) override;
+  void wheelEvent(QWheelEvent* e) override;
+  bool event(QEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   void keyReleaseEvent(QKeyEvent* e) override;
   void focusInEvent(QFocusEvent*) override;
@@ -92,4 +95,19 @@ struct TControlHost : public WindowHost {
   bool HostSetWindowPos(HWND insertAfter, int x, int y, int cx, int cy, UINT flags) override;
   bool HostGetWindowRect(RECT& rect) override;
   bool HostIsVisible() override;
+};
+
+// The vertical scroll bar that the self-drawn lists paint at their right edge when their
+// rows do not fit: arrows at both ends, the track, a thumb sized to the part shown. Rows
+// are counted: count in all, page the number that fit, first the first one shown.
+struct TVScrollBar {
+  static constexpr int kWidth = 16;
+  static bool Needed(int count, int page) { return count > page; }
+  static void Paint(TCanvas* c, const TRect& r, int first, int count, int page);
+  static TRect Thumb(const TRect& r, int first, int count, int page);
+  // The first row after a press at y (arrows step a row, the track a page); onThumb tells
+  // that the thumb was taken instead.
+  static int Press(const TRect& r, int y, int first, int count, int page, bool& onThumb);
+  // The first row when the thumb's top is dragged to y.
+  static int FirstForThumb(const TRect& r, int y, int count, int page);
 };

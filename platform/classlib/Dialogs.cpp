@@ -1,5 +1,7 @@
 #include "classlib/Dialogs.h"
 
+#include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -7,6 +9,8 @@
 #include "classlib/ControlsPrivate.h"
 #include "classlib/Forms.h"
 #include "classlib/GuiPrivate.h"
+#include "classlib/SysUtils.h"
+#include "win32/Paths.h"
 
 namespace {
 
@@ -176,4 +180,147 @@ String InputBox(const String& ACaption, const String& APrompt, const String& ADe
   String v = ADefault;
   InputQuery(ACaption, APrompt, v);
   return v;
+}
+
+// ---------------------------------------------------------------------------------------
+// Beeps
+
+namespace {
+Cardinal g_beeps = 0;
+}  // namespace
+
+BOOL MessageBeep(UINT) {
+  ++g_beeps;
+  if (QApplication::instance()) QApplication::beep();
+  return TRUE;
+}
+
+Cardinal BeepCountForTesting() {
+  return g_beeps;
+}
+
+// ---------------------------------------------------------------------------------------
+// File dialogs
+
+std::vector<TFilterEntry> ParseDialogFilter(const String& Filter) {
+  std::vector<String> parts;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t bar = Filter.find('|', start);
+    parts.push_back(Filter.substr(start, bar == String::npos ? String::npos : bar - start));
+    if (bar == String::npos) break;
+    start = bar + 1;
+  }
+  std::vector<TFilterEntry> out;
+  for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+    String patterns = Trim(parts[i + 1]);
+    if (patterns.empty()) continue;
+    String text = Trim(parts[i]);
+    out.push_back({text.empty() ? patterns : text, patterns});
+  }
+  return out;
+}
+
+namespace {
+
+String WithDefaultExt(const String& name, const String& ext) {
+  String e = ext;
+  while (!e.empty() && e[0] == '.') e.erase(0, 1);
+  if (name.empty() || e.empty() || !ExtractFileExt(name).empty()) return name;
+  return name + "." + e;
+}
+
+// The checks the platform's dialog makes before it lets a name go; false keeps the dialog
+// from answering it.
+bool Acceptable(const String& name, TOpenOptions options, bool save, const String& title) {
+  if (name.empty()) return false;
+  String dir = ExtractFileDir(name);
+  if ((options.Contains(ofPathMustExist) || options.Contains(ofFileMustExist)) && !dir.empty() &&
+      !DirectoryExists(dir)) {
+    MessageBoxA(0, (name + "\nPath does not exist.\nCheck the path and try again.").c_str(),
+                title.c_str(), MB_OK | MB_ICONWARNING);
+    return false;
+  }
+  if (options.Contains(ofFileMustExist) && !FileExists(name)) {
+    MessageBoxA(
+        0, (name + "\nFile not found.\nPlease verify the correct file name was given.").c_str(),
+        title.c_str(), MB_OK | MB_ICONWARNING);
+    return false;
+  }
+  if (save && options.Contains(ofOverwritePrompt) && FileExists(name)) {
+    int a = MessageBoxA(0, (name + " already exists.\nDo you want to replace it?").c_str(),
+                        title.c_str(), MB_YESNO | MB_ICONWARNING);
+    if (a != IDYES) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool TOpenDialog::Execute() {
+  return Run(false);
+}
+
+bool TSaveDialog::Execute() {
+  return Run(true);
+}
+
+bool TOpenDialog::Run(bool save) {
+  std::vector<TFilterEntry> filters = ParseDialogFilter(filter_);
+  String title = title_.empty() ? String(save ? "Save As" : "Open") : title_;
+  if (g_answerer) {
+    TDialogRequest r;
+    r.Kind = save ? dkSaveDialog : dkOpenDialog;
+    r.Caption = title;
+    r.Value = fileName_;
+    r.Filters = filters;
+    r.FilterIndex = filterIndex_;
+    r.DefaultExt = defaultExt_;
+    r.InitialDir = initialDir_;
+    r.Options = options_;
+    TDialogAnswer a = g_answerer(r);
+    if (!a.Accepted) return false;
+    // The user's answer goes through the same checks; a refused one is a cancel here, as
+    // the answerer cannot be asked again.
+    String name = WithDefaultExt(a.Value, defaultExt_);
+    if (!Acceptable(name, options_, save, title)) return false;
+    fileName_ = name;
+    return true;
+  }
+  EnsureQtApplication();
+  QFileDialog dlg(ParentWindow(), Latin1(title));
+  dlg.setOption(QFileDialog::DontUseNativeDialog);
+  dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dlg.setFileMode(options_.Contains(ofFileMustExist) ? QFileDialog::ExistingFile
+                                                     : QFileDialog::AnyFile);
+  // Overwriting is asked below, with the platform's words.
+  dlg.setOption(QFileDialog::DontConfirmOverwrite);
+  dlg.setSizeGripEnabled(options_.Contains(ofEnableSizing));
+  QStringList names;
+  for (const TFilterEntry& f : filters) {
+    QString patterns = Latin1(f.Patterns);
+    patterns.replace(';', ' ');
+    names << Latin1(f.Description) + " (" + patterns + ")";
+  }
+  if (!names.isEmpty()) {
+    dlg.setNameFilters(names);
+    int i = filterIndex_ - 1;
+    if (i >= 0 && i < names.size()) dlg.selectNameFilter(names[i]);
+  }
+  std::string native;
+  DWORD err = 0;
+  if (!initialDir_.empty() && win32::WindowsToLinuxPath(initialDir_, native, err))
+    dlg.setDirectory(QString::fromLocal8Bit(native.c_str()));
+  if (!fileName_.empty() && win32::WindowsToLinuxPath(fileName_, native, err))
+    dlg.selectFile(QString::fromLocal8Bit(native.c_str()));
+  for (;;) {
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
+    String chosen =
+        win32::LinuxToWindowsPath(dlg.selectedFiles().first().toLocal8Bit().toStdString());
+    String name = WithDefaultExt(chosen, defaultExt_);
+    if (!Acceptable(name, options_, save, title)) continue;
+    fileName_ = name;
+    filterIndex_ = Integer(names.indexOf(dlg.selectedNameFilter())) + 1;
+    return true;
+  }
 }

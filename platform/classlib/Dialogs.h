@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "classlib/Controls.h"
 #include "classlib/System.h"
@@ -78,21 +79,115 @@ bool InputQuery(const String& ACaption, const String& APrompt, String& Value);
 // As InputQuery; answers the text, or ADefault when cancelled.
 String InputBox(const String& ACaption, const String& APrompt, const String& ADefault);
 
+// The default sound of the platform (any type); tests count them.
+BOOL MessageBeep(UINT uType);
+Cardinal BeepCountForTesting();
+
+// File dialogs. Paths given and taken are Windows paths.
+enum TOpenOption {
+  ofReadOnly,
+  ofOverwritePrompt,
+  ofHideReadOnly,
+  ofNoChangeDir,
+  ofShowHelp,
+  ofNoValidate,
+  ofAllowMultiSelect,
+  ofExtensionDifferent,
+  ofPathMustExist,
+  ofFileMustExist,
+  ofCreatePrompt,
+  ofShareAware,
+  ofNoReadOnlyReturn,
+  ofNoTestFileCreate,
+  ofNoNetworkButton,
+  ofNoLongNames,
+  ofOldStyleDialog,
+  ofNoDereferenceLinks,
+  ofEnableIncludeNotify,
+  ofEnableSizing
+};
+using TOpenOptions = TSet<TOpenOption>;
+
+// One choice of a dialog's filter: "Text|*.a;*.b|Other|*.*" gives ("Text", "*.a;*.b") and
+// ("Other", "*.*"). A text without its pattern, or an empty pattern, is left out; an empty
+// text shows its pattern.
+struct TFilterEntry {
+  String Description;
+  String Patterns;
+  bool operator==(const TFilterEntry&) const = default;
+};
+std::vector<TFilterEntry> ParseDialogFilter(const String& Filter);
+
+// Execute shows the dialog and answers whether a file was chosen (FileName). A name typed
+// without an extension gets DefaultExt. ofFileMustExist and ofPathMustExist refuse a file
+// or folder that is not there, ofOverwritePrompt asks before an existing file is chosen
+// for saving.
+class TOpenDialog : public TComponent {
+ public:
+  explicit TOpenDialog(TComponent* AOwner) : TComponent(AOwner) {}
+  const String& Title() const { return title_; }
+  void SetTitle(const String& v) { title_ = v; }
+  const String& Filter() const { return filter_; }
+  void SetFilter(const String& v) { filter_ = v; }
+  // 1 for the first choice of the filter.
+  Integer FilterIndex() const { return filterIndex_; }
+  void SetFilterIndex(Integer v) { filterIndex_ = v; }
+  const String& DefaultExt() const { return defaultExt_; }
+  void SetDefaultExt(const String& v) { defaultExt_ = v; }
+  const String& FileName() const { return fileName_; }
+  void SetFileName(const String& v) { fileName_ = v; }
+  const String& InitialDir() const { return initialDir_; }
+  void SetInitialDir(const String& v) { initialDir_ = v; }
+  TOpenOptions Options() const { return options_; }
+  void SetOptions(TOpenOptions v) { options_ = v; }
+  virtual bool Execute();
+
+ protected:
+  bool Run(bool save);
+
+ private:
+  String title_;
+  String filter_;
+  Integer filterIndex_ = 1;
+  String defaultExt_;
+  String fileName_;
+  String initialDir_;
+  TOpenOptions options_{ofHideReadOnly, ofEnableSizing};
+};
+
+class TSaveDialog : public TOpenDialog {
+ public:
+  using TOpenDialog::TOpenDialog;
+  bool Execute() override;
+};
+
 // Tests: what a dialog would have shown, and the answer to give instead.
-enum TDialogKind { dkMessageBox, dkMessageDlg, dkShowMessage, dkInputQuery };
+enum TDialogKind {
+  dkMessageBox,
+  dkMessageDlg,
+  dkShowMessage,
+  dkInputQuery,
+  dkOpenDialog,
+  dkSaveDialog
+};
 struct TDialogRequest {
   TDialogKind Kind = dkMessageBox;
   String Text;
   String Caption;
-  UINT Flags = 0;                  // message boxes
-  TMsgDlgType DlgType = mtCustom;  // message dialogs
-  TMsgDlgButtons Buttons;          // message dialogs
-  String Value;                    // input boxes: the text offered
+  UINT Flags = 0;                     // message boxes
+  TMsgDlgType DlgType = mtCustom;     // message dialogs
+  TMsgDlgButtons Buttons;             // message dialogs
+  String Value;                       // input boxes: the text offered; file dialogs: FileName
+  std::vector<TFilterEntry> Filters;  // file dialogs
+  Integer FilterIndex = 0;            // file dialogs
+  String DefaultExt;                  // file dialogs
+  String InitialDir;                  // file dialogs
+  TOpenOptions Options;               // file dialogs
 };
 struct TDialogAnswer {
   int Result = 0;         // IDOK... for message boxes, mrOk... for message dialogs
-  bool Accepted = false;  // input boxes: OK chosen
-  String Value;           // input boxes: the text entered
+  bool Accepted = false;  // input boxes and file dialogs: OK chosen
+  String Value;           // input boxes: the text entered; file dialogs: the file chosen
 };
 using TDialogAnswerer = std::function<TDialogAnswer(const TDialogRequest& Request)>;
 // Replaces every dialog by a call of the answerer (an empty one shows dialogs again).

@@ -143,6 +143,14 @@ class TApplication : public TComponent {
   void SetHintPause(Integer v) { hintPause_ = v; }
   Integer HintHidePause() const { return hintHidePause_; }
   void SetHintHidePause(Integer v) { hintHidePause_ = v; }
+  // The long hint of whatever the pointer is over (a control or a highlighted menu item);
+  // OnHint follows each change.
+  const String& Hint() const { return hint_; }
+  void SetHint(const String& v) {
+    if (v == hint_) return;
+    hint_ = v;
+    if (OnHint) OnHint(this);
+  }
   bool ShowMainForm() const { return showMainForm_; }
   void SetShowMainForm(bool v) { showMainForm_ = v; }
 
@@ -151,6 +159,7 @@ class TApplication : public TComponent {
   TNotifyEvent OnDeactivate;
   TNotifyEvent OnMinimize;
   TNotifyEvent OnRestore;
+  TNotifyEvent OnHint;
 
   // Library-internal.
   void FormClosed(TForm* Form);
@@ -167,6 +176,7 @@ class TApplication : public TComponent {
   Integer hintPause_ = 500;
   Integer hintHidePause_ = 2500;
   bool showMainForm_ = true;
+  String hint_;
 };
 
 extern TApplication* Application;

@@ -380,7 +380,9 @@ TCanvas::TCanvas()
       brush_(std::make_unique<TBrush>()),
       font_(std::make_unique<TFont>()) {}
 
-TCanvas::~TCanvas() = default;
+TCanvas::~TCanvas() {
+  ForgetCanvasHandles(this);
+}
 
 void TCanvas::AttachSurface(TSurface* surface, TPoint origin, const TRect& clip) {
   surface_ = surface;

@@ -201,6 +201,11 @@ constexpr TCopyMode cmSrcInvert = 0x00660046;
 constexpr TCopyMode cmSrcPaint = 0x00EE0086;
 constexpr TCopyMode cmWhiteness = 0x00FF0062;
 
+// A device context: the handle under which a canvas is known to the platform's drawing
+// calls (see Gdi.h). Pointer-sized, as on the platform; 0 is none.
+struct HDC__;
+using HDC = HDC__*;
+
 // The pixels a canvas draws on (a bitmap's picture or a window's surface). Private to the
 // class library.
 struct TSurface;
@@ -263,8 +268,13 @@ class TCanvas : public TPersistent {
   // the code that brackets its drawing with them.
   void Lock() { ++lockCount_; }
   void Unlock() { --lockCount_; }
-  bool HandleAllocated() const { return surface_ != nullptr; }
+  bool HandleAllocated() const { return surface_ != nullptr || bound_ != nullptr; }
   void Refresh() {}
+  // The canvas's device context, made on first use. After SetHandle the canvas draws where
+  // that context draws (same pixels, origin and clipping) and answers it as its handle;
+  // SetHandle(0) detaches it again.
+  HDC Handle();
+  void SetHandle(HDC Value);
 
   // Library-internal: where this canvas draws. Origin is where (0, 0) of the canvas lies
   // on the surface; Clip is in surface coordinates.
@@ -272,6 +282,8 @@ class TCanvas : public TPersistent {
   void DetachSurface() { surface_ = nullptr; }
   TSurface* Surface() const { return surface_; }
   TPoint Origin() const { return origin_; }
+  // In surface coordinates.
+  TRect SurfaceClip() const { return clip_; }
 
  private:
   void Touch(Integer l, Integer t, Integer r, Integer b);
@@ -289,6 +301,8 @@ class TCanvas : public TPersistent {
   TPoint origin_;
   TRect clip_;
   int lockCount_ = 0;
+  HDC own_ = nullptr;
+  HDC bound_ = nullptr;
 };
 
 // ---------------------------------------------------------------------------------------

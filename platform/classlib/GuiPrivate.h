@@ -37,3 +37,10 @@ QFont MakeQFont(TFont* font);
 
 // Makes sure the Qt application object exists (fonts and widgets need it).
 void EnsureQtApplication();
+
+// A canvas goes away: its device context is closed and it leaves any it was bound to.
+void ForgetCanvasHandles(TCanvas* canvas);
+
+// The menu's small pictures (DFCS_MENUCHECK, DFCS_MENUBULLET, DFCS_MENUARROW) in one colour,
+// centred in the rectangle; nothing else is touched.
+void DrawMenuGlyph(TCanvas* canvas, const TRect& r, UINT kind, TColor color);

@@ -1,5 +1,6 @@
 // The application object of a GUI test process: made once, drawing off-screen, with every
-// dialog answered by the test instead of shown.
+// dialog answered by the test instead of shown, and every popup menu dismissed unless a
+// test sets a tracker of its own.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 
 #include "classlib/Dialogs.h"
 #include "classlib/Forms.h"
+#include "classlib/Menus.h"
 
 class GuiTest : public ::testing::Test {
  protected:
@@ -29,12 +31,14 @@ class GuiTest : public ::testing::Test {
       dialogs.push_back(r);
       return answer;
     });
+    SetMenuTrackerForTesting([](TMenuTracking&) {});
   }
   void TearDown() override {
     // Tests of one process must not see each other's windows.
     SetCaptureControl(nullptr);
     Application->DestroyComponents();
     SetDialogAnswererForTesting(nullptr);
+    SetMenuTrackerForTesting(nullptr);
   }
 
   // Texts of the message boxes shown so far.

@@ -8,6 +8,7 @@
 #include "GuiFixture.h"
 #include "classlib/Buttons.h"
 #include "classlib/ExtCtrls.h"
+#include "classlib/Menus.h"
 #include "classlib/StdCtrls.h"
 
 namespace {
