@@ -16,6 +16,9 @@ Integer AutoMix = 0;
 Integer MixStart = 0;
 Integer MixRunning = 0;
 Integer BPMOrder = 0;
+TPoint DragOrigin;
+Integer SoundLine = 0;
+Integer BoomMethod = 1;
 
 namespace {
 
@@ -73,6 +76,7 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
   BuildWindow();
   OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
   OnShow = [this](TObject* Sender) { FormShow(Sender); };
+  OnCloseQuery = [this](TObject* Sender, bool& CanClose) { FormCloseQuery(Sender, CanClose); };
 }
 
 TfrmMain::~TfrmMain() {
@@ -133,6 +137,10 @@ void TfrmMain::BuildWindow() {
   imgSldrVol->SetCursor(crHandPoint);
 
   BuildLowerPanels();
+  BuildGraphControls();
+  BuildMenus();
+  BindVolume();
+  BindLink();
 }
 
 void TfrmMain::BuildDeck(Integer No) {
@@ -323,6 +331,77 @@ void TfrmMain::BuildLowerPanels() {
   }
 }
 
+void TfrmMain::BuildGraphControls() {
+  SetMessageHandler(WM_DECK_LEVEL, [this](TMessage& Message) { WMDeckLevel(Message); });
+  // Both handles move within the same height: they share pnlLine1's Top and Height.
+  pnlLine1 = MakePanel(this, this, "pnlLine1", 272, 43, 24, 145, clBlack);
+  Panel1 = MakePanel(this, this, "Panel1", 506, 43, 24, 145, clBlack);
+  TSpeedButton* handles[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    TPanel* holder = i == 0 ? pnlLine1 : Panel1;
+    TSpeedButton* b = MakeButton(this, holder, i == 0 ? "btnForceBoomLine1" : "btnForceBoomLine2",
+                                 2, (holder->Height() - 20) / 2, 20, 20, "\u2013");
+    b->SetHint("Beat line detection (right button to move, left to activate)");
+    b->SetShowHint(true);
+    b->SetTag(0);
+    b->OnMouseDown = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+      btnForceBoomLineMouseDown(Sender, Button, Shift, X, Y);
+    };
+    b->OnMouseMove = [this](TObject* Sender, TShiftState Shift, int X, int Y) {
+      btnForceBoomLineMouseMove(Sender, Shift, X, Y);
+    };
+    b->OnClick = [this](TObject* Sender) { btnForceBoomLineClick(Sender); };
+    handles[i] = b;
+  }
+  btnForceBoomLine1 = handles[0];
+  btnForceBoomLine2 = handles[1];
+
+  // Under each handle: the graph's options for that deck; each menu opens away from the graph.
+  btnGraphOptions1 = MakeButton(this, this, "btnGraphOptions1", 274, 190, 20, 16, "<");
+  btnGraphOptions2 = MakeButton(this, this, "btnGraphOptions2", 508, 190, 20, 16, ">");
+  for (TSpeedButton* b : {btnGraphOptions1, btnGraphOptions2})
+    b->OnClick = [this](TObject* Sender) { btnGraphOptionsClick(Sender); };
+}
+
+void TfrmMain::BuildMenus() {
+  auto item = [this](TMenuItem* parent, const String& name, const String& caption) {
+    auto* m = new TMenuItem(this);
+    m->SetName(name);
+    m->SetCaption(caption);
+    parent->Add(m);
+    return m;
+  };
+
+  popGraphOptions = new TPopupMenu(this);
+  popGraphOptions->SetName("popGraphOptions");
+  popSoundLine = item(popGraphOptions->Items(), "popSoundLine", "Sound Line");
+  popSoundLine->OnClick = [this](TObject* Sender) { popSoundLineClick(Sender); };
+  popBoomLine = item(popGraphOptions->Items(), "popBoomLine", "Beat Line");
+  popBoomLine->OnClick = [this](TObject* Sender) { popBoomLineClick(Sender); };
+  popBeatDetection = item(popGraphOptions->Items(), "popBeatDetection", "Beat Detection");
+  popBDetect1 = item(popBeatDetection, "popBDetect1", "Method 1");
+  popBDetect1->SetTag(1);
+  popBDetect1->SetHint("By default");
+  popBDetect2 = item(popBeatDetection, "popBDetect2", "Method 2");
+  popBDetect2->SetTag(2);
+  popBDetect2->SetHint("Use it for big boom");
+  for (TMenuItem* m : {popBDetect1, popBDetect2}) {
+    m->SetRadioItem(true);
+    m->SetGroupIndex(1);
+    m->OnClick = [this](TObject* Sender) { popBDetectClick(Sender); };
+  }
+  // Method 1 until the settings say otherwise.
+  popBDetect1->SetDefault(true);
+  popBDetect1->SetChecked(true);
+
+  MainPop = new TPopupMenu(this);
+  MainPop->SetName("MainPop");
+  // Both are the about box's: they do nothing until it comes.
+  popAbout = item(MainPop->Items(), "popAbout", "About KAZ Player v2.0");
+  popAbout->SetDefault(true);
+  popUpdate = item(MainPop->Items(), "popUpdate", "Check for update");
+}
+
 void TfrmMain::FormCreate(TObject*) {
   GetHdl(Handle());
   CardList = std::make_unique<TStringList>();
@@ -339,6 +418,7 @@ void TfrmMain::FormCreate(TObject*) {
   InitSliders();
 
   SplashProgress("Loading INI file ...", 80);
+  LoadSettings();
   // Each device comes back later as one notification of deck 1.
   Xaudio1->OutputModulesList();
 
@@ -347,6 +427,9 @@ void TfrmMain::FormCreate(TObject*) {
     const TPoint bottom{boxGraph->Left() + 3 * i, boxGraph->Top() + boxGraph->Height()};
     Deck1.GraphPts[i] = bottom;
     Deck2.GraphPts[i] = bottom;
+    // The first level erases the curve "as last drawn": let that be the same flat line.
+    Deck1.OldPts[i] = bottom;
+    Deck2.OldPts[i] = bottom;
   }
   BPMOrder = 0;
   MixRunning = 0;

@@ -13,6 +13,7 @@
 #include "classlib/Classes.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
+#include "classlib/Menus.h"
 #include "classlib/StdCtrls.h"
 #include "engine/XaudioPlayer.h"
 #include "widgets/ALProgressBar.h"
@@ -74,6 +75,12 @@ struct TXPlayer {
   TXPlayer* OtherDeck = nullptr;
 };
 
+// Messages between the player and the light controller ("BeamExe").
+constexpr UINT WM_LIGHTS_BEAT = WM_USER + 1234;    // a beat on a deck
+constexpr UINT WM_LIGHTS_ATTACH = WM_USER + 1235;  // WParam: the light controller's window
+constexpr UINT WM_LIGHTS_SHOW = WM_USER + 1237;    // WParam: 1 show, 0 hide
+constexpr UINT WM_LIGHTS_MOVE = WM_USER + 1238;    // WParam x, LParam y on the screen
+
 // The two decks and the window-wide state; static, alive for the whole run.
 extern TXPlayer Deck1;
 extern TXPlayer Deck2;
@@ -87,6 +94,12 @@ extern Integer MixStart;
 extern Integer MixRunning;
 // Sort the playlists by BPM.
 extern Integer BPMOrder;
+// Where the mouse went down on the window's background; x = 0: no drag in progress.
+extern TPoint DragOrigin;
+// The graph's options: the vertical line at the beat test point, and how peaks are found
+// (1: a single-point peak, 2: a rise followed by a flat top).
+extern Integer SoundLine;
+extern Integer BoomMethod;
 
 // Image sliders: a track picture and a thumb picture in the same parent.
 void PlaceHSlider(TImage* Track, TImage* Thumb, Integer Value, Integer Max, Integer Min);
@@ -109,6 +122,24 @@ class TfrmMain : public TForm {
   TSpeedButton* btnClose;
   // Where both decks draw their level curves.
   TPaintBox* boxGraph;
+  // Beside the graph: the handles that force each deck's beat line to a height, and the
+  // buttons that open the graph's options for a deck.
+  TPanel* pnlLine1;
+  TPanel* Panel1;
+  TSpeedButton* btnForceBoomLine1;
+  TSpeedButton* btnForceBoomLine2;
+  TSpeedButton* btnGraphOptions1;
+  TSpeedButton* btnGraphOptions2;
+  TPopupMenu* popGraphOptions;
+  TMenuItem* popSoundLine;
+  TMenuItem* popBoomLine;
+  TMenuItem* popBeatDetection;
+  TMenuItem* popBDetect1;
+  TMenuItem* popBDetect2;
+  // The right-click menu of the background.
+  TPopupMenu* MainPop;
+  TMenuItem* popAbout;
+  TMenuItem* popUpdate;
 
   // Deck 1.
   TPanel* pnlPlayer1;
@@ -205,6 +236,9 @@ class TfrmMain : public TForm {
 
   void FormCreate(TObject* Sender);
   void FormShow(TObject* Sender);
+  void FormCloseQuery(TObject* Sender, bool& CanClose);
+  void LoadSettings();
+  void SaveSettings();
 
   void InitPlayers();
   void InitSliders();
@@ -229,10 +263,55 @@ class TfrmMain : public TForm {
                                  Byte Fractions);
   void XaudioNotifyStreamDuration(TObject* Sender, Cardinal Duration);
 
+  // Volume, cross-fader and cut.
+  void imgSldrMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                        Integer Y);
+  void imgSldrVolMouseMove(TObject* Sender, TShiftState Shift, Integer X, Integer Y);
+  void imgHSldrVolMouseMove(TObject* Sender, TShiftState Shift, Integer X, Integer Y);
+  void btnCutMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                       Integer Y);
+  void btnCutMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X, Integer Y);
+  // A deck's volume: 100 minus its thumb's place, read without moving the thumb.
+  Integer DeckVolume(TXPlayer& Deck);
+
+  // The light controller and the window.
+  void WMLightsAttach(TMessage& Message);
+  void btnSpotsClick(TObject* Sender);
+  void btnBrowseClick(TObject* Sender);
+  void btnEQClick(TObject* Sender);
+  void btnAudioClick(TObject* Sender);
+  void btnSetupClick(TObject* Sender);
+  void imgBkMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                      Integer Y);
+  void imgBkMouseMove(TObject* Sender, TShiftState Shift, Integer X, Integer Y);
+  void imgBkMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X, Integer Y);
+  void btnMinClick(TObject* Sender);
+  void btnCloseClick(TObject* Sender);
+
+  // The level graph and the beat.
+  void WMDeckLevel(TMessage& Message);
+  void btnGraphOptionsClick(TObject* Sender);
+  void popSoundLineClick(TObject* Sender);
+  void popBoomLineClick(TObject* Sender);
+  void popBDetectClick(TObject* Sender);
+  void btnForceBoomLineMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                                 Integer Y);
+  void btnForceBoomLineMouseMove(TObject* Sender, TShiftState Shift, Integer X, Integer Y);
+  void btnForceBoomLineClick(TObject* Sender);
+
  private:
   void BuildWindow();
   void BuildDeck(Integer No);
   void BuildLowerPanels();
+  void BuildGraphControls();
+  void BuildMenus();
+  void BindVolume();
+  void BindLink();
+  // Where the light controller's window goes: over pnlSpots, in screen coordinates.
+  void SendLightsMove();
+  void UpdateBeatLine(TXPlayer& Deck, Integer AverageY);
+  void DrawBeatLine(TXPlayer& Deck);
+  void EraseBeatLine(TXPlayer& Deck);
   TXPlayer& DeckOfEngine(TObject* Sender);
   // Draws the deck's curve and beat line in black, which wipes them from the graph.
   void EraseGraph(TXPlayer& Deck);

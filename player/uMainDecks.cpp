@@ -119,9 +119,3 @@ void TfrmMain::SetPitch(TXPlayer& Deck, Integer Value) {
   Deck.CurrBPMLabel->SetCaption("Current BPM = " +
                                 FormatFloat("#.##", static_cast<Extended>(p) / 1000 * bpm));
 }
-
-void TfrmMain::SetDeckVolume(TXPlayer& Deck, Integer Level) {
-  Deck.VolLabel->SetCaption(IntToStr(Level) + " %");
-  // Level 0 would leave the engine's volume as it was: the quietest level stands for it.
-  Deck.Xaudio->SetOutputVolume(-1, Level == 0 ? 1 : Level, -1);
-}

@@ -15,8 +15,7 @@ void TfrmMain::EraseGraph(TXPlayer& Deck) {
   TCanvas* c = Canvas();
   c->Pen()->SetColor(clBlack);
   c->Polyline(std::span<const TPoint>(Deck.GraphPts.data(), Deck.GraphPts.size()));
-  c->MoveTo(Deck.LineLeft, Deck.LineY);
-  c->LineTo(Deck.LineRight, Deck.LineY);
+  EraseBeatLine(Deck);
 }
 
 void TfrmMain::btnPlayClick(TObject* Sender) {

@@ -22,6 +22,10 @@ class PlayerTest : public GuiTest {
     SliderGrab = {};
     AutoMix = 0;
     MixStart = 0;
+    LightWindow = 0;
+    DragOrigin = {};
+    SoundLine = 0;
+    BoomMethod = 1;
   }
   void TearDown() override {
     SplashProgressObserverForTesting = nullptr;

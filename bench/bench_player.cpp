@@ -1,0 +1,92 @@
+// The cost of one level report in the player's window: the handler with its drawing on
+// the window's surface, as the output filter's thread waits for it. The worst case is
+// measured: both decks on the graph (the other one paused), both beat lines and the sound
+// line shown, a kick every 20 levels so the lamp and the beat line keep changing. Prints
+// `level_handler_ns` (mean per call) and `level_handler_allocs` (heap allocations per call).
+//
+// No engine is needed: the start-up's engine step fails (its message box is answered
+// here) and the deck records are filled afterwards, which is all the handler reads.
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include "classlib/Dialogs.h"
+#include "filter/filter.h"
+#include "player/uMain.h"
+
+namespace {
+
+std::atomic<long> g_allocs{0};
+
+using Clock = std::chrono::steady_clock;
+constexpr int kWarmup = 2000;
+constexpr int kCalls = 200000;
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+  g_allocs.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+  return operator new(size);
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  std::free(p);
+}
+
+int main() {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  Application->Initialize();
+  SetDialogAnswererForTesting([](const TDialogRequest&) { return TDialogAnswer{IDOK, true, ""}; });
+  Application->CreateForm(frmMain);
+  frmMain->Show();
+  Application->ProcessMessages();
+  frmMain->InitPlayers();
+  for (Integer i = 0; i < GraphPointCount; ++i) {
+    const TPoint bottom{302 + 3 * i, 199};
+    Deck1.GraphPts[i] = Deck1.OldPts[i] = Deck2.GraphPts[i] = Deck2.OldPts[i] = bottom;
+    Deck1.BeatMarks[i] = Deck2.BeatMarks[i] = -1;
+  }
+  Deck1.LineY = Deck1.OldLineY = Deck2.LineY = Deck2.OldLineY = 126;
+  Deck1.BoomLine = Deck2.BoomLine = -1;
+  Deck2.PlayState = 2;
+  SoundLine = -1;
+
+  TMessage m{WM_DECK_LEVEL, 0, 1, 0};
+  // Mean time and allocations per call over a kick pattern: three loud levels in twenty.
+  auto measure = [&](const char* name) {
+    auto call = [&](int i) {
+      m.WParam = static_cast<WPARAM>(i % 20 < 3 ? 27000 : 1800);
+      frmMain->WMDeckLevel(m);
+    };
+    for (int i = 0; i < kWarmup; ++i) call(i);
+    const long allocsBefore = g_allocs.load();
+    const auto t0 = Clock::now();
+    for (int i = 0; i < kCalls; ++i) call(i);
+    const auto t1 = Clock::now();
+    const long allocs = g_allocs.load() - allocsBefore;
+    std::printf("%s_ns %.0f\n", name,
+                std::chrono::duration<double, std::nano>(t1 - t0).count() / kCalls);
+    std::printf("%s_allocs %.3f\n", name, static_cast<double>(allocs) / kCalls);
+  };
+  measure("level_handler");
+  // As the player starts: one deck on the graph, no beat lines, no sound line.
+  Deck1.BoomLine = Deck2.BoomLine = 0;
+  Deck2.PlayState = 0;
+  SoundLine = 0;
+  measure("level_handler_one_deck");
+  return 0;
+}
