@@ -1,0 +1,233 @@
+// The light controller's main window ("Beam FX"): eight lamps on the parallel port, the
+// chase patterns and the custom light program that step them, the tempo clock and the
+// player's beats that drive the steps, and the Customiser where light programs are built.
+//
+// The run-time state is static, alive for the whole run, as the window is made once per
+// run; the window's constructor sets it to its start values. Everything here runs on the
+// GUI thread: the threaded timers hand their ticks to it and the player's beats arrive as
+// sent messages.
+#pragma once
+
+#include <array>
+
+#include "classlib/Buttons.h"
+#include "classlib/Classes.h"
+#include "classlib/ComCtrls.h"
+#include "classlib/Dialogs.h"
+#include "classlib/ExtCtrls.h"
+#include "classlib/Forms.h"
+#include "classlib/Menus.h"
+#include "classlib/StdCtrls.h"
+#include "classlib/Timers.h"
+#include "lights/PortIO.h"
+#include "lights/Unit1Bfx.h"
+#include "widgets/ThdTimer.h"
+
+// Messages with the player and with the surveyor program.
+constexpr UINT WM_LIGHTS_BEAT = WM_USER + 1234;
+constexpr UINT WM_LIGHTS_ATTACH = WM_USER + 1235;
+constexpr UINT WM_LIGHTS_SHOW = WM_USER + 1237;
+constexpr UINT WM_LIGHTS_MOVE = WM_USER + 1238;
+constexpr UINT WM_SURVEYOR_PING = WM_USER + 3674;
+constexpr UINT WM_SURVEYOR_ATTACH = WM_USER + 3675;
+constexpr UINT WM_SURVEYOR_DETACH = WM_USER + 3676;
+
+// The data register of the first parallel port, where the lamps are.
+constexpr Word LampPort = 0x378;
+// A lit lamp panel; also the window's font colour.
+constexpr TColor LitColor = 0xFF8686;
+constexpr TColor UnlitColor = 0;
+
+// Channel c (1 to 8) is bit 128 shr (c - 1) of the port byte; index 0 is unused.
+extern std::array<bool, 9> Channels;
+// Shared by all patterns and the custom list, so a new pattern goes on from where the
+// last one stopped.
+extern Integer StepCounter;
+// The pattern radio (1 to 9) to give back when a stroboscope held with the right button
+// is released; 0 when none is held.
+extern Integer HeldPattern;
+extern bool FlashMode;
+extern bool SavedFlashMode;
+extern Cardinal SavedInterval;
+extern bool BoostActive;
+// A "Boost" press that took effect, so that only its own release undoes it.
+extern bool BoostHeld;
+extern bool BeatFilterBusy;
+extern Integer TapCount;
+extern Integer TapElapsed;
+extern Integer LastTap;
+// The Customiser's pair toggles: Upper, Medium, Lower.
+extern std::array<bool, 3> CommandBits;
+extern HWND SurveyorWindow;
+extern TPoint DragAnchor;
+
+// The port byte of a set of channels.
+Byte PortByteOf(const std::array<bool, 9>& AChannels);
+
+class TForm1 : public TForm {
+ public:
+  explicit TForm1(TComponent* AOwner);
+  ~TForm1() override;
+
+  TPanel* MainBevel;
+  TGroupBox* GroupBox2;
+  TGroupBox* GroupBox3;
+  TPanel* spot1;
+  TPanel* spot2;
+  TPanel* spot3;
+  TPanel* spot4;
+  TPanel* spot5;
+  TPanel* spot6;
+  TPanel* Strobo;
+  TPanel* Spot21;
+  TPanel* Spot22;
+  TPanel* Spot23;
+  TPanel* Spot24;
+  TPanel* Spot25;
+  TPanel* Spot26;
+  TPanel* light;
+  TCheckBox* reversechk1;
+  TCheckBox* ReverseChk2;
+  TCheckBox* CheckBox1;
+  TRadioButton* Radio1;
+  TRadioButton* Radio2;
+  TRadioButton* Radio3;
+  TRadioButton* Radio4;
+  TRadioButton* Radio5;
+  TRadioButton* Radio6;
+  TRadioButton* Radio7;
+  TRadioButton* Radio8;
+  TRadioButton* Radio9;
+  TTrackBar* intervalTrkbar;
+  TUpDown* BpmUpDown;
+  TLabel* BpmLbl;
+  TSpeedButton* BoomBtn;
+  TSpeedButton* SpeedButton8;
+  TSpeedButton* SpeedButton6;
+  TPanel* Morepnl;
+  TPanel* Panel5;
+  TPanel* Panel4;
+  TPopupMenu* Popup1;
+  TMenuItem* Automode1;
+  TMenuItem* Boomfilter;
+  TMenuItem* Flashingchk;
+  TMenuItem* Customiser1;
+  TMenuItem* Setup;
+  TMenuItem* N1;
+  TMenuItem* BeamFXpluginv101;
+
+  // The Customiser.
+  TGroupBox* Customizer;
+  TPanel* CommandsPanel;
+  TLabel* Label1;
+  TPanel* Panel1;
+  TPanel* Panel2;
+  TPanel* Panel3;
+  TSpeedButton* SpeedButton1;
+  TLabel* Label2;
+  TEdit* Edit1;
+  TUpDown* UpDown1;
+  TSpeedButton* SpeedButton3;
+  TListView* ListView1;
+  TSpeedButton* SpeedButton5;
+  TSpeedButton* SpeedButton7;
+  TSpeedButton* SpeedButton9;
+  TSpeedButton* SpeedButton10;
+  TSpeedButton* SpeedButton11;
+
+  TTimer* Timer1;
+  TThreadedTimer* Boomtimer;
+  TThreadedTimer* CutoffTimer;
+  TThreadedTimer* FilterTimer;
+  TOpenDialog* OpenDialog1;
+  TSaveDialog* SaveDialog1;
+  TDLPortIO* PortIO;
+  TApplicationEvents* ApplicationEvents1;
+
+  // Start-up, close and the window.
+  void FormCreate(TObject* Sender);
+  void FormClose(TObject* Sender, TCloseAction& Action);
+  void FormShow(TObject* Sender);
+  void FormMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X, Integer Y);
+  void FormMouseMove(TObject* Sender, TShiftState Shift, Integer X, Integer Y);
+  void ApplicationEvents1Deactivate(TObject* Sender);
+  void MorepnlClick(TObject* Sender);
+  void Panel5Click(TObject* Sender);
+  void Panel4Click(TObject* Sender);
+  void SetupClick(TObject* Sender);
+  void BeamFXpluginv101Click(TObject* Sender);
+  void WMLightsBeat(TMessage& Message);
+  void WMLightsShow(TMessage& Message);
+  void WMLightsMove(TMessage& Message);
+  void WMSurveyorPing(TMessage& Message);
+
+  // Lamps and patterns.
+  void Timer1Timer(TObject* Sender);
+  void CutoffTimerTimer(TObject* Sender);
+  void reversechk1Click(TObject* Sender);
+  void ReverseChk2Click(TObject* Sender);
+  void Radio9MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                       Integer Y);
+  void Radio9MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X, Integer Y);
+  void Radio8MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                       Integer Y);
+  void Radio8MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X, Integer Y);
+
+  // Tempo and beats.
+  void intervalTrkbarChange(TObject* Sender);
+  void BpmUpDown1Click(TObject* Sender, TUDBtnType Button);
+  void FilterTimerTimer(TObject* Sender);
+  void BoomBtn1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                         Integer Y);
+  void BoomtimerTimer(TObject* Sender);
+  void SpeedButton81Click(TObject* Sender);
+  void SpeedButton61MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                              Integer Y);
+  void SpeedButton61MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                            Integer Y);
+  void CheckBox1Click(TObject* Sender);
+  void Automode1Click(TObject* Sender);
+  void BoomfilterClick(TObject* Sender);
+  void FlashingchkClick(TObject* Sender);
+
+  // The Customiser.
+  void Panel1Click(TObject* Sender);
+  void Panel2Click(TObject* Sender);
+  void Panel3Click(TObject* Sender);
+  void SpeedButton1Click(TObject* Sender);
+  void SpeedButton3Click(TObject* Sender);
+  void UpDown1Click(TObject* Sender, TUDBtnType Button);
+  void speedbutton2Click(TObject* Sender);
+  void SpeedButton4Click(TObject* Sender);
+  void SaveBtnClick(TObject* Sender);
+  void loadBtnClick(TObject* Sender);
+  void SpeedButton5Click(TObject* Sender);
+  void Customiser1Click(TObject* Sender);
+  void Radio7Click(TObject* Sender);
+
+  // The lamp panel of each position 1 to 8.
+  TPanel* PositionPanel(Integer Position) const;
+  // The panel that mirrors a position 1 to 3 or 5 to 7 by its "Reverse" box, else null.
+  TPanel* MirrorPanel(Integer Position) const;
+  // The checked pattern radio's number 1 to 9, or 0.
+  Integer CheckedPattern() const;
+  TRadioButton* PatternRadio(Integer Number) const;
+  // Writes the byte to the lamp port (skipped while the driver is closed).
+  void WriteLamps(Byte Value);
+
+ private:
+  void BuildWindow();
+  void BuildCustomiser();
+  void BuildMenu();
+  void BuildTimers();
+  // Paints all fourteen lamp panels in one colour.
+  void PaintAllLamps(TColor Color);
+  void TogglePair(TPanel* Panel, Integer Bit);
+  void AppendEntry(const String& Caption, const String& Code);
+  // Advances the custom list's counter and answers the code of the entry it lands on.
+  Integer NextCustomCode();
+  void StroboDown(TRadioButton* Pressed, TShiftState Shift);
+  void StroboUp(TRadioButton* Pressed);
+};
+
+extern TForm1* Form1;
