@@ -218,12 +218,16 @@ TQtWidget::TQtWidget(TWinControl* control) : control_(control) {
   setFocusPolicy(Qt::NoFocus);
 }
 
-void TQtWidget::paintEvent(QPaintEvent*) {
+void TQtWidget::paintEvent(QPaintEvent* e) {
   TControlHost* host = control_->Host();
+  // What is drawn now inside the area being painted shows with this paint: no further
+  // update for it (it would repaint the same area again at the next turn).
+  if (e->region().rectCount() == 1) host->surface.pendingUpdate = e->rect();
   Guarded(control_, [&] { control_->RenderPending(); });
-  host->surface.updatePending = false;
+  host->surface.Painted();
+  // Only the asked-for part: a small graph redrawn often must not copy the whole window.
   QPainter p(this);
-  p.drawImage(0, 0, host->surface.image);
+  for (const QRect& r : e->region()) p.drawImage(r, host->surface.image, r);
 }
 
 void TQtWidget::RouteMouse(UINT msg, QMouseEvent* e) {
@@ -1249,8 +1253,11 @@ void TWinControl::Invalidate() {
 
 void TWinControl::InvalidateRect(const TRect& R) {
   QRect r(R.Left, R.Top, R.Width(), R.Height());
-  host_->invalid = host_->invalid.united(r.intersected(QRect(0, 0, ClientWidth(), ClientHeight())));
-  if (host_->widget) host_->widget->update();
+  r = r.intersected(QRect(0, 0, ClientWidth(), ClientHeight()));
+  if (r.isEmpty()) return;
+  host_->invalid = host_->invalid.united(r);
+  // All of what the next paint draws: the invalid area is kept as one rectangle.
+  if (host_->widget) host_->widget->update(host_->invalid);
 }
 
 void TWinControl::Update() {
@@ -1281,7 +1288,7 @@ void TWinControl::RenderPending() {
     if (!g || !g->Visible()) continue;
     Guarded(g, [&] { g->PaintInto(&host_->surface, clip); });
   }
-  host_->surface.Touched();
+  host_->surface.Touched(inv);
 }
 
 void TWinControl::PaintWindow() {

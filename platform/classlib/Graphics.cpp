@@ -366,6 +366,149 @@ TRect Normalised(Integer x1, Integer y1, Integer x2, Integer y2) {
   return {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
 }
 
+// The smallest rectangle holding both; an empty one adds nothing.
+TRect Union(const TRect& a, const TRect& b) {
+  if (IsRectEmpty(a)) return b;
+  if (IsRectEmpty(b)) return a;
+  return {std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
+          std::max(a.Bottom, b.Bottom)};
+}
+
+TRect Inflated(const TRect& r, int by) {
+  return {r.Left - by, r.Top - by, r.Right + by, r.Bottom + by};
+}
+
+// ---------------------------------------------------------------------------------------
+// One-pixel lines, as the platform draws them: from the start point towards the end point,
+// the end point left out, one pixel per step along the longer axis, the shorter axis
+// following the error term below. Styled pens restart their pattern with every line.
+// Everything works straight on the surface's bytes: the level graph draws dozens of these
+// per message and must neither allocate nor spend more than a few nanoseconds a pixel.
+
+// What a line needs of its canvas, taken once per line or polyline.
+struct LineTarget {
+  std::uint32_t* bits;
+  qsizetype stride;  // in pixels
+  TRect clip;        // surface coordinates
+  std::uint32_t pix;
+  TPenMode mode;
+  DashPattern pat;
+};
+
+// The rule itself, a pixel at a time: pattern, pen mode and, when Clipped, the clip test.
+template <bool Clipped>
+void PlotPixels(const LineTarget& t, int x0, int y0, int x1, int y1) {
+  int run = 0, left = t.pat.count ? t.pat.runs[0] : 0;
+  const int dx = std::abs(x1 - x0), dy = std::abs(y1 - y0);
+  const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+  const int steps = std::max(dx, dy);
+  int err = (dx > dy ? dx : -dy) / 2;
+  int x = x0, y = y0;
+  for (int i = 0; i < steps; ++i) {
+    bool on = t.pat.count == 0 || (run % 2) == 0;
+    if (on && (!Clipped ||
+               (x >= t.clip.Left && x < t.clip.Right && y >= t.clip.Top && y < t.clip.Bottom))) {
+      std::uint32_t& d = t.bits[y * t.stride + x];
+      d = t.mode == pmCopy ? t.pix : Rop2(t.mode, t.pix, d);
+    }
+    if (t.pat.count && --left == 0) {
+      if (++run == t.pat.count) run = 0;
+      left = t.pat.runs[run];
+    }
+    int e2 = err;
+    if (e2 > -dx) {
+      err -= dy;
+      x += sx;
+    }
+    if (e2 < dy) {
+      err += dx;
+      y += sy;
+    }
+  }
+}
+
+// The same pixels for a solid copying pen with the line wholly inside the clip, drawn as
+// runs along the longer axis. Each run's length comes straight from the error term: in the
+// loop above the longer axis steps every time, and the shorter one steps after the pixel
+// where the error first passes its bound (below dy for a flat line, above -dx for a steep
+// one), the error moving by dy (or dx) a pixel in between. After the first run the error
+// lies within one pixel's change of where it started, so every later run is q or q + 1
+// pixels long (q the ratio of the axes) and needs no division.
+void PlotSolidRuns(const LineTarget& t, int x0, int y0, int x1, int y1) {
+  const int dx = std::abs(x1 - x0), dy = std::abs(y1 - y0);
+  const int sx = x0 < x1 ? 1 : -1;
+  const qsizetype rowStep = y0 < y1 ? t.stride : -t.stride;
+  const std::uint32_t pix = t.pix;
+  std::uint32_t* const bits = t.bits;
+  qsizetype at = y0 * t.stride + x0;
+  if (dx > dy) {
+    if (dy == 0) {
+      std::fill_n(bits + (sx > 0 ? at : at - (dx - 1)), dx, pix);
+      return;
+    }
+    const int q = dx / dy, qdy = q * dy;
+    int err = dx / 2;
+    int n = err / dy + 1;
+    for (int left = dx; left > 0;) {
+      n = std::min(n, left);
+      std::fill_n(bits + (sx > 0 ? at : at - (n - 1)), n, pix);
+      at += sx * n + rowStep;
+      err += dx - n * dy;
+      left -= n;
+      n = q + (err >= qdy ? 1 : 0);
+    }
+  } else {
+    if (dx == 0) {
+      for (int k = 0; k < dy; ++k, at += rowStep) bits[at] = pix;
+      return;
+    }
+    const int q = dy / dx, qdx = q * dx;
+    int err = -dy / 2;
+    int n = err >= 0 ? 1 : -err / dx + 1;
+    for (int left = dy; left > 0;) {
+      n = std::min(n, left);
+      for (int k = 0; k < n; ++k, at += rowStep) bits[at] = pix;
+      at += sx;
+      err += n * dx - dy;
+      left -= n;
+      n = q + (-err >= qdx ? 1 : 0);
+    }
+  }
+}
+
+// Draws one line (surface coordinates) and answers the area it may have changed.
+TRect DrawSegment(const LineTarget& t, int x0, int y0, int x1, int y1) {
+  if (x0 == x1 && y0 == y1) return {};
+  const int dx = std::abs(x1 - x0), dy = std::abs(y1 - y0);
+  // The last pixel drawn is one step short of the end point along the axis that steps
+  // every time; along the other it may still reach it.
+  const int lastX = dx >= dy ? x1 - (x0 < x1 ? 1 : -1) : x1;
+  const int lastY = dy >= dx ? y1 - (y0 < y1 ? 1 : -1) : y1;
+  const TRect box{std::min(x0, lastX), std::min(y0, lastY), std::max(x0, lastX) + 1,
+                  std::max(y0, lastY) + 1};
+  const bool inside = box.Left >= t.clip.Left && box.Right <= t.clip.Right &&
+                      box.Top >= t.clip.Top && box.Bottom <= t.clip.Bottom;
+  if (!inside) {
+    PlotPixels<true>(t, x0, y0, x1, y1);
+    return Intersect(box, t.clip);
+  }
+  if (t.pat.count == 0 && t.mode == pmCopy)
+    PlotSolidRuns(t, x0, y0, x1, y1);
+  else
+    PlotPixels<false>(t, x0, y0, x1, y1);
+  return box;
+}
+
+LineTarget LineTargetOf(QImage& img, const TRect& clip, TPen* pen) {
+  // bits() once: it checks whether the image is shared (and copies it if so).
+  return {reinterpret_cast<std::uint32_t*>(img.bits()),
+          img.bytesPerLine() / 4,
+          clip,
+          ColorToPixel(pen->Color()),
+          pen->Mode(),
+          PatternOf(pen->Style())};
+}
+
 QString Latin1(const String& s) {
   return QString::fromLatin1(s.data(), qsizetype(s.size()));
 }
@@ -400,8 +543,9 @@ TRect TCanvas::ClipRect() const {
   return OffsetRectBy(c, -origin_.x, -origin_.y);
 }
 
-void TCanvas::Touch(Integer, Integer, Integer, Integer) {
-  if (surface_) surface_->Touched();
+void TCanvas::Touch(const TRect& R) {
+  if (surface_ && surface_->widget)
+    surface_->Touched(QRect(R.Left, R.Top, R.Right - R.Left, R.Bottom - R.Top));
 }
 
 void TCanvas::MoveTo(Integer X, Integer Y) {
@@ -419,59 +563,33 @@ void TCanvas::LineTo(Integer X, Integer Y) {
 }
 
 void TCanvas::Polyline(std::span<const TPoint> Points) {
-  if (Points.empty()) return;
-  TPoint keep = penPos_;
-  penPos_ = Points[0];
-  for (std::size_t i = 1; i < Points.size(); ++i) LineTo(Points[i].x, Points[i].y);
-  // The pen position is not part of a polyline's effect.
-  penPos_ = keep;
+  if (Points.empty() || !surface_ || pen_->Style() == psClear) return;
+  if (pen_->Width() > 1) {
+    TPoint keep = penPos_;
+    penPos_ = Points[0];
+    for (std::size_t i = 1; i < Points.size(); ++i) LineTo(Points[i].x, Points[i].y);
+    // The pen position is not part of a polyline's effect.
+    penPos_ = keep;
+    return;
+  }
+  // The same lines as LineTo from point to point, with the canvas's state taken and the
+  // screen told once for the whole polyline.
+  TRect clip = EffectiveClip();
+  if (IsRectEmpty(clip)) return;
+  const LineTarget t = LineTargetOf(surface_->image, clip, pen_.get());
+  TRect changed;
+  for (std::size_t i = 1; i < Points.size(); ++i)
+    changed =
+        Union(changed, DrawSegment(t, Points[i - 1].x + origin_.x, Points[i - 1].y + origin_.y,
+                                   Points[i].x + origin_.x, Points[i].y + origin_.y));
+  Touch(changed);
 }
 
-// One-pixel line from (x0, y0) towards (x1, y1), the end point left out, as the platform
-// draws it. Works straight on the surface's bytes: the level graph draws dozens of these
-// per message and must not allocate.
 void TCanvas::PlotLine(Integer x0, Integer y0, Integer x1, Integer y1) {
   TRect clip = EffectiveClip();
   if (IsRectEmpty(clip)) return;
-  QImage& img = surface_->image;
-  auto* bits = reinterpret_cast<std::uint32_t*>(img.bits());
-  const qsizetype stride = img.bytesPerLine() / 4;
-  const std::uint32_t pix = ColorToPixel(pen_->Color());
-  const TPenMode mode = pen_->Mode();
-  const DashPattern pat = PatternOf(pen_->Style());
-  int run = 0, left = pat.count ? pat.runs[0] : 0;
-  x0 += origin_.x;
-  x1 += origin_.x;
-  y0 += origin_.y;
-  y1 += origin_.y;
-  int dx = std::abs(x1 - x0), dy = std::abs(y1 - y0);
-  int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-  int steps = std::max(dx, dy);
-  int err = (dx > dy ? dx : -dy) / 2;
-  int x = x0, y = y0;
-  bool touched = false;
-  for (int i = 0; i < steps; ++i) {
-    bool on = pat.count == 0 || (run % 2) == 0;
-    if (on && x >= clip.Left && x < clip.Right && y >= clip.Top && y < clip.Bottom) {
-      std::uint32_t& d = bits[y * stride + x];
-      d = mode == pmCopy ? pix : Rop2(mode, pix, d);
-      touched = true;
-    }
-    if (pat.count && --left == 0) {
-      run = (run + 1) % pat.count;
-      left = pat.runs[run];
-    }
-    int e2 = err;
-    if (e2 > -dx) {
-      err -= dy;
-      x += sx;
-    }
-    if (e2 < dy) {
-      err += dx;
-      y += sy;
-    }
-  }
-  if (touched) Touch(0, 0, 0, 0);
+  const LineTarget t = LineTargetOf(surface_->image, clip, pen_.get());
+  Touch(DrawSegment(t, x0 + origin_.x, y0 + origin_.y, x1 + origin_.x, y1 + origin_.y));
 }
 
 void TCanvas::WideLine(Integer x0, Integer y0, Integer x1, Integer y1) {
@@ -487,7 +605,9 @@ void TCanvas::WideLine(Integer x0, Integer y0, Integer x1, Integer y1) {
   p.setPen(pen);
   p.drawLine(x0, y0, x1, y1);
   p.end();
-  Touch(0, 0, 0, 0);
+  // Round caps reach half the width past the end points.
+  Touch(Intersect(
+      c, Inflated(OffsetRectBy(Normalised(x0, y0, x1, y1), origin_.x, origin_.y), pen_->Width())));
 }
 
 void TCanvas::FillSurfaceRect(Integer l, Integer t, Integer r, Integer b, std::uint32_t pix) {
@@ -499,7 +619,7 @@ void TCanvas::FillSurfaceRect(Integer l, Integer t, Integer r, Integer b, std::u
     auto* line = reinterpret_cast<std::uint32_t*>(img.scanLine(y));
     std::fill(line + a.Left, line + a.Right, pix);
   }
-  Touch(0, 0, 0, 0);
+  Touch(a);
 }
 
 void TCanvas::Rectangle(Integer X1, Integer Y1, Integer X2, Integer Y2) {
@@ -575,7 +695,8 @@ void TCanvas::Ellipse(Integer X1, Integer Y1, Integer X2, Integer Y2) {
   // Qt's outline covers one pixel more than the rectangle; the platform's stays inside.
   p.drawEllipse(QRect(r.Left, r.Top, r.Width() - 1, r.Height() - 1));
   p.end();
-  Touch(0, 0, 0, 0);
+  // A wide pen is centred on the outline.
+  Touch(Intersect(c, Inflated(OffsetRectBy(r, origin_.x, origin_.y), pen_->Width())));
 }
 
 TSize TCanvas::TextExtent(const String& Text) {
@@ -604,7 +725,10 @@ void TCanvas::TextOut(Integer X, Integer Y, const String& Text) {
       p.setPen(QColor::fromRgb(ColorToPixel(font_->Color())));
       p.drawText(X, Y + QFontMetrics(f).ascent(), Latin1(Text));
       p.end();
-      Touch(0, 0, 0, 0);
+      // Glyphs may overhang their cell (italics, accents): a cell height more all round.
+      Touch(Intersect(c, Inflated(TRect{X + origin_.x, Y + origin_.y, X + origin_.x + ext.cx,
+                                        Y + origin_.y + ext.cy},
+                                  ext.cy)));
     }
   }
   penPos_ = {X + ext.cx, Y};
@@ -636,9 +760,10 @@ namespace {
 
 // Copies src area onto dst area of the canvas's surface, nearest pixel when the sizes
 // differ. key: skip source pixels of this RGB (transparent drawing); rop applies otherwise.
-void Blit(QImage& dst, const TRect& clip, const TRect& d, const QImage& src, const TRect& s,
-          std::uint32_t rop, std::uint32_t pattern, bool keyed, std::uint32_t key) {
-  if (d.Width() == 0 || d.Height() == 0 || s.Width() == 0 || s.Height() == 0) return;
+// Answers the area of dst it may have changed.
+TRect Blit(QImage& dst, const TRect& clip, const TRect& d, const QImage& src, const TRect& s,
+           std::uint32_t rop, std::uint32_t pattern, bool keyed, std::uint32_t key) {
+  if (d.Width() == 0 || d.Height() == 0 || s.Width() == 0 || s.Height() == 0) return {};
   // Negative extents mirror, as the platform's stretching does.
   int dw = d.Width(), dh = d.Height(), sw = s.Width(), sh = s.Height();
   int dl = std::min(d.Left, d.Right), dt = std::min(d.Top, d.Bottom);
@@ -670,6 +795,7 @@ void Blit(QImage& dst, const TRect& clip, const TRect& d, const QImage& src, con
       }
     }
   }
+  return a;
 }
 
 }  // namespace
@@ -686,10 +812,9 @@ void TCanvas::StretchDraw(const TRect& R, TGraphic* Graphic) {
   TColor key = Graphic->Transparent() ? Graphic->DrawTransparentColor() : clNone;
   bool keyed = key != clNone;
   std::uint32_t keyPix = keyed ? (ColorToPixel(key) & 0xFFFFFF) : 0;
-  Blit(surface_->image, EffectiveClip(), OffsetRectBy(R, origin_.x, origin_.y), s->image,
-       TRect{0, 0, s->image.width(), s->image.height()}, keyed ? cmSrcCopy : copyMode_,
-       ColorToPixel(brush_->Color()), keyed, keyPix);
-  Touch(0, 0, 0, 0);
+  Touch(Blit(surface_->image, EffectiveClip(), OffsetRectBy(R, origin_.x, origin_.y), s->image,
+             TRect{0, 0, s->image.width(), s->image.height()}, keyed ? cmSrcCopy : copyMode_,
+             ColorToPixel(brush_->Color()), keyed, keyPix));
 }
 
 void TCanvas::CopyRect(const TRect& Dest, TCanvas* Canvas, const TRect& Source) {
@@ -697,10 +822,9 @@ void TCanvas::CopyRect(const TRect& Dest, TCanvas* Canvas, const TRect& Source) 
   // A shared reference: copying a surface onto itself then reads from the unchanged
   // pixels (the first write detaches), so overlapping areas come out as the platform's do.
   QImage srcImage = Canvas->surface_->image;
-  Blit(surface_->image, EffectiveClip(), OffsetRectBy(Dest, origin_.x, origin_.y), srcImage,
-       OffsetRectBy(Source, Canvas->origin_.x, Canvas->origin_.y), copyMode_,
-       ColorToPixel(brush_->Color()), false, 0);
-  Touch(0, 0, 0, 0);
+  Touch(Blit(surface_->image, EffectiveClip(), OffsetRectBy(Dest, origin_.x, origin_.y), srcImage,
+             OffsetRectBy(Source, Canvas->origin_.x, Canvas->origin_.y), copyMode_,
+             ColorToPixel(brush_->Color()), false, 0));
 }
 
 TColor TCanvas::Pixels(Integer X, Integer Y) const {
@@ -715,7 +839,7 @@ void TCanvas::SetPixels(Integer X, Integer Y, TColor Color) {
   int x = X + origin_.x, y = Y + origin_.y;
   if (x < c.Left || x >= c.Right || y < c.Top || y >= c.Bottom) return;
   reinterpret_cast<std::uint32_t*>(surface_->image.scanLine(y))[x] = ColorToPixel(Color);
-  Touch(0, 0, 0, 0);
+  Touch(TRect{x, y, x + 1, y + 1});
 }
 
 void TCanvas::DrawFocusRect(const TRect& R) {
@@ -735,7 +859,7 @@ void TCanvas::DrawFocusRect(const TRect& R) {
     invert(r.Left, y);
     if (r.Right - 1 != r.Left) invert(r.Right - 1, y);
   }
-  Touch(0, 0, 0, 0);
+  Touch(Intersect(c, r));
 }
 
 // ---------------------------------------------------------------------------------------

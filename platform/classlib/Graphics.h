@@ -286,7 +286,8 @@ class TCanvas : public TPersistent {
   TRect SurfaceClip() const { return clip_; }
 
  private:
-  void Touch(Integer l, Integer t, Integer r, Integer b);
+  // The pixels in R (surface coordinates, clipped here) changed: the screen follows.
+  void Touch(const TRect& R);
   void PlotLine(Integer x0, Integer y0, Integer x1, Integer y1);
   void WideLine(Integer x0, Integer y0, Integer x1, Integer y1);
   void FillSurfaceRect(Integer l, Integer t, Integer r, Integer b, std::uint32_t rgb);

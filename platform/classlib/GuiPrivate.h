@@ -13,15 +13,19 @@ struct TSurface {
   QImage image;
   // For a window's surface: the widget that shows it, updated after drawing.
   QWidget* widget = nullptr;
-  bool updatePending = false;
-  // Called after pixels changed: the screen follows at the next turn of the event loop
-  // (one update per turn, however many lines were drawn).
-  void Touched() {
-    if (widget && !updatePending) {
-      updatePending = true;
-      widget->update();
-    }
+  // What has been asked of the widget since it last painted, in surface coordinates.
+  QRect pendingUpdate;
+  // Called after the pixels in r changed: that part of the screen follows at the next
+  // turn of the event loop. Only what was drawn is repainted (a graph redrawn dozens of
+  // times a second must not repaint its whole window), and drawing again inside the area
+  // already asked for costs nothing more.
+  void Touched(const QRect& r) {
+    if (!widget || r.isEmpty() || pendingUpdate.contains(r)) return;
+    pendingUpdate = pendingUpdate.united(r);
+    widget->update(pendingUpdate);
   }
+  // The widget has painted: later drawing asks for a new update.
+  void Painted() { pendingUpdate = QRect(); }
 };
 
 inline std::uint32_t ColorToPixel(TColor c) {

@@ -411,6 +411,7 @@ class TMenuPopup : public QWidget, public TMenuTracking {
 
  protected:
   void paintEvent(QPaintEvent*) override {
+    surface_.Painted();
     QPainter p(this);
     p.drawImage(0, 0, surface_.image);
   }
