@@ -340,7 +340,7 @@ void TfrmMain::BuildGraphControls() {
   for (int i = 0; i < 2; ++i) {
     TPanel* holder = i == 0 ? pnlLine1 : Panel1;
     TSpeedButton* b = MakeButton(this, holder, i == 0 ? "btnForceBoomLine1" : "btnForceBoomLine2",
-                                 2, (holder->Height() - 20) / 2, 20, 20, "\u2013");
+                                 2, (holder->Height() - 20) / 2, 20, 20, "\x96");
     b->SetHint("Beat line detection (right button to move, left to activate)");
     b->SetShowHint(true);
     b->SetTag(0);

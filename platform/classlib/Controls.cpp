@@ -295,7 +295,7 @@ bool TQtWidget::event(QEvent* e) {
   if (tip.empty() || !Application->ShowHint())
     QToolTip::hideText();
   else
-    QToolTip::showText(he->globalPos(), QString::fromLatin1(tip.c_str()), this);
+    QToolTip::showText(he->globalPos(), AnsiToQt(tip), this);
   return true;
 }
 
@@ -322,7 +322,7 @@ TKeyRoute RouteKey(TWinControl* control, UINT msg, QKeyEvent* e) {
       !(e->modifiers() & Qt::ControlModifier)) {
     TMessage m;
     m.Msg = WM_CHAR;
-    m.WParam = WPARAM(static_cast<unsigned char>(e->text().at(0).toLatin1()));
+    m.WParam = WPARAM(static_cast<unsigned char>(QtCharToAnsi(e->text().at(0))));
     Guarded(control, [&] { control->WndProc(m); });
     // Result 1: the character was discarded; 2: replaced by the one now in WParam.
     if (m.Result == 1) r.consumed = true;
@@ -1311,7 +1311,7 @@ TPoint TWinControl::ClientOrigin() const {
 void TWinControl::SetText(const String& v) {
   TControl::SetText(v);
   if (host_->widget && host_->widget->isWindow())
-    host_->widget->setWindowTitle(QString::fromLatin1(v.c_str()));
+    host_->widget->setWindowTitle(AnsiToQt(v));
 }
 
 void TWinControl::SetEnabled(bool v) {
@@ -1604,7 +1604,7 @@ void SendKeyForTesting(TWinControl* Control, Word Key, char Ch, TShiftState Shif
   if (Shift.Contains(ssShift)) mods |= Qt::ShiftModifier;
   if (Shift.Contains(ssCtrl)) mods |= Qt::ControlModifier;
   if (Shift.Contains(ssAlt)) mods |= Qt::AltModifier;
-  QString text = Ch ? QString(QChar::fromLatin1(Ch)) : QString();
+  QString text = Ch ? QString(AnsiCharToQt(Ch)) : QString();
   int qk = VKToQtKey(Key);
   QKeyEvent press(QEvent::KeyPress, qk, mods, text);
   QApplication::sendEvent(w, &press);

@@ -16,10 +16,6 @@ namespace {
 
 TDialogAnswerer g_answerer;
 
-QString Latin1(const String& s) {
-  return QString::fromLatin1(s.data(), qsizetype(s.size()));
-}
-
 QWidget* ParentWindow() {
   TForm* f = Screen->ActiveForm();
   if (!f && Application->MainForm() && Application->MainForm()->Visible())
@@ -48,7 +44,7 @@ int RunBox(const String& text, const String& caption, QMessageBox::Icon icon,
            const std::vector<std::pair<QMessageBox::StandardButton, int>>& buttons,
            int defaultIndex, int escapeAnswer) {
   EnsureQtApplication();
-  QMessageBox box(icon, Latin1(caption), Latin1(text), QMessageBox::NoButton, ParentWindow());
+  QMessageBox box(icon, AnsiToQt(caption), AnsiToQt(text), QMessageBox::NoButton, ParentWindow());
   std::vector<std::pair<QAbstractButton*, int>> map;
   for (std::size_t i = 0; i < buttons.size(); ++i) {
     QPushButton* b = box.addButton(buttons[i].first);
@@ -170,9 +166,9 @@ bool InputQuery(const String& ACaption, const String& APrompt, String& Value) {
   }
   EnsureQtApplication();
   bool ok = false;
-  QString text = QInputDialog::getText(ParentWindow(), Latin1(ACaption), Latin1(APrompt),
-                                       QLineEdit::Normal, Latin1(Value), &ok);
-  if (ok) Value = text.toLatin1().toStdString();
+  QString text = QInputDialog::getText(ParentWindow(), AnsiToQt(ACaption), AnsiToQt(APrompt),
+                                       QLineEdit::Normal, AnsiToQt(Value), &ok);
+  if (ok) Value = QtToAnsi(text);
   return ok;
 }
 
@@ -288,7 +284,7 @@ bool TOpenDialog::Run(bool save) {
     return true;
   }
   EnsureQtApplication();
-  QFileDialog dlg(ParentWindow(), Latin1(title));
+  QFileDialog dlg(ParentWindow(), AnsiToQt(title));
   dlg.setOption(QFileDialog::DontUseNativeDialog);
   dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dlg.setFileMode(options_.Contains(ofFileMustExist) ? QFileDialog::ExistingFile
@@ -298,9 +294,9 @@ bool TOpenDialog::Run(bool save) {
   dlg.setSizeGripEnabled(options_.Contains(ofEnableSizing));
   QStringList names;
   for (const TFilterEntry& f : filters) {
-    QString patterns = Latin1(f.Patterns);
+    QString patterns = AnsiToQt(f.Patterns);
     patterns.replace(';', ' ');
-    names << Latin1(f.Description) + " (" + patterns + ")";
+    names << AnsiToQt(f.Description) + " (" + patterns + ")";
   }
   if (!names.isEmpty()) {
     dlg.setNameFilters(names);

@@ -186,7 +186,7 @@ QFont MakeQFont(TFont* font) {
   else if (lower == "times new roman")
     family = "Liberation Serif";
   else
-    family = QString::fromLatin1(name.c_str());
+    family = AnsiToQt(name);
   QFont f(family);
   Integer h = font->Height();
   // A positive height is the cell height, internal leading included: the character
@@ -509,10 +509,6 @@ LineTarget LineTargetOf(QImage& img, const TRect& clip, TPen* pen) {
           PatternOf(pen->Style())};
 }
 
-QString Latin1(const String& s) {
-  return QString::fromLatin1(s.data(), qsizetype(s.size()));
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -701,7 +697,7 @@ void TCanvas::Ellipse(Integer X1, Integer Y1, Integer X2, Integer Y2) {
 
 TSize TCanvas::TextExtent(const String& Text) {
   QFontMetrics fm(MakeQFont(font_.get()));
-  return {fm.horizontalAdvance(Latin1(Text)), fm.height()};
+  return {fm.horizontalAdvance(AnsiToQt(Text)), fm.height()};
 }
 Integer TCanvas::TextWidth(const String& Text) {
   return TextExtent(Text).cx;
@@ -723,7 +719,7 @@ void TCanvas::TextOut(Integer X, Integer Y, const String& Text) {
       QFont f = MakeQFont(font_.get());
       p.setFont(f);
       p.setPen(QColor::fromRgb(ColorToPixel(font_->Color())));
-      p.drawText(X, Y + QFontMetrics(f).ascent(), Latin1(Text));
+      p.drawText(X, Y + QFontMetrics(f).ascent(), AnsiToQt(Text));
       p.end();
       // Glyphs may overhang their cell (italics, accents): a cell height more all round.
       Touch(Intersect(c, Inflated(TRect{X + origin_.x, Y + origin_.y, X + origin_.x + ext.cx,

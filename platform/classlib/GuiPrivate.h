@@ -8,6 +8,14 @@
 
 #include "classlib/Graphics.h"
 
+// The system's text is single-byte ANSI (the Western code page 1252); Qt's is Unicode.
+// Every text that crosses between the two goes through these.
+QString AnsiToQt(const String& s);
+QChar AnsiCharToQt(char c);
+// Characters the code page has no byte for become '?'.
+String QtToAnsi(const QString& s);
+char QtCharToAnsi(QChar c);
+
 // Pixels of a bitmap or of a window. Always QImage::Format_RGB32 (0xFFRRGGBB).
 struct TSurface {
   QImage image;

@@ -458,7 +458,7 @@ class TMenuPopup : public QWidget, public TMenuTracking {
         // The underlined letter chooses its entry.
         QString t = e->text().toUpper();
         if (t.isEmpty()) return;
-        char ch = t.at(0).toLatin1();
+        char ch = QtCharToAnsi(t.at(0));
         for (int i = 0; i < n; ++i) {
           const String& c = entries_[static_cast<std::size_t>(i)]->Caption();
           std::size_t a = c.find('&');

@@ -185,7 +185,7 @@ class EditFilter : public QObject {
         auto* ke = static_cast<QKeyEvent*>(e);
         TKeyRoute r = RouteKey(edit_, WM_KEYDOWN, ke);
         if (r.replaced && r.replacement && !line_->isReadOnly() && edit_->Room() > 0)
-          line_->insert(QString(QChar::fromLatin1(r.replacement)));
+          line_->insert(QString(AnsiCharToQt(r.replacement)));
         if (r.consumed) return true;
         // A typed character that would pass the length limit is not taken.
         if (!ke->text().isEmpty() && ke->text().at(0).unicode() >= 32 &&
@@ -233,7 +233,7 @@ TCustomEdit::TCustomEdit(TComponent* AOwner) : TWinControl(AOwner) {
   // The right button belongs to the control's own popup menu.
   line->setContextMenuPolicy(Qt::NoContextMenu);
   QObject::connect(line, &QLineEdit::textChanged, line, [this](const QString& t) {
-    Guarded(this, [&] { TextChangedByEdit(t.toLatin1().toStdString()); });
+    Guarded(this, [&] { TextChangedByEdit(QtToAnsi(t)); });
   });
   SetColor(clWindow);
   SetTabStop(true);
@@ -369,8 +369,8 @@ void TCustomEdit::BoundsChanged(const TRect& Old) {
 
 void TCustomEdit::SetText(const String& v) {
   QLineEdit* line = LineOf(this);
-  if (line && line->text().toLatin1().toStdString() != v)
-    line->setText(QString::fromLatin1(v.c_str()));  // textChanged runs OnChange
+  if (line && QtToAnsi(line->text()) != v)
+    line->setText(AnsiToQt(v));  // textChanged runs OnChange
   else
     TWinControl::SetText(v);
 }
@@ -809,7 +809,7 @@ TComboBox::TComboBox(TComponent* AOwner)
   QObject::connect(box, &QComboBox::editTextChanged, box, [this](const QString& t) {
     if (syncing_) return;
     Guarded(this, [&] {
-      TWinControl::SetText(t.toLatin1().toStdString());
+      TWinControl::SetText(QtToAnsi(t));
       Change();
     });
   });
@@ -837,9 +837,9 @@ void TComboBox::SyncItems() {
   int index = box->currentIndex();
   box->clear();
   for (Integer i = 0; i < items_->Count(); ++i)
-    box->addItem(QString::fromLatin1(items_->Strings(i).c_str()));
+    box->addItem(AnsiToQt(items_->Strings(i)));
   box->setCurrentIndex(index < items_->Count() ? index : -1);
-  if (style_ == csDropDown) box->setEditText(QString::fromLatin1(text.c_str()));
+  if (style_ == csDropDown) box->setEditText(AnsiToQt(text));
   syncing_ = false;
 }
 
@@ -863,7 +863,7 @@ void TComboBox::SetText(const String& v) {
     box->setCurrentIndex(i);
   } else {
     box->setCurrentIndex(i);
-    box->setEditText(QString::fromLatin1(v.c_str()));
+    box->setEditText(AnsiToQt(v));
   }
   syncing_ = false;
   TWinControl::SetText(style_ == csDropDownList && i < 0 ? String() : v);
@@ -926,7 +926,7 @@ TMemo::TMemo(TComponent* AOwner)
   text->setFocusPolicy(Qt::StrongFocus);
   QObject::connect(text, &QPlainTextEdit::textChanged, text, [this] {
     if (syncing_) return;
-    Guarded(this, [&] { TextChangedByEdit(TextOf(this)->toPlainText().toLatin1().toStdString()); });
+    Guarded(this, [&] { TextChangedByEdit(QtToAnsi(TextOf(this)->toPlainText())); });
   });
   SetColor(clWindow);
   SetTabStop(true);
@@ -959,7 +959,7 @@ void TMemo::LinesChanged() {
     text += lines_->Strings(i);
   }
   syncing_ = true;
-  TextOf(this)->setPlainText(QString::fromLatin1(text.c_str()));
+  TextOf(this)->setPlainText(AnsiToQt(text));
   syncing_ = false;
   TWinControl::SetText(lines_->Text());
 }
