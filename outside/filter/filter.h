@@ -1,5 +1,8 @@
 // "filter.dll": each deck's output filter measures the sound that passes and reports it to
-// the player's main window, each report at the moment its audio is heard.
+// the player's main window. It sees the audio about a second before it is heard and times
+// each report by the engine's prediction of when its audio is heard (see XA_FilterModule):
+// report k goes out kReportLead report periods (as heard, at the current speed) before
+// the audio of its window k is heard.
 #pragma once
 
 #include "win32/Types.h"
@@ -10,6 +13,16 @@ constexpr UINT WM_DECK_LEVEL = 0x500;
 // WParam: address of two int16 values, left then right, 0..50, valid until the message
 // returns; LParam: 0 deck 1, 1 deck 2.
 constexpr UINT WM_DECK_VU = 0x501;
+
+// The main window's level graph tests for a beat at its sound line, which stands 37 points
+// behind the graph's newest point, one point per report.
+constexpr int kSoundLinePoints = 37;
+// How many reports each report leads the audio of its window by: the sound line's points,
+// and one more because the graph's curve crosses the beat line on the point after the one
+// where a kick's level first shows (each point moves only two thirds of the way to its
+// level). So the beat lamp and the lights change as the kick is heard, and the VU meters,
+// which show the pair sent 38 messages earlier, show the pair of the window being heard.
+constexpr int kReportLead = kSoundLinePoints + 1;
 
 extern "C" {
 // The main window that receives the reports; called once at start.

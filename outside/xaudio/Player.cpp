@@ -18,6 +18,10 @@ namespace {
 
 constexpr size_t kChunkFrames = 1024;
 constexpr size_t kDecodeFrames = 1152 * 2;
+// The lookahead keeps a second of the stream between the filters and the speed stage: the
+// output filter's reports lead their audio by under 0.9 s and must see it before then.
+constexpr double kAheadSeconds = 1.0;
+constexpr size_t kAheadCapacity = 65536;  // frames, a power of two: over a second at 48 kHz
 // More notifications than this waiting in a window's queue means nobody reads them; the
 // oldest are forgotten (their messages then decode as foreign).
 constexpr size_t kMaxPending = 8192;
@@ -49,6 +53,7 @@ Player::Player(HWND* hwnd) : hwnd_(hwnd), id_(g_nextPlayerId++) {
   exitFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   decodeBuffer_.resize(kDecodeFrames * 2);
   outBuffer_.resize(kChunkFrames * 2);
+  ahead_.resize(kAheadCapacity * 2);
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -696,7 +701,12 @@ void Player::Seek(int offset, int range) {
 
 void Player::SetPitch(int perMille) {
   pitch_ = perMille;
-  if (state_ == XA_PLAYER_STATE_PLAYING) speed_.Configure(decoder_.Rate(), deviceRate_, pitch_);
+  if (state_ == XA_PLAYER_STATE_PLAYING) {
+    speed_.Configure(decoder_.Rate(), deviceRate_, pitch_);
+    // The lookahead now plays at the new speed: what the filters have not reported yet is
+    // heard sooner or later than they were told.
+    RetimeFilters();
+  }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -779,6 +789,10 @@ void Player::AddFilter(const std::string& name, int where) {
     return;
   }
   f.id = nextFilterId_++;
+  // A filter added while playing sees the audio from the next decoded block on, at the
+  // speed it is played.
+  if (state_ == XA_PLAYER_STATE_PLAYING && voice_ && f.table.timing)
+    f.table.timing(f.instance, HeardNsOf(aheadEnd_), pitch_);
   size_t at = where <= 0 ? 0 : std::min<size_t>(static_cast<size_t>(where), filters_.size());
   filters_.insert(filters_.begin() + static_cast<std::ptrdiff_t>(at), std::move(f));
 }
@@ -885,6 +899,7 @@ void Player::DropQueued() {
     if (f.table.reset) f.table.reset(f.instance);
   }
   markers_.clear();
+  aheadRead_ = aheadWrite_ = 0;
   decodeEnded_ = allWritten_ = false;
 }
 
@@ -895,6 +910,13 @@ void Player::StartFrom(int64_t inputFrame) {
   speed_.Reset(at);
   markers_.clear();
   decodeEnded_ = allWritten_ = false;
+  aheadRead_ = aheadWrite_ = 0;
+  aheadEnd_ = at;
+  lastInEnd_ = static_cast<double>(at);
+  for (Filter& f : filters_) {
+    if (f.table.reset) f.table.reset(f.instance);
+  }
+  RetimeFilters();
   uint64_t written = voice_ ? outputs_[outputModule_].table.voice_written(voice_) : 0;
   markers_.push_back({written, static_cast<double>(at), 0.0});
   // The next timecode is the first multiple of the granularity at or after this position.
@@ -904,9 +926,12 @@ void Player::StartFrom(int64_t inputFrame) {
   SetActive(true);
 }
 
-size_t Player::Produce(float* out, size_t frames, double* inStart, double* inEnd) {
+void Player::FillAhead() {
+  uint32_t rate = std::max<uint32_t>(1, decoder_.Rate());
+  size_t target =
+      std::min(static_cast<size_t>(rate * kAheadSeconds), kAheadCapacity - kDecodeFrames);
   std::string why;
-  while (!decodeEnded_ && speed_.Buffered() < frames * 2 + 64) {
+  while (!decodeEnded_ && AheadFrames() < target) {
     long n = decoder_.Read(decodeBuffer_.data(), static_cast<long>(kDecodeFrames), &why);
     if (n < 0) {
       PostError(XA_SOURCE_CODEC, static_cast<int>(n), why);
@@ -917,10 +942,51 @@ size_t Player::Produce(float* out, size_t frames, double* inStart, double* inEnd
       decodeEnded_ = true;
       break;
     }
-    speed_.Push(decodeBuffer_.data(), static_cast<size_t>(n));
-    if (decoder_.Rate() && speed_.Buffered() >= frames * 2 + 64) break;
+    size_t count = static_cast<size_t>(n);
+    int64_t heardNs = HeardNsOf(aheadEnd_);
+    for (Filter& f : filters_)
+      f.table.process(f.instance, decodeBuffer_.data(), static_cast<uint32_t>(count),
+                      decoder_.Rate(), heardNs);
+    for (size_t i = 0; i < count;) {
+      size_t at = static_cast<size_t>((aheadWrite_ + i) & (kAheadCapacity - 1));
+      size_t run = std::min(count - i, kAheadCapacity - at);
+      std::memcpy(&ahead_[at * 2], &decodeBuffer_[i * 2], run * 2 * sizeof(float));
+      i += run;
+    }
+    aheadWrite_ += count;
+    aheadEnd_ += static_cast<int64_t>(count);
   }
-  return speed_.Pull(out, frames, inStart, inEnd, decodeEnded_);
+}
+
+int64_t Player::HeardNsOf(int64_t inputFrame) {
+  const XA_OutputModule& t = outputs_[outputModule_].table;
+  // Input frames per voice frame at the current speed: the speed stage plays whatever is in
+  // the lookahead at the speed of the moment.
+  double step =
+      static_cast<double>(std::max<uint32_t>(1, decoder_.Rate())) * pitch_ / (1000.0 * deviceRate_);
+  double after = std::max(0.0, (static_cast<double>(inputFrame) - lastInEnd_) / step);
+  return t.voice_frame_time(voice_, t.voice_written(voice_) + static_cast<uint64_t>(after + 0.5));
+}
+
+void Player::RetimeFilters() {
+  if (!voice_) return;
+  int64_t ns = HeardNsOf(aheadEnd_);
+  for (Filter& f : filters_) {
+    if (f.table.timing) f.table.timing(f.instance, ns, pitch_);
+  }
+}
+
+size_t Player::Produce(float* out, size_t frames, double* inStart, double* inEnd) {
+  while (speed_.Buffered() < frames * 2 + 64) {
+    if (AheadFrames() == 0) FillAhead();
+    size_t have = AheadFrames();
+    if (have == 0) break;
+    size_t at = static_cast<size_t>(aheadRead_ & (kAheadCapacity - 1));
+    size_t run = std::min({have, kAheadCapacity - at, kDecodeFrames});
+    speed_.Push(&ahead_[at * 2], run);
+    aheadRead_ += run;
+  }
+  return speed_.Pull(out, frames, inStart, inEnd, decodeEnded_ && AheadFrames() == 0);
 }
 
 void Player::Feed() {
@@ -939,19 +1005,18 @@ void Player::Feed() {
     double a = 0, b = 0;
     size_t n = Produce(outBuffer_.data(), want, &a, &b);
     if (n == 0) {
-      if (decodeEnded_) {
+      if (decodeEnded_ && AheadFrames() == 0) {
         allWritten_ = true;
         endVoiceFrame_ = written;
       }
       break;
     }
-    int64_t heardNs = t.voice_frame_time(voice_, written);
-    for (Filter& f : filters_)
-      f.table.process(f.instance, outBuffer_.data(), static_cast<uint32_t>(n), deviceRate_,
-                      heardNs);
     t.voice_write(voice_, outBuffer_.data(), static_cast<uint32_t>(n));
     markers_.push_back({written, a, (b - a) / static_cast<double>(n)});
+    lastInEnd_ = b;
   }
+  // Topped up after the voice, which cannot wait; the filters see the new audio now.
+  FillAhead();
 }
 
 double Player::HeardInputFrame() {

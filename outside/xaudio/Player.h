@@ -1,6 +1,11 @@
 // One engine player: a thread that carries out the numbered commands in the order they
-// were sent, decodes, changes speed, runs the output filters and feeds its voice on the
-// output device, and posts notifications to the player's window.
+// were sent, decodes (with the equalizer), runs the output filters, keeps about a second of
+// that audio in a lookahead, changes its speed and feeds its voice on the output device,
+// and posts notifications to the player's window.
+//
+// The speed change comes after the lookahead so that pitch changes are heard at once while
+// the filters see the audio a second before it is heard; the equalizer, which works in the
+// decoder, is a second ahead of what is heard.
 #pragma once
 
 #include <atomic>
@@ -108,6 +113,10 @@ class Player {
   void StartFrom(int64_t inputFrame);
   void DropQueued();
   void Feed();
+  void FillAhead();
+  size_t AheadFrames() const { return static_cast<size_t>(aheadWrite_ - aheadRead_); }
+  int64_t HeardNsOf(int64_t inputFrame);
+  void RetimeFilters();
   size_t Produce(float* out, size_t frames, double* inStart, double* inEnd);
   void Update();
   double HeardInputFrame();
@@ -161,6 +170,15 @@ class Player {
   int64_t lastOffset_ = -1;
   std::vector<float> decodeBuffer_;
   std::vector<float> outBuffer_;
+  // The lookahead: filtered audio at the stream's rate waiting for the speed stage, a ring
+  // of frames counted by aheadRead_ and aheadWrite_. aheadEnd_ is the input frame that the
+  // next frame decoded into it is; lastInEnd_ the input frame that the next frame written
+  // to the voice sounds like.
+  std::vector<float> ahead_;
+  uint64_t aheadRead_ = 0;
+  uint64_t aheadWrite_ = 0;
+  int64_t aheadEnd_ = 0;
+  double lastInEnd_ = 0;
 
   // Signalled by the player thread when it has finished (see ~Player).
   int exitFd_ = -1;

@@ -57,18 +57,36 @@ struct XA_OutputModule {
   void (*voice_set_active)(void* voice, int active);
 };
 
-// An output filter instance sits in one player's chain, after speed and equalizer.
+// An output filter instance sits in one player's chain where the decoded (and equalized)
+// audio enters the lookahead: at the stream's rate, before the speed change, about a second
+// before it is heard. The engine keeps the speed change after the lookahead so that pitch
+// and volume changes are still heard at once; the filter thus knows the audio well ahead of
+// the listener and has to time what it does by the predictions the engine gives it.
+//
+// The timing rule: with each block the engine predicts when its first frame will be heard,
+// from the voice's heard position, the audio queued on the voice, the lookahead ahead of
+// the block and the current speed, which it gives through `timing`. A speed change moves
+// every frame still in the lookahead, so the engine gives `timing` again when it happens.
+// The latest prediction (of a block or of `timing`) holds for every frame not heard yet:
+// when it says frame m (counted from the last reset) is heard at t at s per mille, frame n
+// is heard at t + (n - m) * 1000 / (rate * s) seconds. A sink that is not paced hears
+// everything as it is given: its predictions are the moment they are made.
 struct XA_FilterModule {
   uint32_t size;
   const char* name;
   void* (*open)(void);
   void (*close)(void* instance);
-  // Player thread: a block of PCM that will be played, `count` frames at `rate`, whose first
-  // frame will be heard at `heardNs`. The filter may change the samples in place.
+  // Player thread: a block of decoded PCM that will be played, `count` frames at `rate` (the
+  // stream's), whose first frame is predicted to be heard at `heardNs` at the speed last
+  // given by `timing`. The filter may change the samples in place: the change is heard.
   void (*process)(void* instance, float* frames, uint32_t count, uint32_t rate, int64_t heardNs);
   // Player thread: audio handed over and not heard yet will never be heard (stop, pause,
-  // seek); forget it.
+  // seek, a new input); forget it. Frames count from 0 again after it.
   void (*reset)(void* instance);
+  // Player thread: the audio plays at `speedPerMille` from now on, and the frame after the
+  // last one handed over is predicted to be heard at `nextHeardNs`. Called before the first
+  // block after a reset and whenever the speed changes.
+  void (*timing)(void* instance, int64_t nextHeardNs, int speedPerMille);
 };
 
 using XA_OutputModuleRegisterFn = int (*)(XA_OutputModule* module);

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 
 #include "BeatRule.h"
 #include "EngineHarness.h"
+#include "filter/filter.h"
 #include "support/TestSupport.h"
 
 using namespace kazout;
@@ -59,6 +61,8 @@ class FilterTest : public ::testing::Test {
     return out;
   }
 
+  std::vector<int64_t> LeadErrors(int pitch);
+
   HMODULE filter_ = nullptr;
   int (*getHdl_)(HWND) = nullptr;
   std::string dir_, capture_;
@@ -103,33 +107,133 @@ TEST_F(FilterTest, ReportsEachDeckSteadily) {
   EXPECT_LE(beats, 64u);
 }
 
-TEST_F(FilterTest, ReportsWhenTheAudioIsHeard) {
+// Report k stands for the window of the track's frames k * 1024 to (k + 1) * 1024; it goes
+// out kReportLead windows (as heard) before that window is heard, so that the graph's beat
+// test sees its level as the window is heard. Answers the sorted differences between
+// each report's arrival and that moment, in ns, leaving out the first reports, which are due
+// before the track starts and go out at once.
+std::vector<int64_t> FilterTest::LeadErrors(int pitch) {
+  unsetenv("KAZ_WAV_UNPACED");
+  std::vector<int64_t> errors;
+  Engine e;
+  EXPECT_TRUE(e.Ready());
+  Listen(e);
+  e.SI(XA_MSG_COMMAND_OUTPUT_ADD_FILTER, "output_filter_module_register1@filter.dll", 0);
+  e.SI(XA_MSG_SET_PLAYER_ENVIRONMENT_INTEGER, "OUTPUT.DIRECTSOUND.PITCH", pitch);
+  EXPECT_EQ(e.Open(TestData("short4.mp3")), 4);
+  size_t from = e.Notes().size();
+  e.N(XA_MSG_COMMAND_PLAY);
+  EXPECT_TRUE(e.WaitForState(XA_PLAYER_STATE_EOS, 10000, from));
+  PumpUntil([] { return false; }, 100);
+  e.N(XA_MSG_COMMAND_OUTPUT_CLOSE);
+  e.WaitFor(XA_MSG_NOTIFY_OUTPUT_STATE, 2000, from);
+  Capture cap = ReadCapture(capture_);
+  EXPECT_GT(cap.Frames(), 0u);
+  if (cap.Frames() == 0) return errors;
+  int64_t trackStart = cap.firstNs + static_cast<int64_t>(Onset(cap) * 1e9 / cap.rate);
+
+  auto levels = Of(kDeckLevel, 1);
+  EXPECT_GT(levels.size(), 150u);
+  double windowNs = 1024 * 1e9 / (44100 * (pitch / 1000.0));
+  for (size_t k = kReportLead + 2; k < levels.size(); ++k) {
+    int64_t due =
+        trackStart + static_cast<int64_t>((static_cast<double>(k) - kReportLead) * windowNs);
+    errors.push_back(levels[k].atNs - due);
+  }
+  std::sort(errors.begin(), errors.end());
+  return errors;
+}
+
+TEST_F(FilterTest, ReportsLeadTheirAudioByTheSoundLine) {
+  for (int pitch : {1000, 1050}) {
+    reports_.clear();
+    std::vector<int64_t> errors = LeadErrors(pitch);
+    ASSERT_FALSE(errors.empty());
+    int64_t median = errors[errors.size() / 2];
+    EXPECT_GT(median, -15000000) << "pitch " << pitch;
+    EXPECT_LT(median, 15000000) << "pitch " << pitch;
+    EXPECT_GT(errors[errors.size() / 20], -30000000) << "pitch " << pitch << ": reports too early";
+    EXPECT_LT(errors[errors.size() * 19 / 20], 40000000) << "pitch " << pitch << ": reports late";
+    std::printf("pitch %d: median %+.2f ms\n", pitch, median / 1e6);
+  }
+}
+
+// What the engine hands over but was never heard is never reported: the audio a second
+// ahead of the listener is dropped with a pause or a stop, and so are its reports.
+TEST_F(FilterTest, PauseAndStopDropTheReportsNotSent) {
   unsetenv("KAZ_WAV_UNPACED");
   Engine e;
   ASSERT_TRUE(e.Ready());
   Listen(e);
   e.SI(XA_MSG_COMMAND_OUTPUT_ADD_FILTER, "output_filter_module_register1@filter.dll", 0);
-  ASSERT_EQ(e.Open(TestData("short4.mp3")), 4);
-  size_t from = e.Notes().size();
-  e.N(XA_MSG_COMMAND_PLAY);
-  ASSERT_TRUE(e.WaitForState(XA_PLAYER_STATE_EOS, 10000, from));
-  PumpUntil([] { return false; }, 100);
-  e.N(XA_MSG_COMMAND_OUTPUT_CLOSE);
-  e.WaitFor(XA_MSG_NOTIFY_OUTPUT_STATE, 2000, from);
-  Capture cap = ReadCapture(capture_);
-  ASSERT_GT(cap.Frames(), 0u);
-  int64_t trackStart = cap.firstNs + static_cast<int64_t>(Onset(cap) * 1e9 / cap.rate);
+  ASSERT_EQ(e.Open(TestData("kick128.mp3")), 30);
+  for (int command : {XA_MSG_COMMAND_PAUSE, XA_MSG_COMMAND_STOP}) {
+    size_t from = e.Notes().size();
+    e.N(XA_MSG_COMMAND_PLAY);
+    ASSERT_TRUE(e.WaitForState(XA_PLAYER_STATE_PLAYING, 2000, from));
+    ASSERT_TRUE(PumpUntil([&] { return Of(kDeckLevel, 1).size() >= 80; }, 5000));
+    from = e.Notes().size();
+    e.N(command);
+    int state = command == XA_MSG_COMMAND_PAUSE ? XA_PLAYER_STATE_PAUSED : XA_PLAYER_STATE_STOPPED;
+    ASSERT_TRUE(e.WaitForState(state, 2000, from));
+    int64_t at = e.Notes().back().atNs;
+    PumpUntil([] { return false; }, 400);
+    size_t after = 0;
+    for (const Report& r : Of(kDeckLevel, 1)) after += r.atNs > at;
+    // One may have been on its way when the command came.
+    EXPECT_LE(after, 1u) << "command " << command;
+    reports_.clear();
+  }
+}
 
-  auto levels = Of(kDeckLevel, 1);
-  ASSERT_GT(levels.size(), 150u);
-  // Report k stands for the window starting at k * 1024 frames of the track.
-  std::vector<int64_t> lag;
-  for (size_t k = 0; k < levels.size(); ++k)
-    lag.push_back(levels[k].atNs - (trackStart + static_cast<int64_t>(k * 1024 * 1e9 / 44100)));
-  std::sort(lag.begin(), lag.end());
-  EXPECT_GT(lag[lag.size() / 2], -15000000);
-  EXPECT_LT(lag[lag.size() / 2], 25000000);
-  EXPECT_GT(lag[lag.size() / 20], -30000000) << "reports came before their audio";
+// The filter on its own, told when its audio is heard: a speed change re-times the reports
+// not sent yet, and a reset drops them.
+TEST_F(FilterTest, SpeedChangesRetimeTheReportsNotSent) {
+  auto reg = reinterpret_cast<XA_FilterModuleRegisterFn>(
+      GetProcAddress(filter_, "output_filter_module_register1"));
+  ASSERT_NE(reg, nullptr);
+  XA_FilterModule table{};
+  table.size = sizeof(table);
+  ASSERT_EQ(reg(&table), 0);
+  ASSERT_NE(table.timing, nullptr);
+  std::vector<int64_t> arrivals;
+  HWND window = CreateWindowWithProc([&](HWND, UINT msg, WPARAM, LPARAM) -> LRESULT {
+    if (msg == kDeckLevel) arrivals.push_back(NowNs());
+    return 0;
+  });
+  getHdl_(window);
+  void* filter = table.open();
+
+  constexpr uint32_t kWindows = 100, kWindow = 1024, kRate = 44100;
+  std::vector<float> tone(kWindows * kWindow * 2);
+  for (size_t i = 0; i < tone.size() / 2; ++i)
+    tone[i * 2] = tone[i * 2 + 1] = 0.5f * static_cast<float>(std::sin(i * 2 * M_PI * 60 / kRate));
+  // Heard from 1.2 s on at normal speed; then, before the first report is due, the speed
+  // doubles, and the same audio is heard twice as fast from the same moment.
+  int64_t start = NowNs() + 1200000000LL;
+  table.timing(filter, start, 1000);
+  table.process(filter, tone.data(), kWindows * kWindow, kRate, start);
+  table.timing(filter, start + static_cast<int64_t>(kWindows * kWindow * 1e9 / (2 * kRate)), 2000);
+  PumpUntil([&] { return arrivals.size() >= kWindows; }, 3000);
+  EXPECT_EQ(arrivals.size(), kWindows);
+  const double windowNs = kWindow * 1e9 / (2 * kRate);
+  std::vector<int64_t> errors;
+  for (size_t k = kReportLead + 1; k < arrivals.size(); ++k)
+    errors.push_back(arrivals[k] - (start + static_cast<int64_t>((k - kReportLead) * windowNs)));
+  std::sort(errors.begin(), errors.end());
+  if (!errors.empty()) {
+    EXPECT_GT(errors.front(), -2000000) << "a report came before its time";
+    EXPECT_LT(errors[errors.size() / 2], 5000000);
+  }
+
+  // Audio a second ahead that will never be heard: nothing of it is reported.
+  arrivals.clear();
+  table.process(filter, tone.data(), kWindows * kWindow, kRate, NowNs() + 1200000000LL);
+  table.reset(filter);
+  PumpUntil([] { return false; }, 1000);
+  EXPECT_TRUE(arrivals.empty());
+  table.close(filter);
+  DestroyWindow(window);
 }
 
 // Deleting a player on the main window's thread while its filter is sending to that

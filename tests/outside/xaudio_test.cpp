@@ -242,6 +242,30 @@ TEST_F(EngineTest, PitchChangesTheSpeed) {
   EXPECT_NEAR(static_cast<double>(converted.Frames()), 3.0 * 44100, 200);
 }
 
+// The decoded audio waits a second ahead of the listener, but the speed change comes after
+// that wait: a new pitch is heard at once, as the timecodes of the heard audio show.
+TEST_F(EngineTest, PitchChangesAreHeardAtOnce) {
+  Engine e;
+  ASSERT_TRUE(e.Ready());
+  e.I(XA_MSG_SET_INPUT_TIMECODE_GRANULARITY, 2);
+  ASSERT_EQ(e.Open(TestData("kick128.mp3")), 30);
+  e.N(XA_MSG_COMMAND_PLAY);
+  ASSERT_TRUE(e.WaitFor(XA_MSG_NOTIFY_INPUT_TIMECODE, 2000));
+  PumpUntil([] { return false; }, 500);
+  int64_t changed = NowNs();
+  e.SI(XA_MSG_SET_PLAYER_ENVIRONMENT_INTEGER, "OUTPUT.DIRECTSOUND.PITCH", 1200);
+  PumpUntil([] { return false; }, 700);
+  // Hundredths of the track heard per hundredth of a second, from 150 ms after the change.
+  std::vector<std::pair<int64_t, int>> codes;
+  for (const Note& n : e.Of(XA_MSG_NOTIFY_INPUT_TIMECODE))
+    if (n.atNs > changed + 150000000LL)
+      codes.push_back({n.atNs, (n.bytes[1] * 60 + n.bytes[2]) * 100 + n.bytes[3]});
+  ASSERT_GE(codes.size(), 10u);
+  double speed = (codes.back().second - codes.front().second) /
+                 ((codes.back().first - codes.front().first) / 1e7);
+  EXPECT_NEAR(speed, 1.2, 0.06);
+}
+
 TEST_F(EngineTest, EqualizerBandAttenuatesItsFrequencies) {
   UseCapture(true);
   Engine e;
