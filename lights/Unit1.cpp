@@ -27,16 +27,6 @@ TPoint DragAnchor{0, 0};
 
 namespace {
 
-template <typename T>
-T* Make(TComponent* Owner, TWinControl* Parent, const char* Name, Integer Left, Integer Top,
-        Integer Width, Integer Height) {
-  T* c = new T(Owner);
-  c->SetName(Name);
-  c->SetParent(Parent);
-  c->SetBounds(Left, Top, Width, Height);
-  return c;
-}
-
 void Bold(TControl* Control) {
   Control->Font()->SetStyle(TFontStyles{fsBold});
 }
@@ -44,7 +34,7 @@ void Bold(TControl* Control) {
 // A lamp panel: its number on a lit face reads in black.
 TPanel* MakeLamp(TForm1* Owner, TWinControl* Parent, const char* Name, Integer Left, Integer Top,
                  Integer Width, const char* Caption) {
-  TPanel* p = Make<TPanel>(Owner, Parent, Name, Left, Top, Width, 17);
+  TPanel* p = CreateControl<TPanel>(Owner, Parent, Name, Left, Top, Width, 17);
   p->SetCaption(Caption);
   p->SetBevelOuter(bvLowered);
   p->SetColor(LitColor);
@@ -114,7 +104,7 @@ void TForm1::BuildWindow() {
   SetClientWidth(426);
   SetClientHeight(345);
 
-  MainBevel = Make<TPanel>(this, this, "MainBevel", 0, 0, 426, 345);
+  MainBevel = CreateControl<TPanel>(this, this, "MainBevel", 0, 0, 426, 345);
   MainBevel->SetColor(clBlack);
   MainBevel->SetAlign(alClient);
   auto drag_down = [this](TObject* S, TMouseButton B, TShiftState Sh, int X, int Y) {
@@ -125,9 +115,9 @@ void TForm1::BuildWindow() {
   MainBevel->OnMouseMove = drag_move;
 
   // Lamp group 1 at the left edge, group 2 at the right; each with its mirror column.
-  GroupBox2 = Make<TGroupBox>(this, MainBevel, "GroupBox2", 4, 2, 73, 144);
+  GroupBox2 = CreateControl<TGroupBox>(this, MainBevel, "GroupBox2", 4, 2, 73, 144);
   GroupBox2->SetCaption(" Spots view ");
-  GroupBox3 = Make<TGroupBox>(this, MainBevel, "GroupBox3", 349, 2, 73, 144);
+  GroupBox3 = CreateControl<TGroupBox>(this, MainBevel, "GroupBox3", 349, 2, 73, 144);
   GroupBox3->SetCaption(" Spots view ");
   GroupBox2->SetColor(clBlack);
   GroupBox3->SetColor(clBlack);
@@ -139,7 +129,7 @@ void TForm1::BuildWindow() {
   spot4 = MakeLamp(this, MainBevel, "spot4", 44, 64, 25, "3");
   // The number order above keeps the component order of the design: spot4 before spot5.
   Strobo = MakeLamp(this, GroupBox2, "Strobo", 8, 90, 57, "4");
-  reversechk1 = Make<TCheckBox>(this, GroupBox2, "reversechk1", 6, 118, 62, 17);
+  reversechk1 = CreateControl<TCheckBox>(this, GroupBox2, "reversechk1", 6, 118, 62, 17);
   reversechk1->SetCaption("Reverse");
   reversechk1->SetColor(clBlack);
   reversechk1->SetChecked(true);
@@ -152,7 +142,7 @@ void TForm1::BuildWindow() {
   Spot25 = MakeLamp(this, MainBevel, "Spot25", 389, 42, 25, "6");
   Spot24 = MakeLamp(this, MainBevel, "Spot24", 389, 64, 25, "7");
   light = MakeLamp(this, GroupBox3, "light", 8, 90, 57, "8");
-  ReverseChk2 = Make<TCheckBox>(this, GroupBox3, "ReverseChk2", 6, 118, 62, 17);
+  ReverseChk2 = CreateControl<TCheckBox>(this, GroupBox3, "ReverseChk2", 6, 118, 62, 17);
   ReverseChk2->SetCaption("Reverse");
   ReverseChk2->SetColor(clBlack);
   ReverseChk2->SetChecked(true);
@@ -164,16 +154,16 @@ void TForm1::BuildWindow() {
                             "Up and down", "Rollercoaster", "Custom"};
   TRadioButton** radios[] = {&Radio1, &Radio2, &Radio3, &Radio4, &Radio5, &Radio6, &Radio7};
   for (int i = 0; i < 7; ++i) {
-    TRadioButton* r = Make<TRadioButton>(this, MainBevel, names[i], 84, 6 + 15 * i, 96, 15);
+    TRadioButton* r = CreateControl<TRadioButton>(this, MainBevel, names[i], 84, 6 + 15 * i, 96, 15);
     r->SetCaption(captions[i]);
     r->SetColor(clBlack);
     *radios[i] = r;
   }
   Radio1->SetChecked(true);
   Radio7->OnClick = [this](TObject* S) { Radio7Click(S); };
-  Radio9 = Make<TRadioButton>(this, MainBevel, "Radio9", 84, 112, 96, 15);
+  Radio9 = CreateControl<TRadioButton>(this, MainBevel, "Radio9", 84, 112, 96, 15);
   Radio9->SetCaption("Stroboscope");
-  Radio8 = Make<TRadioButton>(this, MainBevel, "Radio8", 84, 128, 96, 15);
+  Radio8 = CreateControl<TRadioButton>(this, MainBevel, "Radio8", 84, 128, 96, 15);
   Radio8->SetCaption("Stroboscope");
   Radio8->SetVisible(false);
   for (TRadioButton* r : {Radio9, Radio8}) {
@@ -193,7 +183,7 @@ void TForm1::BuildWindow() {
     Radio8MouseUp(S, B, Sh, X, Y);
   };
 
-  CheckBox1 = Make<TCheckBox>(this, MainBevel, "CheckBox1", 190, 6, 70, 17);
+  CheckBox1 = CreateControl<TCheckBox>(this, MainBevel, "CheckBox1", 190, 6, 70, 17);
   CheckBox1->SetCaption("POWER");
   CheckBox1->SetColor(clBlack);
   Bold(CheckBox1);
@@ -201,7 +191,7 @@ void TForm1::BuildWindow() {
 
   // The small window buttons and the beat buttons at the upper right of the middle part.
   auto small_panel = [this](const char* Name, Integer Left, const char* Caption) {
-    TPanel* p = Make<TPanel>(this, MainBevel, Name, Left, 4, 16, 16);
+    TPanel* p = CreateControl<TPanel>(this, MainBevel, Name, Left, 4, 16, 16);
     p->SetCaption(Caption);
     p->SetColor(clBlack);
     Bold(p);
@@ -215,7 +205,7 @@ void TForm1::BuildWindow() {
   Panel4->OnClick = [this](TObject* S) { Panel4Click(S); };
 
   auto beat_button = [this](const char* Name, Integer Top, const char* Caption, const char* Hint) {
-    TSpeedButton* b = Make<TSpeedButton>(this, MainBevel, Name, 283, Top, 60, 20);
+    TSpeedButton* b = CreateControl<TSpeedButton>(this, MainBevel, Name, 283, Top, 60, 20);
     b->SetCaption(Caption);
     b->SetFlat(true);
     b->SetHint(Hint);
@@ -238,7 +228,7 @@ void TForm1::BuildWindow() {
   };
 
   // Tempo.
-  intervalTrkbar = Make<TTrackBar>(this, MainBevel, "intervalTrkbar", 184, 98, 140, 24);
+  intervalTrkbar = CreateControl<TTrackBar>(this, MainBevel, "intervalTrkbar", 184, 98, 140, 24);
   intervalTrkbar->SetColor(clBlack);
   intervalTrkbar->SetMax(600);
   intervalTrkbar->SetMin(40);
@@ -246,12 +236,12 @@ void TForm1::BuildWindow() {
   intervalTrkbar->SetLineSize(1);
   intervalTrkbar->SetPosition(120);
   intervalTrkbar->OnChange = [this](TObject* S) { intervalTrkbarChange(S); };
-  BpmUpDown = Make<TUpDown>(this, MainBevel, "BpmUpDown", 326, 98, 15, 24);
+  BpmUpDown = CreateControl<TUpDown>(this, MainBevel, "BpmUpDown", 326, 98, 15, 24);
   BpmUpDown->SetMax(600);
   BpmUpDown->SetMin(40);
   BpmUpDown->SetPosition(120);
   BpmUpDown->OnClick = [this](TObject* S, TUDBtnType B) { BpmUpDown1Click(S, B); };
-  BpmLbl = Make<TLabel>(this, MainBevel, "BpmLbl", 190, 126, 60, 13);
+  BpmLbl = CreateControl<TLabel>(this, MainBevel, "BpmLbl", 190, 126, 60, 13);
   BpmLbl->SetCaption("120 bpm");
   BpmLbl->SetTransparent(true);
   Bold(BpmLbl);

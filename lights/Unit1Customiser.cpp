@@ -4,34 +4,20 @@
 
 #include <memory>
 
-namespace {
-
-template <typename T>
-T* Make(TComponent* Owner, TWinControl* Parent, const char* Name, Integer Left, Integer Top,
-        Integer Width, Integer Height) {
-  T* c = new T(Owner);
-  c->SetName(Name);
-  c->SetParent(Parent);
-  c->SetBounds(Left, Top, Width, Height);
-  return c;
-}
-
-}  // namespace
-
 void TForm1::BuildCustomiser() {
-  Customizer = Make<TGroupBox>(this, MainBevel, "Customizer", 4, 168, 418, 172);
+  Customizer = CreateControl<TGroupBox>(this, MainBevel, "Customizer", 4, 168, 418, 172);
   Customizer->SetCaption(" Customiser ");
   Customizer->SetColor(clBlack);
 
-  CommandsPanel = Make<TPanel>(this, Customizer, "CommandsPanel", 8, 18, 150, 96);
+  CommandsPanel = CreateControl<TPanel>(this, Customizer, "CommandsPanel", 8, 18, 150, 96);
   CommandsPanel->SetBevelOuter(bvLowered);
   CommandsPanel->SetColor(clBlack);
-  Label1 = Make<TLabel>(this, CommandsPanel, "Label1", 8, 25, 36, 13);
+  Label1 = CreateControl<TLabel>(this, CommandsPanel, "Label1", 8, 25, 36, 13);
   Label1->SetCaption("Spots :");
   Label1->SetTransparent(true);
-  Panel1 = Make<TPanel>(this, CommandsPanel, "Panel1", 50, 6, 25, 17);
-  Panel2 = Make<TPanel>(this, CommandsPanel, "Panel2", 50, 25, 25, 17);
-  Panel3 = Make<TPanel>(this, CommandsPanel, "Panel3", 50, 44, 25, 17);
+  Panel1 = CreateControl<TPanel>(this, CommandsPanel, "Panel1", 50, 6, 25, 17);
+  Panel2 = CreateControl<TPanel>(this, CommandsPanel, "Panel2", 50, 25, 25, 17);
+  Panel3 = CreateControl<TPanel>(this, CommandsPanel, "Panel3", 50, 44, 25, 17);
   for (TPanel* p : {Panel1, Panel2, Panel3}) {
     p->SetColor(UnlitColor);
     p->SetBevelOuter(bvLowered);
@@ -39,29 +25,29 @@ void TForm1::BuildCustomiser() {
   Panel1->OnClick = [this](TObject* S) { Panel1Click(S); };
   Panel2->OnClick = [this](TObject* S) { Panel2Click(S); };
   Panel3->OnClick = [this](TObject* S) { Panel3Click(S); };
-  SpeedButton1 = Make<TSpeedButton>(this, CommandsPanel, "SpeedButton1", 90, 23, 50, 20);
+  SpeedButton1 = CreateControl<TSpeedButton>(this, CommandsPanel, "SpeedButton1", 90, 23, 50, 20);
   SpeedButton1->SetCaption("Set");
   SpeedButton1->SetFlat(true);
   SpeedButton1->SetHint("Add command line to list");
   SpeedButton1->SetShowHint(true);
   SpeedButton1->OnClick = [this](TObject* S) { SpeedButton1Click(S); };
 
-  Label2 = Make<TLabel>(this, CommandsPanel, "Label2", 8, 71, 36, 13);
+  Label2 = CreateControl<TLabel>(this, CommandsPanel, "Label2", 8, 71, 36, 13);
   Label2->SetCaption("Bpm :");
   Label2->SetTransparent(true);
-  Edit1 = Make<TEdit>(this, CommandsPanel, "Edit1", 44, 67, 30, 21);
+  Edit1 = CreateControl<TEdit>(this, CommandsPanel, "Edit1", 44, 67, 30, 21);
   Edit1->SetText("120");
-  UpDown1 = Make<TUpDown>(this, CommandsPanel, "UpDown1", 74, 67, 15, 21);
+  UpDown1 = CreateControl<TUpDown>(this, CommandsPanel, "UpDown1", 74, 67, 15, 21);
   UpDown1->SetMax(600);
   UpDown1->SetMin(40);
   UpDown1->SetPosition(120);
   UpDown1->OnClick = [this](TObject* S, TUDBtnType B) { UpDown1Click(S, B); };
-  SpeedButton3 = Make<TSpeedButton>(this, CommandsPanel, "SpeedButton3", 90, 67, 50, 20);
+  SpeedButton3 = CreateControl<TSpeedButton>(this, CommandsPanel, "SpeedButton3", 90, 67, 50, 20);
   SpeedButton3->SetCaption("Set");
   SpeedButton3->SetFlat(true);
   SpeedButton3->OnClick = [this](TObject* S) { SpeedButton3Click(S); };
 
-  ListView1 = Make<TListView>(this, Customizer, "ListView1", 166, 18, 160, 146);
+  ListView1 = CreateControl<TListView>(this, Customizer, "ListView1", 166, 18, 160, 146);
   ListView1->SetViewStyle(vsReport);
   ListView1->SetColor(clBlack);
   ListView1->SetReadOnly(true);
@@ -75,7 +61,7 @@ void TForm1::BuildCustomiser() {
   code->SetWidth(37);
 
   auto button = [this](const char* Name, Integer Top, const char* Caption) {
-    TSpeedButton* b = Make<TSpeedButton>(this, Customizer, Name, 334, Top, 74, 22);
+    TSpeedButton* b = CreateControl<TSpeedButton>(this, Customizer, Name, 334, Top, 74, 22);
     b->SetCaption(Caption);
     b->SetFlat(true);
     return b;

@@ -9,16 +9,6 @@ TForm3* Form3 = nullptr;
 
 namespace {
 
-template <typename T>
-T* Make(TComponent* Owner, TWinControl* Parent, const char* Name, Integer Left, Integer Top,
-        Integer Width, Integer Height) {
-  T* c = new T(Owner);
-  c->SetName(Name);
-  c->SetParent(Parent);
-  c->SetBounds(Left, Top, Width, Height);
-  return c;
-}
-
 TLabel* MakeText(TComponent* Owner, TWinControl* Parent, Integer Left, Integer Top,
                  const char* Caption) {
   TLabel* l = new TLabel(Owner);
@@ -32,7 +22,7 @@ TLabel* MakeText(TComponent* Owner, TWinControl* Parent, Integer Left, Integer T
 
 TSpeedButton* Button(TComponent* Owner, TWinControl* Parent, const char* Name, Integer Left,
                      Integer Top, Integer Width, const char* Caption) {
-  TSpeedButton* b = Make<TSpeedButton>(Owner, Parent, Name, Left, Top, Width, 22);
+  TSpeedButton* b = CreateControl<TSpeedButton>(Owner, Parent, Name, Left, Top, Width, 22);
   b->SetCaption(Caption);
   b->SetFlat(true);
   return b;
@@ -66,10 +56,10 @@ TForm3::TForm3(TComponent* AOwner) : TForm(AOwner) {
   SpeedButton1->OnClick = [this](TObject* S) { SpeedButton1Click(S); };
 
   GeneralPnl = MakePage("GeneralPnl", "General setup");
-  SOTChk = Make<TCheckBox>(this, GeneralPnl, "SOTChk", 8, 32, 180, 17);
+  SOTChk = CreateControl<TCheckBox>(this, GeneralPnl, "SOTChk", 8, 32, 180, 17);
   SOTChk->SetCaption("Stay on top");
   SOTChk->OnClick = [this](TObject* S) { SOTChkClick(S); };
-  DockChk = Make<TCheckBox>(this, GeneralPnl, "DockChk", 8, 54, 180, 17);
+  DockChk = CreateControl<TCheckBox>(this, GeneralPnl, "DockChk", 8, 54, 180, 17);
   DockChk->SetCaption("Allow dock ");
   DockChk->SetChecked(true);
   SOTChk->SetColor(clBlack);
@@ -77,45 +67,45 @@ TForm3::TForm3(TComponent* AOwner) : TForm(AOwner) {
 
   Spotpnl = MakePage("Spotpnl", "Spots setup");
   MakeText(this, Spotpnl, 8, 34, "Flashs lenght (ms) :");
-  FlashEdit = Make<TEdit>(this, Spotpnl, "FlashEdit", 126, 30, 34, 21);
-  FlashUpDwn = Make<TUpDown>(this, Spotpnl, "FlashUpDwn", 160, 30, 15, 21);
+  FlashEdit = CreateControl<TEdit>(this, Spotpnl, "FlashEdit", 126, 30, 34, 21);
+  FlashUpDwn = CreateControl<TUpDown>(this, Spotpnl, "FlashUpDwn", 160, 30, 15, 21);
   FlashUpDwn->SetMax(150);
   FlashUpDwn->SetMin(30);
   FlashUpDwn->SetPosition(100);
   FlashUpDwn->OnClick = [this](TObject* S, TUDBtnType B) { FlashUpDwnClick(S, B); };
   MakeText(this, Spotpnl, 8, 64, "Auxillary outs name (11 chars) :");
-  AuxOut1 = Make<TEdit>(this, Spotpnl, "AuxOut1", 8, 82, 100, 21);
-  AuxOut2 = Make<TEdit>(this, Spotpnl, "AuxOut2", 8, 108, 100, 21);
+  AuxOut1 = CreateControl<TEdit>(this, Spotpnl, "AuxOut1", 8, 82, 100, 21);
+  AuxOut2 = CreateControl<TEdit>(this, Spotpnl, "AuxOut2", 8, 108, 100, 21);
   AuxOut1->SetText("xxxxxxxxxxx");
   AuxOut2->SetText("xxxxxxxxxxx");
   SpeedButton6 = Button(this, Spotpnl, "SpeedButton6", 120, 94, 50, "Set");
   SpeedButton6->OnClick = [this](TObject* S) { SpeedButton6Click(S); };
 
   PinsPnl = MakePage("PinsPnl", "Pins allocation");
-  Nouts = Make<TCheckBox>(this, PinsPnl, "Nouts", 8, 30, 180, 17);
+  Nouts = CreateControl<TCheckBox>(this, PinsPnl, "Nouts", 8, 30, 180, 17);
   Nouts->SetCaption("Enable 8 outs mode");
   Nouts->SetColor(clBlack);
   Nouts->OnClick = [this](TObject* S) { NoutsClick(S); };
   MakeText(this, PinsPnl, 8, 56, "Pin allocation wizard :");
-  Step1Pnl = Make<TPanel>(this, PinsPnl, "Step1Pnl", 8, 88, 185, 100);
+  Step1Pnl = CreateControl<TPanel>(this, PinsPnl, "Step1Pnl", 8, 88, 185, 100);
   Step1Pnl->SetColor(clBlack);
   Step1Pnl->SetBevelOuter(bvLowered);
   MakeText(this, Step1Pnl, 6, 6, "1 - Select the pin to configure :");
-  Edit1 = Make<TEdit>(this, Step1Pnl, "Edit1", 6, 28, 30, 21);
+  Edit1 = CreateControl<TEdit>(this, Step1Pnl, "Edit1", 6, 28, 30, 21);
   Edit1->SetText("1");
-  UpDown1 = Make<TUpDown>(this, Step1Pnl, "UpDown1", 36, 28, 15, 21);
+  UpDown1 = CreateControl<TUpDown>(this, Step1Pnl, "UpDown1", 36, 28, 15, 21);
   UpDown1->SetMax(8);
   UpDown1->SetMin(1);
   UpDown1->SetPosition(1);
   UpDown1->OnClick = [this](TObject* S, TUDBtnType B) { UpDown1Click(S, B); };
   SpeedButton8 = Button(this, Step1Pnl, "SpeedButton8", 110, 70, 68, "Next >");
   SpeedButton8->OnClick = [this](TObject* S) { SpeedButton8Click(S); };
-  Step2Pnl = Make<TPanel>(this, PinsPnl, "Step2Pnl", 8, 88, 185, 100);
+  Step2Pnl = CreateControl<TPanel>(this, PinsPnl, "Step2Pnl", 8, 88, 185, 100);
   Step2Pnl->SetColor(clBlack);
   Step2Pnl->SetBevelOuter(bvLowered);
   Step2Pnl->SetVisible(false);
   MakeText(this, Step2Pnl, 6, 6, "2 - Select the enlighted spot :");
-  Combo1 = Make<TComboBox>(this, Step2Pnl, "Combo1", 6, 28, 170, 21);
+  Combo1 = CreateControl<TComboBox>(this, Step2Pnl, "Combo1", 6, 28, 170, 21);
   Combo1->SetStyle(csDropDownList);
   for (const char* s : {"Upper spot 1", "Medium spot 1", "Lower spot 1", "Auxillary 1",
                         "Upper spot 2", "Medium spot 2", "Lower spot 2", "Auxillary 2"})
@@ -129,8 +119,8 @@ TForm3::TForm3(TComponent* AOwner) : TForm(AOwner) {
 
   FilterPnl = MakePage("FilterPnl", "Filter setup");
   MakeText(this, FilterPnl, 8, 34, "Ignore booms within :");
-  IgnEdit = Make<TEdit>(this, FilterPnl, "IgnEdit", 8, 52, 40, 21);
-  UpDown2 = Make<TUpDown>(this, FilterPnl, "UpDown2", 48, 52, 15, 21);
+  IgnEdit = CreateControl<TEdit>(this, FilterPnl, "IgnEdit", 8, 52, 40, 21);
+  UpDown2 = CreateControl<TUpDown>(this, FilterPnl, "UpDown2", 48, 52, 15, 21);
   UpDown2->SetMax(500);
   UpDown2->SetMin(50);
   UpDown2->SetIncrement(10);
@@ -154,7 +144,7 @@ TForm3::~TForm3() {
 }
 
 TPanel* TForm3::MakePage(const char* Name, const char* Title) {
-  TPanel* page = Make<TPanel>(this, this, Name, 104, 8, 201, 201);
+  TPanel* page = CreateControl<TPanel>(this, this, Name, 104, 8, 201, 201);
   page->SetColor(clBlack);
   page->SetBevelOuter(bvLowered);
   page->SetVisible(false);

@@ -26,19 +26,9 @@ namespace {
 constexpr TColor FontColor = 0xFF8080;
 constexpr TColor PanelColor = 0x0E0A08;
 
-template <typename T>
-T* Make(TComponent* Owner, TWinControl* Parent, const String& Name, Integer Left, Integer Top,
-        Integer Width, Integer Height) {
-  auto* c = new T(Owner);
-  c->SetName(Name);
-  c->SetParent(Parent);
-  c->SetBounds(Left, Top, Width, Height);
-  return c;
-}
-
 TLabel* MakeLabel(TComponent* Owner, TWinControl* Parent, const String& Name, Integer Left,
                   Integer Top, const String& Caption) {
-  auto* l = Make<TLabel>(Owner, Parent, Name, Left, Top, 0, 0);
+  auto* l = CreateControl<TLabel>(Owner, Parent, Name, Left, Top, 0, 0);
   l->SetTransparent(true);
   l->SetCaption(Caption);
   return l;
@@ -46,7 +36,7 @@ TLabel* MakeLabel(TComponent* Owner, TWinControl* Parent, const String& Name, In
 
 TSpeedButton* MakeButton(TComponent* Owner, TWinControl* Parent, const String& Name, Integer Left,
                          Integer Top, Integer Width, Integer Height, const String& Caption) {
-  auto* b = Make<TSpeedButton>(Owner, Parent, Name, Left, Top, Width, Height);
+  auto* b = CreateControl<TSpeedButton>(Owner, Parent, Name, Left, Top, Width, Height);
   b->SetFlat(true);
   b->SetCaption(Caption);
   return b;
@@ -54,7 +44,7 @@ TSpeedButton* MakeButton(TComponent* Owner, TWinControl* Parent, const String& N
 
 TPanel* MakePanel(TComponent* Owner, TWinControl* Parent, const String& Name, Integer Left,
                   Integer Top, Integer Width, Integer Height, TColor Color) {
-  auto* p = Make<TPanel>(Owner, Parent, Name, Left, Top, Width, Height);
+  auto* p = CreateControl<TPanel>(Owner, Parent, Name, Left, Top, Width, Height);
   p->SetCaption("");
   p->SetBevelOuter(bvNone);
   p->SetColor(Color);
@@ -63,7 +53,7 @@ TPanel* MakePanel(TComponent* Owner, TWinControl* Parent, const String& Name, In
 
 TImage* MakePicture(TComponent* Owner, TWinControl* Parent, const String& Name, Integer Left,
                     Integer Top, const String& Skin) {
-  auto* i = Make<TImage>(Owner, Parent, Name, Left, Top, 0, 0);
+  auto* i = CreateControl<TImage>(Owner, Parent, Name, Left, Top, 0, 0);
   i->SetAutoSize(true);
   LoadSkinPicture(i, Skin);
   return i;
@@ -98,7 +88,7 @@ void TfrmMain::BuildWindow() {
 
   imgBk = MakePicture(this, this, "imgBk", 0, 0, "KAZ_BACK");
   imgTitle = MakePicture(this, this, "imgTitle", 302, 2, "KAZ_TITLE");
-  boxGraph = Make<TPaintBox>(this, this, "boxGraph", 302, 53, 195, 146);
+  boxGraph = CreateControl<TPaintBox>(this, this, "boxGraph", 302, 53, 195, 146);
 
   btnMin = MakeButton(this, this, "btnMin", 748, 6, 20, 18, "-");
   btnMin->SetHint("Minimize window");
@@ -151,7 +141,7 @@ void TfrmMain::BuildDeck(Integer No) {
   (one ? pnlPlayer1 : pnlPlayer2) = pnl;
   (one ? imgDeck1 : imgDeck2) = MakePicture(this, pnl, "imgDeck" + n, 0, 0, "KAZ_DECK" + n);
 
-  TLabel* title = Make<TLabel>(this, pnl, "lblTitle" + n, 14, 10, 232, 16);
+  TLabel* title = CreateControl<TLabel>(this, pnl, "lblTitle" + n, 14, 10, 232, 16);
   title->SetAutoSize(false);
   title->SetTransparent(true);
   title->Font()->SetStyle({fsBold});
@@ -160,7 +150,7 @@ void TfrmMain::BuildDeck(Integer No) {
   title->SetCaption("");
   (one ? lblTitle1 : lblTitle2) = title;
 
-  TALProgressBar* bar = Make<TALProgressBar>(this, pnl, "prgBar" + n, 16, 36, 220, 14);
+  TALProgressBar* bar = CreateControl<TALProgressBar>(this, pnl, "prgBar" + n, 16, 36, 220, 14);
   TBitmap barFace;
   LoadSkinBitmap(&barFace, "POSBAR");
   bar->SetBarBitmap(&barFace);
@@ -185,7 +175,7 @@ void TfrmMain::BuildDeck(Integer No) {
   rem->SetLeft(236 - rem->Width());
   (one ? lblRem1 : lblRem2) = rem;
 
-  TEdit* bpm = Make<TEdit>(this, pnl, "txtBPM" + n, 16, 76, 52, 20);
+  TEdit* bpm = CreateControl<TEdit>(this, pnl, "txtBPM" + n, 16, 76, 52, 20);
   bpm->SetColor(clBlack);
   bpm->Font()->SetColor(clWhite);
   bpm->SetText("");
@@ -193,7 +183,7 @@ void TfrmMain::BuildDeck(Integer No) {
   (one ? lblCurrBPM1 : lblCurrBPM2) =
       MakeLabel(this, pnl, "lblCurrBPM" + n, 75, 79, "Current BPM = ");
 
-  TShape* lamp = Make<TShape>(this, pnl, "shpBoom" + n, 216, 74, 20, 20);
+  TShape* lamp = CreateControl<TShape>(this, pnl, "shpBoom" + n, 216, 74, 20, 20);
   lamp->SetShape(stCircle);
   lamp->Brush()->SetColor(clBlack);
   lamp->Pen()->SetColor(0x604030);
@@ -201,7 +191,7 @@ void TfrmMain::BuildDeck(Integer No) {
 
   auto imageButton = [&](const String& name, Integer left, Integer top, const String& skin,
                          const String& hint) {
-    auto* b = Make<TImageButton>(this, pnl, name, left, top, 25, 25);
+    auto* b = CreateControl<TImageButton>(this, pnl, name, left, top, 25, 25);
     LoadButtonFaces(b, skin);
     b->SetHint(hint);
     return b;
@@ -257,7 +247,7 @@ void TfrmMain::BuildDeck(Integer No) {
   (one ? lblVol1 : lblVol2) = vol;
 
   auto vu = [&](const String& name, Integer left, TProgressDirection direction) {
-    auto* b = Make<TALProgressBar>(this, pnl, name, left, 222, 110, 9);
+    auto* b = CreateControl<TALProgressBar>(this, pnl, name, left, 222, 110, 9);
     b->SetBackgroundColor(0x010000);
     b->SetBarColor1(0x480000);
     b->SetBarColor2(0xFF8080);
@@ -290,7 +280,7 @@ void TfrmMain::BuildDeck(Integer No) {
                            "txtLoopEM1", "txtLoopES1", "txtLoopEF1"};
     for (int i = 0; i < 6; ++i) {
       TPanel* holder = i < 3 ? pnlLoop1Start : pnlLoop2End;
-      *edits[i] = Make<TEdit>(this, holder, names[i], (i % 3) * 35, 0, 33, 20);
+      *edits[i] = CreateControl<TEdit>(this, holder, names[i], (i % 3) * 35, 0, 33, 20);
       (*edits[i])->SetText("0");
     }
   }

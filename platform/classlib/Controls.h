@@ -537,6 +537,18 @@ class TMouse {
 };
 extern TMouse* Mouse;
 
+// What a form description does for one control: makes it, owned by Owner, names it and
+// places it on Parent at the given bounds.
+template <typename T>
+T* CreateControl(TComponent* Owner, TWinControl* Parent, const String& Name, Integer Left,
+                 Integer Top, Integer Width, Integer Height) {
+  T* c = new T(Owner);
+  c->SetName(Name);
+  c->SetParent(Parent);
+  c->SetBounds(Left, Top, Width, Height);
+  return c;
+}
+
 // The windowed control whose window handle this is, or null.
 TWinControl* FindControl(HWND Handle);
 // The short part of a hint ("short|long"): what a tip shows; the long part is what the

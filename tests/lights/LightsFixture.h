@@ -75,19 +75,6 @@ class LightsTest : public GuiTest {
     return out;
   }
 
-  // Runs the message loop until `done` or the time is up.
-  static bool PumpUntil(const std::function<bool()>& done, int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    for (;;) {
-      Application->ProcessMessages();
-      if (done()) return true;
-      if (std::chrono::steady_clock::now() > end) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-  }
-  static void PumpFor(int ms) {
-    PumpUntil([] { return false; }, ms);
-  }
 
   // Texts of the message boxes and messages shown so far (not the file dialogs).
   std::vector<String> Boxes() const {

@@ -48,15 +48,6 @@ class Road : public GuiTest {
     frmMain = nullptr;
     unsetenv("KAZ_WAV_CAPTURE");
   }
-  static bool PumpUntil(const std::function<bool()>& done, int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    for (;;) {
-      Application->ProcessMessages();
-      if (done()) return true;
-      if (std::chrono::steady_clock::now() > end) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-  }
 
   std::string capture_;
   int lights_ = -1;

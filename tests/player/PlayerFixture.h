@@ -42,14 +42,4 @@ class PlayerTest : public GuiTest {
     Application->CreateForm(frmMain);
   }
 
-  // Runs the message loop until `done` or the time is up.
-  static bool PumpUntil(const std::function<bool()>& done, int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    for (;;) {
-      Application->ProcessMessages();
-      if (done()) return true;
-      if (std::chrono::steady_clock::now() > end) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-  }
 };

@@ -7,8 +7,11 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "classlib/Dialogs.h"
@@ -39,6 +42,21 @@ class GuiTest : public ::testing::Test {
     Application->DestroyComponents();
     SetDialogAnswererForTesting(nullptr);
     SetMenuTrackerForTesting(nullptr);
+  }
+
+  // Runs the application's message loop (Qt's events and the platform's messages) until
+  // `done` answers true or `ms` milliseconds have passed.
+  static bool PumpUntil(const std::function<bool()>& done, int ms = 5000) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+      Application->ProcessMessages();
+      if (done()) return true;
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  static void PumpFor(int ms) {
+    PumpUntil([] { return false; }, ms);
   }
 
   // Texts of the message boxes shown so far.

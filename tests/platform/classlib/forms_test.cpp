@@ -14,17 +14,6 @@ using FormsTest = GuiTest;
 
 constexpr UINT WM_LIGHTS_ATTACH = WM_USER + 1235;
 
-// Pumps the event loop until done() or about five seconds have passed.
-template <typename F>
-bool PumpUntil(F done) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!done() && std::chrono::steady_clock::now() < end) {
-    Application->ProcessMessages();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return done();
-}
-
 TEST_F(FormsTest, DrawingOnTheFormCanvasShowsAtOnceAndARepaintWipesIt) {
   TForm* f = MakeForm(100, 80);
   f->SetColor(clBlack);

@@ -59,17 +59,6 @@ std::vector<Step> RuleLine(int x0, int y0, int x1, int y1, const std::vector<int
   return out;
 }
 
-// Pumps the event loop until done() or about five seconds have passed.
-template <typename F>
-bool PumpUntil(F done) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!done() && std::chrono::steady_clock::now() < end) {
-    Application->ProcessMessages();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return done();
-}
-
 class LineTest : public GuiTest {
  protected:
   void Make(int w, int h, TColor background = clWhite) {
