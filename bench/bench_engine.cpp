@@ -68,6 +68,8 @@ Result Chain(const std::string& path, int perMille, XA_FilterModule* filter) {
         ended = true;
         break;
       }
+      // As in the engine: the filter measures the decoded audio, before the speed stage.
+      if (instance) filter->process(instance, in.data(), static_cast<uint32_t>(n), d.Rate(), 0);
       speed.Push(in.data(), static_cast<size_t>(n));
     }
     double a, b;
@@ -76,7 +78,6 @@ Result Chain(const std::string& path, int perMille, XA_FilterModule* filter) {
       if (ended) break;
       continue;
     }
-    if (instance) filter->process(instance, out.data(), static_cast<uint32_t>(n), 44100, 0);
     lastIn = b;
   }
   r.seconds = Seconds() - t0;
