@@ -113,33 +113,25 @@ int Player::Decode(XA_Message* out, UINT msg, WPARAM wParam, LPARAM lParam) {
   const char* t1 = n.text1.c_str();
   const char* t2 = n.text2.c_str();
   switch (n.record.code) {
+    // One text, in the second word.
     case XA_MSG_NOTIFY_PLAYER_ENVIRONMENT_INTEGER:
-      out->w2.text = t1;
-      break;
-    case XA_MSG_NOTIFY_PLAYER_ENVIRONMENT_STRING:
-      out->w2.text = t1;
-      out->w3.text = t2;
-      break;
     case XA_MSG_NOTIFY_INPUT_NAME:
     case XA_MSG_NOTIFY_OUTPUT_NAME:
     case XA_MSG_NOTIFY_STREAM_MIME_TYPE:
+    case XA_MSG_NOTIFY_INPUT_FILTER_INFO:
+    case XA_MSG_NOTIFY_OUTPUT_FILTER_INFO:
       out->w2.text = t1;
       break;
+    // Two texts: name and value, or name and description.
+    case XA_MSG_NOTIFY_PLAYER_ENVIRONMENT_STRING:
     case XA_MSG_NOTIFY_INPUT_MODULE_INFO:
     case XA_MSG_NOTIFY_OUTPUT_MODULE_INFO:
     case XA_MSG_NOTIFY_CODEC_MODULE_INFO:
-      out->w2.text = t1;
-      out->w3.text = t2;
-      break;
     case XA_MSG_NOTIFY_INPUT_DEVICE_INFO:
     case XA_MSG_NOTIFY_OUTPUT_DEVICE_INFO:
     case XA_MSG_NOTIFY_CODEC_DEVICE_INFO:
       out->w2.text = t1;
       out->w3.text = t2;
-      break;
-    case XA_MSG_NOTIFY_INPUT_FILTER_INFO:
-    case XA_MSG_NOTIFY_OUTPUT_FILTER_INFO:
-      out->w2.text = t1;
       break;
     case XA_MSG_NOTIFY_CODEC_EQUALIZER:
       out->w2.equalizer = &n.equalizer;

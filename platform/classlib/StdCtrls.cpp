@@ -174,6 +174,16 @@ void TLabel::SetShowAccelChar(bool v) {
 
 namespace {
 
+// An edit-like widget in the control's colours and font.
+void ApplyEditLook(QWidget* w, TControl* c, TFont* font) {
+  w->setFont(MakeQFont(font));
+  QPalette pal = w->palette();
+  pal.setColor(QPalette::Base, QColor::fromRgb(ColorToPixel(c->Color())));
+  pal.setColor(QPalette::Text, QColor::fromRgb(ColorToPixel(font->Color())));
+  w->setPalette(pal);
+}
+
+
 // Hands the line edit's keys and focus to the edit first, as the platform's edit control
 // gets them only after the control's handlers. The clipboard keys become messages.
 class EditFilter : public QObject {
@@ -247,11 +257,7 @@ TCustomEdit::~TCustomEdit() = default;
 void TCustomEdit::ApplyLook() {
   QLineEdit* line = LineOf(this);
   if (!line) return;
-  line->setFont(MakeQFont(Font()));
-  QPalette pal = line->palette();
-  pal.setColor(QPalette::Base, QColor::fromRgb(ColorToPixel(Color())));
-  pal.setColor(QPalette::Text, QColor::fromRgb(ColorToPixel(Font()->Color())));
-  line->setPalette(pal);
+  ApplyEditLook(line, this, Font());
   line->setFrame(borderStyle_ != bsNone);
   Qt::Alignment a = (style_ & ES_RIGHT)    ? Qt::AlignRight
                     : (style_ & ES_CENTER) ? Qt::AlignHCenter
@@ -823,11 +829,7 @@ TComboBox::~TComboBox() = default;
 
 void TComboBox::ApplyLook() {
   QComboBox* box = ComboOf(this);
-  box->setFont(MakeQFont(Font()));
-  QPalette pal = box->palette();
-  pal.setColor(QPalette::Base, QColor::fromRgb(ColorToPixel(Color())));
-  pal.setColor(QPalette::Text, QColor::fromRgb(ColorToPixel(Font()->Color())));
-  box->setPalette(pal);
+  ApplyEditLook(box, this, Font());
 }
 
 void TComboBox::SyncItems() {
@@ -938,11 +940,7 @@ TMemo::~TMemo() = default;
 
 void TMemo::ApplyLook() {
   QPlainTextEdit* t = TextOf(this);
-  t->setFont(MakeQFont(Font()));
-  QPalette pal = t->palette();
-  pal.setColor(QPalette::Base, QColor::fromRgb(ColorToPixel(Color())));
-  pal.setColor(QPalette::Text, QColor::fromRgb(ColorToPixel(Font()->Color())));
-  t->setPalette(pal);
+  ApplyEditLook(t, this, Font());
   t->setReadOnly(readOnly_);
   bool v = scrollBars_ == ssVertical || scrollBars_ == ssBoth;
   bool h = scrollBars_ == ssHorizontal || scrollBars_ == ssBoth;
