@@ -1009,6 +1009,10 @@ void Player::Feed() {
   }
   // Topped up after the voice, which cannot wait; the filters see the new audio now.
   FillAhead();
+  // The prediction made when playing started could only guess when the device would take
+  // the first frame; from the device's own timing of what it has played it is exact, so
+  // the filters get it afresh with every top-up.
+  if (state_ == XA_PLAYER_STATE_PLAYING) RetimeFilters();
 }
 
 double Player::HeardInputFrame() {

@@ -113,6 +113,11 @@ TEST_F(Road, EachKickHeardChangesTheLampsInTime) {
   const std::string wav = kaztest::ReadFile(capture_);
   ASSERT_GT(wav.size(), 44u);
   const size_t frames = (wav.size() - 44) / 8;
+  const auto silent = [&](size_t i) {
+    float s[2];
+    std::memcpy(s, wav.data() + 44 + i * 8, sizeof s);
+    return s[0] == 0.0f && s[1] == 0.0f;
+  };
   size_t start = frames;
   for (size_t i = 0; i < frames && start == frames; ++i) {
     float s[2];
@@ -120,11 +125,27 @@ TEST_F(Road, EachKickHeardChangesTheLampsInTime) {
     if (std::fabs(s[0]) > 0.02f || std::fabs(s[1]) > 0.02f) start = i;
   }
   ASSERT_LT(start, frames) << "nothing was heard";
+  // Where each frame of the track was heard. The drum pattern never has a stretch of exact
+  // digital silence, so one in the middle is a dropout (this machine stalled the whole
+  // process for a moment): the track resumes after it, later than the tempo alone says.
+  constexpr size_t kDropoutFrames = 16;
+  std::vector<size_t> heardAt;  // capture frame of each track frame from `start`
+  heardAt.reserve(frames - start);
+  for (size_t i = start; i < frames;) {
+    size_t j = i;
+    while (j < frames && silent(j)) ++j;
+    if (j - i >= kDropoutFrames && j < frames) {
+      i = j;  // a dropout: no track frame was heard in it
+      continue;
+    }
+    for (; i < j; ++i) heardAt.push_back(i);
+    if (i < frames) heardAt.push_back(i++);
+  }
   const double beat_frames = rate * 60.0 / 128.0;
   std::vector<long long> kicks;
-  for (double f = static_cast<double>(start); f < static_cast<double>(frames) - beat_frames;
-       f += beat_frames)
-    kicks.push_back(first_ns + static_cast<long long>(f * 1e9 / rate));
+  for (double f = 0; f + beat_frames < static_cast<double>(heardAt.size()); f += beat_frames)
+    kicks.push_back(first_ns +
+                    static_cast<long long>(heardAt[static_cast<size_t>(f)] * 1e9 / rate));
   ASSERT_GE(kicks.size(), 20u);
 
   // Each kick's step: the nearest lamp change within half a beat.
