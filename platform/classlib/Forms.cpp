@@ -300,6 +300,12 @@ void TApplication::Run() {
   DestroyComponents();
 }
 
+void TApplication::ResetForTesting() {
+  terminated_ = false;
+  mainForm_ = nullptr;
+  SetApplicationHandleException([](TObject* Sender) { Application->HandleException(Sender); });
+}
+
 void TApplication::ProcessMessages() {
   EnsureQtApplication();
   QCoreApplication::processEvents(QEventLoop::AllEvents);

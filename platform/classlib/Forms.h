@@ -124,6 +124,9 @@ class TApplication : public TComponent {
   void ProcessMessages();
   void Terminate();
   bool Terminated() const { return terminated_; }
+  // Tests: the next test starts with a running application and its error report in place
+  // again, as if the program had just started, whatever the test before it did.
+  void ResetForTesting();
   void Minimize();
   void Restore();
   // The application's own (hidden) window.

@@ -30,6 +30,7 @@ class GuiTest : public ::testing::Test {
       setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
     }
     Application->Initialize();
+    Application->ResetForTesting();
     SetDialogAnswererForTesting([this](const TDialogRequest& r) {
       dialogs.push_back(r);
       return answer;
@@ -40,6 +41,7 @@ class GuiTest : public ::testing::Test {
     // Tests of one process must not see each other's windows.
     SetCaptureControl(nullptr);
     Application->DestroyComponents();
+    Application->ResetForTesting();
     SetDialogAnswererForTesting(nullptr);
     SetMenuTrackerForTesting(nullptr);
   }
