@@ -590,6 +590,21 @@ String TControl::TipAt(const TPoint&) {
   return GetShortHint(hint_);
 }
 
+String StripAccel(const String& t) {
+  String out;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (t[i] == '&') {
+      if (i + 1 < t.size() && t[i + 1] == '&') {
+        out += '&';
+        ++i;
+      }
+      continue;
+    }
+    out += t[i];
+  }
+  return out;
+}
+
 String GetShortHint(const String& Hint) {
   std::size_t bar = Hint.find('|');
   return bar == String::npos ? Hint : Hint.substr(0, bar);

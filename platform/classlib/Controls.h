@@ -554,6 +554,9 @@ TWinControl* FindControl(HWND Handle);
 // The short part of a hint ("short|long"): what a tip shows; the long part is what the
 // application's hint shows.
 String GetShortHint(const String& Hint);
+// A caption as shown: each "&" that marks the next letter as the accelerator is dropped,
+// "&&" shows as one "&". Labels, buttons and menu items all show their captions so.
+String StripAccel(const String& Text);
 String GetLongHint(const String& Hint);
 // Tests: the cursor a drag in progress shows (crDefault when none is in progress).
 TCursor DragCursorForTesting();

@@ -67,20 +67,7 @@ String ShortCutToText(TShortCut ShortCut) {
   return prefix + name;
 }
 
-String StripHotkey(const String& Text) {
-  String out;
-  for (std::size_t i = 0; i < Text.size(); ++i) {
-    if (Text[i] == '&') {
-      if (i + 1 < Text.size() && Text[i + 1] == '&') {
-        out += '&';
-        ++i;
-      }
-      continue;
-    }
-    out += Text[i];
-  }
-  return out;
-}
+String StripHotkey(const String& Text) { return StripAccel(Text); }
 
 // ---------------------------------------------------------------------------------------
 // Menu items.

@@ -26,20 +26,7 @@ TLabel::TLabel(TComponent* AOwner) : TGraphicControl(AOwner) {
 }
 
 String TLabel::DisplayText() const {
-  const String& t = Caption();
-  if (!showAccelChar_) return t;
-  String out;
-  for (std::size_t i = 0; i < t.size(); ++i) {
-    if (t[i] == '&') {
-      if (i + 1 < t.size() && t[i + 1] == '&') {
-        out += '&';
-        ++i;
-      }
-      continue;
-    }
-    out += t[i];
-  }
-  return out;
+  return showAccelChar_ ? StripAccel(Caption()) : Caption();
 }
 
 std::vector<String> TLabel::Lines(TCanvas* c) const {
@@ -452,21 +439,6 @@ void PaintCaption(TCanvas* cv, TControl* c, TAlignment alignment) {
 }
 
 }  // namespace
-
-String StripAccel(const String& t) {
-  String out;
-  for (std::size_t i = 0; i < t.size(); ++i) {
-    if (t[i] == '&') {
-      if (i + 1 < t.size() && t[i + 1] == '&') {
-        out += '&';
-        ++i;
-      }
-      continue;
-    }
-    out += t[i];
-  }
-  return out;
-}
 
 TCheckBox::TCheckBox(TComponent* AOwner) : TCustomControl(AOwner) {
   SetBounds(0, 0, 97, 17);

@@ -45,9 +45,6 @@ class TLabel : public TGraphicControl {
   bool showAccelChar_ = true;
 };
 
-// The caption as shown: "&" marks removed, "&&" shown as one "&".
-String StripAccel(const String& Text);
-
 // Edit styles of the creation parameters.
 constexpr DWORD ES_LEFT = 0x0000;
 constexpr DWORD ES_CENTER = 0x0001;
