@@ -110,6 +110,10 @@ Integer DragVSlider(TImage* Track, TImage* Thumb, Integer Y, Integer Min, Intege
 // The deck's file name without folder and extension ("a.b.mp3" gives "a.b").
 String TitleOfPath(const String& Path);
 
+// The tempo text of an ID3 comment such as "BPM=128.5": four significant digits with the
+// locale's decimal separator, or "" when the comment holds no readable tempo. Never raises.
+String ParseBPM(const String& Comment);
+
 class TfrmMain : public TForm {
  public:
   explicit TfrmMain(TComponent* AOwner);
