@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <mpg123.h>
+#include <soxr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +15,11 @@ namespace xaudio {
 
 namespace {
 
+// Frames asked of mpg123 at a time (four MPEG-1 layer III frames).
+constexpr long kReadFrames = 4608;
+// The most a converted part can grow: 8 kHz parts in a 48 kHz stream.
+constexpr long kMaxGrowth = 6;
+
 void InitLibraryOnce() {
   // mpg123_init is a no-op on current versions but still required by older ones; it must
   // not race with handle creation on another player's thread.
@@ -23,7 +29,9 @@ void InitLibraryOnce() {
 
 }  // namespace
 
-Decoder::Decoder() {
+Decoder::Decoder()
+    : pending_(static_cast<size_t>(kReadFrames * kMaxGrowth + 1024) * 2),
+      raw_(static_cast<size_t>(kReadFrames) * 2) {
   InitLibraryOnce();
   int err = 0;
   mh_ = mpg123_new(nullptr, &err);
@@ -95,6 +103,7 @@ int Decoder::Prepare(std::string* why) {
     return XA_ERROR_INVALID_STREAM;
   }
   rate_ = static_cast<uint32_t>(rate);
+  segmentRate_ = rate_;
   struct mpg123_frameinfo info {};
   channels_ = (mpg123_info(mh_, &info) == MPG123_OK && info.mode == MPG123_M_MONO) ? 1 : 2;
   // A full scan makes both the duration and seeking exact, also for VBR files without an
@@ -103,7 +112,45 @@ int Decoder::Prepare(std::string* why) {
   off_t len = mpg123_length(mh_);
   length_ = len > 0 ? static_cast<int64_t>(len) : -1;
   pendingFrames_ = pendingPos_ = 0;
+  // mpg123 counts samples, whatever their rate: a stream joined from parts of different
+  // rates has more frames than its sample count accounts for at the first rate, and only
+  // then are its parts mapped (another pass over the headers).
+  const off_t frames = mpg123_framelength(mh_);
+  const int spf = mpg123_spf(mh_);
+  if (frames > 0 && spf > 0 && len > 0 && frames * spf > len + 3 * spf && MapSegments()) {
+    length_ = segments_.back().at;
+  }
   return XA_SUCCESS;
+}
+
+bool Decoder::MapSegments() {
+  segments_.clear();
+  int64_t frame = 0;
+  double at = 0;
+  uint32_t last = 0;
+  for (;;) {
+    const int rc = mpg123_framebyframe_next(mh_);
+    if (rc != MPG123_OK && rc != MPG123_NEW_FORMAT) break;
+    struct mpg123_frameinfo info {};
+    const int spf = mpg123_spf(mh_);
+    if (mpg123_info(mh_, &info) != MPG123_OK || info.rate <= 0 || spf <= 0) break;
+    const auto rate = static_cast<uint32_t>(info.rate);
+    if (rate != last || spf != segments_.back().spf)
+      segments_.push_back({frame, std::llround(at), rate, spf});
+    last = rate;
+    at += static_cast<double>(spf) * rate_ / rate;
+    ++frame;
+  }
+  mpg123_seek(mh_, 0, SEEK_SET);
+  bool mixed = false;
+  for (const Segment& seg : segments_) mixed = mixed || seg.rate != rate_;
+  if (!mixed) {
+    segments_.clear();
+    return false;
+  }
+  // The end, as a segment of its own, closes the map.
+  segments_.push_back({frame, std::llround(at), last, segments_.back().spf});
+  return true;
 }
 
 void Decoder::Close() {
@@ -118,6 +165,31 @@ void Decoder::Close() {
   channels_ = 0;
   length_ = -1;
   pendingFrames_ = pendingPos_ = 0;
+  segments_.clear();
+  FollowSegmentRate(0);
+}
+
+void Decoder::FollowSegmentRate(uint32_t rate) {
+  if (convert_) soxr_delete(convert_);
+  convert_ = nullptr;
+  segmentRate_ = rate;
+  if (rate == 0 || rate == rate_) return;
+  soxr_error_t err = nullptr;
+  soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+  convert_ = soxr_create(rate, rate_, 2, &err, nullptr, &quality, nullptr);
+  if (err) {
+    if (convert_) soxr_delete(convert_);
+    convert_ = nullptr;
+  }
+}
+
+long Decoder::Convert(const float* in, long frames, bool last) {
+  if (!convert_) return 0;
+  size_t used = 0, made = 0;
+  const size_t room = pending_.size() / 2 - static_cast<size_t>(pendingFrames_);
+  soxr_process(convert_, last ? nullptr : in, last ? 0 : static_cast<size_t>(frames), &used,
+               &pending_[static_cast<size_t>(pendingFrames_) * 2], room, &made);
+  return static_cast<long>(made);
 }
 
 long Decoder::Read(float* out, long maxFrames, std::string* why) {
@@ -126,33 +198,42 @@ long Decoder::Read(float* out, long maxFrames, std::string* why) {
   while (done < maxFrames) {
     if (pendingPos_ < pendingFrames_) {
       long n = std::min(maxFrames - done, pendingFrames_ - pendingPos_);
-      std::memcpy(out + done * 2, pending_ + pendingPos_ * 2, sizeof(float) * 2 * n);
+      std::memcpy(out + done * 2, &pending_[static_cast<size_t>(pendingPos_) * 2],
+                  sizeof(float) * 2 * n);
       pendingPos_ += n;
       done += n;
       continue;
     }
+    // A part at another rate is decoded aside and converted into the pending frames.
+    float* into = convert_ ? raw_.data() : pending_.data();
     size_t bytes = 0;
-    int rc = mpg123_read(mh_, reinterpret_cast<unsigned char*>(pending_), sizeof(pending_), &bytes);
-    pendingFrames_ = static_cast<long>(bytes / (2 * sizeof(float)));
+    int rc = mpg123_read(mh_, reinterpret_cast<unsigned char*>(into),
+                         sizeof(float) * 2 * kReadFrames, &bytes);
+    const long got = static_cast<long>(bytes / (2 * sizeof(float)));
     pendingPos_ = 0;
+    pendingFrames_ = convert_ ? 0 : got;
+    if (convert_) pendingFrames_ = Convert(raw_.data(), got, false);
     if (rc == MPG123_NEW_FORMAT) {
       long rate = 0;
       int channels = 0, encoding = 0;
-      if (mpg123_getformat(mh_, &rate, &channels, &encoding) == MPG123_OK && rate > 0) {
-        // A rate change ends the read so that the caller can adapt before using new frames.
-        if (static_cast<uint32_t>(rate) != rate_) {
-          rate_ = static_cast<uint32_t>(rate);
-          if (done > 0 || pendingFrames_ > 0) break;
-        }
+      if (mpg123_getformat(mh_, &rate, &channels, &encoding) == MPG123_OK && rate > 0 &&
+          static_cast<uint32_t>(rate) != segmentRate_) {
+        // The old part's converter still holds its last frames.
+        if (convert_) pendingFrames_ += Convert(nullptr, 0, true);
+        FollowSegmentRate(static_cast<uint32_t>(rate));
       }
       continue;
     }
     if (rc == MPG123_DONE) {
-      if (bytes > 0) continue;  // the last frames come with the end
+      if (convert_) {
+        pendingFrames_ += Convert(nullptr, 0, true);
+        FollowSegmentRate(rate_);
+      }
+      if (pendingFrames_ > 0) continue;  // the last frames come with the end
       break;
     }
     if (rc != MPG123_OK) {
-      if (bytes > 0) continue;
+      if (pendingFrames_ > 0) continue;
       if (done > 0) break;  // report the error on the next call
       *why = std::string("Decoding failed: ") + mpg123_strerror(mh_);
       return XA_ERROR_DECODE;
@@ -165,9 +246,25 @@ long Decoder::Read(float* out, long maxFrames, std::string* why) {
 int64_t Decoder::Seek(int64_t frame) {
   if (!open_) return XA_ERROR_NO_INPUT;
   pendingFrames_ = pendingPos_ = 0;
-  off_t r = mpg123_seek(mh_, static_cast<off_t>(std::max<int64_t>(0, frame)), SEEK_SET);
+  frame = std::max<int64_t>(0, frame);
+  if (segments_.empty()) {
+    FollowSegmentRate(rate_);
+    off_t r = mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET);
+    if (r < 0) return XA_FAILURE;
+    return static_cast<int64_t>(r);
+  }
+  // mpg123's sample offsets assume one rate; a joined stream is sought by MPEG frame, to
+  // the start of the frame that holds the position.
+  auto seg = segments_.begin();
+  while (seg + 2 < segments_.end() && (seg + 1)->at <= frame) ++seg;
+  const double samplesPerFrame = static_cast<double>(seg->spf) * rate_ / seg->rate;
+  const int64_t target =
+      std::min<int64_t>(seg->frame + static_cast<int64_t>((frame - seg->at) / samplesPerFrame),
+                        (seg + 1)->frame);
+  off_t r = mpg123_seek_frame(mh_, static_cast<off_t>(target), SEEK_SET);
   if (r < 0) return XA_FAILURE;
-  return static_cast<int64_t>(r);
+  FollowSegmentRate(seg->rate);
+  return seg->at + std::llround(static_cast<double>(r - seg->frame) * samplesPerFrame);
 }
 
 int Decoder::BitrateKbps() const {

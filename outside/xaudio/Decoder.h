@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "xaudio/xaudio.h"
 
 struct mpg123_handle_struct;
+struct soxr;
 
 namespace xaudio {
 
@@ -26,8 +28,9 @@ class Decoder {
   bool IsOpen() const { return open_; }
 
   // Decodes up to `maxFrames` stereo frames into `out`. Answers the number of frames, 0 at
-  // the end of the stream, or a negative XA error when the stream cannot go on. A change of
-  // rate mid-stream shows in Rate() after the call.
+  // the end of the stream, or a negative XA error when the stream cannot go on. Frames are
+  // always at Rate(): a stream whose rate changes partway (files joined end to end) has its
+  // other parts converted to the rate it opened with.
   long Read(float* out, long maxFrames, std::string* why);
   // Moves to a frame (at the stream's rate). Answers the frame reached, or < 0.
   int64_t Seek(int64_t frame);
@@ -43,8 +46,21 @@ class Decoder {
   const XA_EqualizerInfo& Equalizer() const { return eq_; }
 
  private:
+  // One stretch of a stream whose rate changes: from MPEG frame `frame`, `spf` samples a
+  // frame at `rate`, starting at frame `at` of the stream's timeline (at Rate()).
+  struct Segment {
+    int64_t frame;
+    int64_t at;
+    uint32_t rate;
+    int spf;
+  };
+
   int Prepare(std::string* why);
+  bool MapSegments();
   void ApplyEqualizer();
+  // The converter from the rate mpg123 now gives to Rate(); none while they are equal.
+  void FollowSegmentRate(uint32_t rate);
+  long Convert(const float* in, long frames, bool last);
 
   mpg123_handle_struct* mh_ = nullptr;
   int fd_ = -1;
@@ -54,10 +70,17 @@ class Decoder {
   int channels_ = 0;
   int64_t length_ = -1;
   XA_EqualizerInfo eq_{};
-  // Leftover decoded bytes of the last mpg123 call that did not fit the caller's buffer.
-  float pending_[4608 * 2];
+  // Decoded frames of the last mpg123 call (converted, when converting) that did not fit
+  // the caller's buffer yet.
+  std::vector<float> pending_;
   long pendingFrames_ = 0;
   long pendingPos_ = 0;
+  // Streams whose rate changes partway: where each rate starts, and the converter of the
+  // part being decoded with what mpg123 gave it.
+  std::vector<Segment> segments_;
+  uint32_t segmentRate_ = 0;
+  soxr* convert_ = nullptr;
+  std::vector<float> raw_;
 };
 
 }  // namespace xaudio

@@ -69,7 +69,6 @@ Player::~Player() {
     win32::WaitServingSentMessages([this] { return exited_.load(); }, INFINITE, exitFd_);
   if (thread_.joinable()) thread_.join();
   if (exitFd_ >= 0) close(exitFd_);
-  magic_ = 0;
 }
 
 int Player::Send(Command command) {
@@ -704,6 +703,18 @@ void Player::SetPitch(int perMille) {
 // ---------------------------------------------------------------------------------------
 // Modules
 
+namespace {
+
+// The engine calls every entry of an output module's table without looking again, so a
+// module that leaves one out is refused when it registers.
+bool HasEveryEntry(const XA_OutputModule& t) {
+  return t.device_count && t.device_info && t.voice_open && t.voice_close && t.voice_writable &&
+         t.voice_target_fill && t.voice_write && t.voice_flush && t.voice_written &&
+         t.voice_heard && t.voice_frame_time && t.voice_set_gains && t.voice_set_active;
+}
+
+}  // namespace
+
 void Player::RegisterOutputModule(const std::string& name, int command) {
   for (size_t i = 0; i < outputs_.size(); ++i) {
     if (outputs_[i].name == name) return;
@@ -721,7 +732,7 @@ void Player::RegisterOutputModule(const std::string& name, int command) {
       m.library
           ? reinterpret_cast<XA_OutputModuleRegisterFn>(GetProcAddress(m.library, entry.c_str()))
           : nullptr;
-  if (!reg || reg(&m.table) != 0 || !m.table.voice_open || !m.table.device_count) {
+  if (!reg || reg(&m.table) != 0 || !HasEveryEntry(m.table)) {
     if (m.library) FreeLibrary(m.library);
     PostError(XA_SOURCE_OUTPUT, XA_ERROR_NO_SUCH_MODULE, "Cannot load output module " + name);
     Nack(command, XA_ERROR_NO_SUCH_MODULE);

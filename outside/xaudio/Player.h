@@ -53,11 +53,8 @@ class Player {
 
   void SetPriority(int priority) { priority_ = priority; }
   int Priority() const { return priority_; }
-  bool Valid() const { return magic_ == kMagic; }
 
  private:
-  static constexpr uint64_t kMagic = 0x58415544494f504cull;
-
   // A notification waiting in the window's queue; owns the texts its record points to.
   struct Note {
     XA_Message record{};
@@ -122,7 +119,6 @@ class Player {
   double HeardInputFrame();
   void SetActive(bool active);
 
-  uint64_t magic_ = kMagic;
   HWND* hwnd_;
   uint64_t id_;
   std::atomic<int> priority_{3};

@@ -4,7 +4,10 @@
 #include "xaudio/xaudio.h"
 
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <shared_mutex>
+#include <unordered_set>
 
 #include "xaudio/Player.h"
 
@@ -13,13 +16,28 @@ using xaudio::Player;
 
 namespace {
 
-Player* AsPlayer(void* p) {
-  auto* player = static_cast<Player*>(p);
-  return player && player->Valid() ? player : nullptr;
-}
+// The players alive now. A handle is used only while it is registered, so a deleted or
+// made-up handle is answered with an error and never read through. Calls on a player hold
+// the registry shared, so that a delete waits until every call already under way is done.
+std::shared_mutex g_playersMutex;
+std::unordered_set<const void*> g_players;
+
+// A registered player, with the registry held shared while the caller uses it.
+class LivePlayer {
+ public:
+  explicit LivePlayer(void* handle) : lock_(g_playersMutex) {
+    if (handle && g_players.count(handle)) player_ = static_cast<Player*>(handle);
+  }
+  Player* operator->() const { return player_; }
+  explicit operator bool() const { return player_ != nullptr; }
+
+ private:
+  std::shared_lock<std::shared_mutex> lock_;
+  Player* player_ = nullptr;
+};
 
 int SendCommand(void* p, Command c) {
-  Player* player = AsPlayer(p);
+  LivePlayer player(p);
   if (!player) return XA_ERROR_INVALID_PLAYER;
   return player->Send(std::move(c));
 }
@@ -37,26 +55,34 @@ __attribute__((visibility("default"))) int player_new(void** player, HWND* hwndA
   *player = nullptr;
   auto* p = new (std::nothrow) Player(hwndAddress);
   if (!p) return XA_ERROR_OUT_OF_MEMORY;
+  {
+    std::unique_lock<std::shared_mutex> lock(g_playersMutex);
+    g_players.insert(p);
+  }
   *player = p;
   return XA_SUCCESS;
 }
 
 __attribute__((visibility("default"))) int player_delete(void* player) {
-  Player* p = AsPlayer(player);
-  if (!p) return XA_ERROR_INVALID_PLAYER;
-  delete p;
+  {
+    std::unique_lock<std::shared_mutex> lock(g_playersMutex);
+    if (!player || g_players.erase(player) == 0) return XA_ERROR_INVALID_PLAYER;
+  }
+  // Outside the registry's lock: the player's thread may still post notifications, and
+  // other players go on being served while this one winds down.
+  delete static_cast<Player*>(player);
   return XA_SUCCESS;
 }
 
 __attribute__((visibility("default"))) int player_set_priority(void* player, int priority) {
-  Player* p = AsPlayer(player);
+  LivePlayer p(player);
   if (!p) return XA_ERROR_INVALID_PLAYER;
   p->SetPriority(priority);
   return XA_SUCCESS;
 }
 
 __attribute__((visibility("default"))) int player_get_priority(void* player) {
-  Player* p = AsPlayer(player);
+  LivePlayer p(player);
   return p ? p->Priority() : XA_ERROR_INVALID_PLAYER;
 }
 
@@ -184,7 +210,7 @@ __attribute__((visibility("default"))) int control_win32_params_to_message(void*
                                                                            XA_Message* message,
                                                                            UINT msg, WPARAM wParam,
                                                                            LPARAM lParam) {
-  Player* p = AsPlayer(player);
+  LivePlayer p(player);
   if (!p) return XA_ERROR_INVALID_PLAYER;
   return p->Decode(message, msg, wParam, lParam);
 }

@@ -21,8 +21,17 @@ namespace {
 
 constexpr uint32_t kVoiceCapacity = 16384;  // frames; a power of two
 constexpr uint32_t kSinkMaxFrames = 4096;
+// Capture devices offered: enough for two cards besides the default one.
+constexpr int kCaptureDevices = 3;
+
+// Every underrun of every voice and device since the library was loaded.
+std::atomic<uint64_t> g_underruns{0};
 
 }  // namespace
+
+uint64_t UnderrunCount() {
+  return g_underruns.load(std::memory_order_relaxed);
+}
 
 int64_t MonotonicNs() {
   timespec ts{};
@@ -126,19 +135,23 @@ void Voice::MixInto(float* out, uint32_t frames, int64_t firstFrameNs) {
   uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(w - r, frames));
   float target[4];
   for (int k = 0; k < 4; ++k) target[k] = gain_[k].load(std::memory_order_relaxed);
-  if (n > 0) {
-    // Gains ramp over the period so that volume changes never click.
-    float step[4];
-    for (int k = 0; k < 4; ++k) step[k] = (target[k] - current_[k]) / static_cast<float>(frames);
-    float g[4] = {current_[0], current_[1], current_[2], current_[3]};
-    for (uint32_t j = 0; j < n; ++j) {
-      for (int k = 0; k < 4; ++k) g[k] += step[k];
-      const float* s = &ring_[static_cast<size_t>((r + j) & mask_) * 2];
-      out[j * 2] += g[0] * s[0] + g[1] * s[1];
-      out[j * 2 + 1] += g[2] * s[0] + g[3] * s[1];
-    }
+  // Gains ramp over the period so that volume changes never click. A starved period plays
+  // only part of the ramp; the next one goes on from where it stopped, so the first frames
+  // after an underrun do not jump to the new gain either.
+  float step[4];
+  for (int k = 0; k < 4; ++k) step[k] = (target[k] - current_[k]) / static_cast<float>(frames);
+  float g[4] = {current_[0], current_[1], current_[2], current_[3]};
+  for (uint32_t j = 0; j < n; ++j) {
+    for (int k = 0; k < 4; ++k) g[k] += step[k];
+    const float* s = &ring_[static_cast<size_t>((r + j) & mask_) * 2];
+    out[j * 2] += g[0] * s[0] + g[1] * s[1];
+    out[j * 2 + 1] += g[2] * s[0] + g[3] * s[1];
   }
-  for (int k = 0; k < 4; ++k) current_[k] = target[k];
+  for (int k = 0; k < 4; ++k) current_[k] = n == frames ? target[k] : g[k];
+  if (n < frames && frames > 0 && active_.load(std::memory_order_relaxed)) {
+    underruns_.fetch_add(1, std::memory_order_relaxed);
+    g_underruns.fetch_add(1, std::memory_order_relaxed);
+  }
   uint32_t seq = timingSeq_.load(std::memory_order_relaxed);
   timingSeq_.store(seq + 1, std::memory_order_release);
   timingFrame_.store(r, std::memory_order_release);
@@ -240,8 +253,13 @@ class PortAudioDevice : public Device {
 
  private:
   static int Callback(const void*, void* output, unsigned long frames,
-                      const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags, void* user) {
+                      const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags flags,
+                      void* user) {
     auto* self = static_cast<PortAudioDevice*>(user);
+    if (flags & paOutputUnderflow) {
+      self->underflows_.fetch_add(1, std::memory_order_relaxed);
+      g_underruns.fetch_add(1, std::memory_order_relaxed);
+    }
     double lead = time ? time->outputBufferDacTime - time->currentTime : 0.0;
     if (!(lead >= 0.0 && lead < 1.0)) lead = 0.0;
     self->Render(static_cast<float*>(output), static_cast<uint32_t>(frames),
@@ -444,13 +462,15 @@ std::vector<DeviceSlot>& Slots() {
   const char* capture = std::getenv("KAZ_WAV_CAPTURE");
   if (capture && *capture) {
     const char* unpaced = std::getenv("KAZ_WAV_UNPACED");
-    DeviceSlot s;
-    s.kind = Device::Kind::kCapture;
-    s.name = "/dev/dsound/0";
-    s.description = "DirectSound:WAV capture";
-    s.path = capture;
-    s.unpaced = unpaced && std::strcmp(unpaced, "1") == 0;
-    g_slots->push_back(std::move(s));
+    for (int i = 0; i < kCaptureDevices; ++i) {
+      DeviceSlot s;
+      s.kind = Device::Kind::kCapture;
+      s.name = "/dev/dsound/" + std::to_string(i);
+      s.description = "DirectSound:WAV capture " + std::to_string(i);
+      s.path = capture;
+      s.unpaced = unpaced && std::strcmp(unpaced, "1") == 0;
+      g_slots->push_back(std::move(s));
+    }
     return *g_slots;
   }
   QuietProbes();
@@ -477,10 +497,13 @@ std::vector<DeviceSlot>& Slots() {
     }
   }
   if (g_slots->empty()) {
-    DeviceSlot s;
-    s.kind = Device::Kind::kNull;
-    s.description = "DirectSound:No sound card (null output)";
-    g_slots->push_back(std::move(s));
+    // Two of them, so that everything that routes decks to two cards works without one.
+    for (const char* which : {"", " 2"}) {
+      DeviceSlot s;
+      s.kind = Device::Kind::kNull;
+      s.description = std::string("DirectSound:No sound card (null output") + which + ")";
+      g_slots->push_back(std::move(s));
+    }
   }
   for (size_t i = 0; i < g_slots->size(); ++i)
     (*g_slots)[i].name = "/dev/dsound/" + std::to_string(i);

@@ -34,6 +34,8 @@ class Voice {
   bool Active() const { return active_.load(std::memory_order_acquire); }
   Device* Owner() const { return device_; }
   uint32_t Available() const;
+  // Periods in which the voice had audio to come but too little queued to fill them.
+  uint64_t Underruns() const { return underruns_.load(std::memory_order_relaxed); }
 
   // Device side: the device's callback or sink thread only.
   void MixInto(float* out, uint32_t frames, int64_t firstFrameNs);
@@ -50,6 +52,7 @@ class Voice {
   std::atomic<float> gain_[4];
   float current_[4] = {1, 0, 0, 1};  // device side only
   std::atomic<bool> active_{false};
+  std::atomic<uint64_t> underruns_{0};
   // Timing of the last period, published with a sequence count (odd while writing).
   std::atomic<uint32_t> timingSeq_{0};
   std::atomic<uint64_t> timingFrame_{0};
@@ -75,6 +78,8 @@ class Device {
   bool Unpaced() const { return unpaced_; }
   int64_t Now() const;
   uint32_t TargetFill() const { return targetFill_; }
+  // Periods the sound card played without our audio, as its driver reports them.
+  uint64_t Underflows() const { return underflows_.load(std::memory_order_relaxed); }
 
  protected:
   // Mixes every voice into `out` (interleaved stereo). `firstFrameNs` is when out[0] is heard.
@@ -86,6 +91,7 @@ class Device {
   std::atomic<Voice*> voices_[kMaxVoices] = {};
   std::atomic<uint64_t> rendersStarted_{0};
   std::atomic<uint64_t> rendersDone_{0};
+  std::atomic<uint64_t> underflows_{0};
   bool denormalsOff_ = false;  // device side only
 };
 
@@ -97,5 +103,7 @@ Voice* OpenVoice(int index);
 void CloseVoice(Voice* voice);
 
 int64_t MonotonicNs();
+// Underruns of all voices and sound cards since the library was loaded. Any thread.
+uint64_t UnderrunCount();
 
 }  // namespace xdsound

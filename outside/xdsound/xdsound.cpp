@@ -93,3 +93,9 @@ extern "C" __attribute__((visibility("default"))) int dsound_output_module_regis
   module->voice_set_active = &VoiceSetActive;
   return 0;
 }
+
+// For tests and tools: how often a voice or a sound card ran dry since the library was
+// loaded.
+extern "C" __attribute__((visibility("default"))) uint64_t dsound_underrun_count(void) {
+  return xdsound::UnderrunCount();
+}

@@ -128,8 +128,11 @@ class Engine {
       if (n.code == code) out.push_back(n);
     return out;
   }
-  size_t Count(int code) const {
-    return Of(code).size();
+  // Notifications of `code` after the first `from` notes.
+  size_t Count(int code, size_t from = 0) const {
+    size_t n = 0;
+    for (size_t i = from; i < notes_.size(); ++i) n += notes_[i].code == code;
+    return n;
   }
   // Waits for a notification of `code` after the first `from` notes.
   bool WaitFor(int code, int ms, size_t from = 0) {

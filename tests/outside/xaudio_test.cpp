@@ -153,6 +153,39 @@ TEST_F(EngineTest, TimecodesAndPositionsFollowTheHeardAudio) {
   EXPECT_EQ(positions.back().value2, 1000u);
 }
 
+// Files joined end to end whose second part has half the rate: played to the end at the
+// right speed, with the length of both parts.
+TEST_F(EngineTest, PlaysAStreamWhoseRateChangesPartway) {
+  UseCapture(true);
+  Engine e;
+  ASSERT_TRUE(e.Ready());
+  e.I(XA_MSG_SET_INPUT_TIMECODE_GRANULARITY, 2);
+  ASSERT_EQ(e.Open(TestData("joined.mp3")), 4);
+  size_t from = e.Notes().size();
+  ASSERT_TRUE(e.PlayToEnd(10000));
+  Capture cap = Take(e);
+  // Both parts, each as long as it was made (the encoders add a few tens of ms).
+  EXPECT_NEAR(static_cast<double>(cap.Frames()) / cap.rate, 4.0, 0.15);
+  // The second part's 300 Hz tone is still 300 Hz: played neither fast nor slow.
+  const size_t late = cap.rate * 3;
+  EXPECT_GT(ToneLevel(cap, 0, late, cap.rate / 2, 300), 0.05);
+  EXPECT_LT(ToneLevel(cap, 0, late, cap.rate / 2, 600), 0.01);
+  int last = 0;
+  for (size_t i = from; i < e.Notes().size(); ++i) {
+    const Note& n = e.Notes()[i];
+    if (n.code == XA_MSG_NOTIFY_INPUT_TIMECODE) last = (n.bytes[1] * 60 + n.bytes[2]) * 100 + n.bytes[3];
+  }
+  EXPECT_NEAR(last, 400, 12);
+
+  // Seeking into the second part lands there and plays it at its speed.
+  from = e.Notes().size();
+  e.II(XA_MSG_COMMAND_SEEK, 800, 1000);
+  ASSERT_TRUE(e.PlayToEnd(10000));
+  cap = Take(e);
+  EXPECT_NEAR(static_cast<double>(cap.Frames()) / cap.rate, 0.8, 0.1);
+  EXPECT_GT(ToneLevel(cap, 0, cap.rate / 10, cap.rate / 2, 300), 0.05);
+}
+
 // On the null sink of a machine without a sound card (or on the card when there is one).
 TEST_F(EngineTest, PausesResumesSeeksAndStops) {
   Engine e;
@@ -383,6 +416,54 @@ TEST_F(EngineTest, ListsTheOutputDevices) {
   from = e.Notes().size();
   e.S(XA_MSG_COMMAND_OUTPUT_MODULE_REGISTER, "nothing@nowhere.dll");
   ASSERT_TRUE(e.WaitFor(XA_MSG_NOTIFY_NACK, 2000, from));
+}
+
+// Devices 1 and 2 of the capture record into files of their own, as a second and third
+// sound card would play.
+TEST_F(EngineTest, CaptureOffersMoreThanOneDevice) {
+  UseCapture(true);
+  Engine e;
+  ASSERT_TRUE(e.Ready());
+  e.S(XA_MSG_COMMAND_OUTPUT_MODULE_REGISTER, "dsound_output_module_register@xdsound.dll");
+  e.N(XA_MSG_COMMAND_OUTPUT_MODULES_LIST);
+  ASSERT_TRUE(PumpUntil([&] { return e.Count(XA_MSG_NOTIFY_OUTPUT_DEVICE_INFO) >= 3; }, 3000));
+  size_t from = e.Notes().size();
+  e.S(XA_MSG_SET_OUTPUT_NAME, "/dev/dsound/1");
+  ASSERT_EQ(e.Open(TestData("short4.mp3")), 4);
+  ASSERT_TRUE(e.PlayToEnd(10000));
+  EXPECT_EQ(e.Count(XA_MSG_NOTIFY_NACK, from), 0u);
+  Take(e);
+  Capture second = ReadCapture(capture_ + ".1.wav");
+  EXPECT_NEAR(static_cast<double>(second.Frames()) / second.rate, 4.0, 0.2);
+  EXPECT_GT(Rms(second, 0, 0, second.Frames()), 0.01);
+}
+
+// Handles that are not (or no longer) players, and output modules that leave entries out,
+// are answered with errors.
+TEST_F(EngineTest, RefusesDeadHandlesAndIncompleteModules) {
+  Engine e;
+  ASSERT_TRUE(e.Ready());
+  HWND window = 0;
+  void* p = nullptr;
+  ASSERT_EQ(e.player_new_(&p, &window), XA_SUCCESS);
+  ASSERT_EQ(e.player_delete_(p), XA_SUCCESS);
+  EXPECT_EQ(e.control_message_send_N_(p, XA_MSG_COMMAND_PING), XA_ERROR_INVALID_PLAYER);
+  EXPECT_EQ(e.player_delete_(p), XA_ERROR_INVALID_PLAYER);
+  int notAPlayer[64] = {};
+  EXPECT_EQ(e.control_message_send_N_(notAPlayer, XA_MSG_COMMAND_PING), XA_ERROR_INVALID_PLAYER);
+  XA_Message m{};
+  EXPECT_EQ(e.control_win32_params_to_message_(notAPlayer, &m, XA_WM_NOTIFY, 0, 0),
+            XA_ERROR_INVALID_PLAYER);
+
+  size_t from = e.Notes().size();
+  e.S(XA_MSG_COMMAND_OUTPUT_MODULE_REGISTER, "incomplete_register@incomplete_output.dll");
+  ASSERT_TRUE(e.WaitFor(XA_MSG_NOTIFY_NACK, 2000, from));
+  // The engine still plays through its own module.
+  ASSERT_EQ(e.Open(TestData("short4.mp3")), 4);
+  from = e.Notes().size();
+  e.N(XA_MSG_COMMAND_PLAY);
+  EXPECT_TRUE(e.WaitForState(XA_PLAYER_STATE_PLAYING, 3000, from));
+  e.N(XA_MSG_COMMAND_STOP);
 }
 
 // Damaged and hostile files: each is answered with notifications, nothing hangs, and the

@@ -1,0 +1,62 @@
+// One voice mixed on a device, period by period, as a sound card's callback asks for them.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "xdsound/Device.h"
+
+namespace {
+
+using xdsound::Device;
+using xdsound::Voice;
+
+class TestDevice : public Device {
+ public:
+  bool Start() override { return true; }
+  void Stop() override {}
+  std::vector<float> Period(uint32_t frames) {
+    std::vector<float> out(frames * 2);
+    Render(out.data(), frames, 0);
+    return out;
+  }
+};
+
+void Feed(Voice& v, uint32_t frames) {
+  std::vector<float> ones(frames * 2, 1.0f);
+  ASSERT_EQ(v.Write(ones.data(), frames), frames);
+}
+
+TEST(VoiceTest, AStarvedPeriodIsCountedAndTheGainRampGoesOnAfterIt) {
+  TestDevice device;
+  Voice voice(&device, 4096);
+  ASSERT_TRUE(device.Attach(&voice));
+  voice.SetActive(true);
+  Feed(voice, 512);
+  device.Period(512);
+  EXPECT_EQ(voice.Underruns(), 0u);
+  const uint64_t before = xdsound::UnderrunCount();
+
+  // The volume goes down over a period of 512 frames, but only half of them are there.
+  voice.SetGains(0, 0, 0, 0);
+  Feed(voice, 256);
+  std::vector<float> starved = device.Period(512);
+  EXPECT_EQ(voice.Underruns(), 1u);
+  EXPECT_EQ(xdsound::UnderrunCount(), before + 1);
+  EXPECT_NEAR(starved[255 * 2], 0.5f, 0.01f);
+  EXPECT_EQ(starved[256 * 2], 0.0f);  // nothing to play
+
+  // The next audio starts where the ramp stopped, not at the new gain.
+  Feed(voice, 512);
+  std::vector<float> resumed = device.Period(512);
+  EXPECT_NEAR(resumed[0], 0.5f, 0.01f);
+  EXPECT_LT(resumed[511 * 2], 0.01f);
+  EXPECT_EQ(voice.Underruns(), 1u);
+
+  // A voice with nothing more to come is not starved by an empty period.
+  voice.SetActive(false);
+  device.Period(512);
+  EXPECT_EQ(voice.Underruns(), 1u);
+  device.Detach(&voice);
+}
+
+}  // namespace
