@@ -43,7 +43,7 @@ int64_t MonotonicNs() {
 // Voice
 
 Voice::Voice(Device* device, uint32_t capacityFrames)
-    : device_(device), ring_(static_cast<size_t>(capacityFrames) * 2), mask_(capacityFrames - 1) {
+    : device_(device), ring_(static_cast<size_t>(capacityFrames) * 2) {
   gain_[0] = 1.0f;
   gain_[1] = 0.0f;
   gain_[2] = 0.0f;
@@ -51,29 +51,19 @@ Voice::Voice(Device* device, uint32_t capacityFrames)
 }
 
 uint32_t Voice::Available() const {
-  return static_cast<uint32_t>(write_.load(std::memory_order_acquire) -
-                               read_.load(std::memory_order_acquire));
+  return static_cast<uint32_t>((ring_.Written() - ring_.Taken()) / 2);
 }
 
 uint32_t Voice::Writable() const {
-  uint64_t used = write_.load(std::memory_order_relaxed) - read_.load(std::memory_order_acquire);
-  return static_cast<uint32_t>(ring_.size() / 2 - used);
+  return static_cast<uint32_t>(ring_.Writable() / 2);
 }
 
 uint32_t Voice::Write(const float* frames, uint32_t count) {
-  uint32_t n = std::min(count, Writable());
-  uint64_t w = write_.load(std::memory_order_relaxed);
-  for (uint32_t i = 0; i < n; ++i) {
-    size_t at = static_cast<size_t>((w + i) & mask_) * 2;
-    ring_[at] = frames[i * 2];
-    ring_[at + 1] = frames[i * 2 + 1];
-  }
-  write_.store(w + n, std::memory_order_release);
-  return n;
+  return static_cast<uint32_t>(ring_.Write(frames, static_cast<size_t>(count) * 2) / 2);
 }
 
 void Voice::Flush() {
-  flushTo_.store(write_.load(std::memory_order_relaxed), std::memory_order_release);
+  flushTo_.store(Written(), std::memory_order_release);
   uint32_t request = flushRequest_.load(std::memory_order_relaxed) + 1;
   flushRequest_.store(request, std::memory_order_release);
   // The device takes the request at its next period (a few ms); a device that stopped
@@ -84,38 +74,23 @@ void Voice::Flush() {
 }
 
 uint64_t Voice::Heard() const {
-  uint64_t read = read_.load(std::memory_order_acquire);
+  uint64_t read = ring_.Taken() / 2;
   if (device_->Unpaced()) return read;
-  uint64_t frame;
-  int64_t ns;
-  for (;;) {
-    uint32_t s1 = timingSeq_.load(std::memory_order_acquire);
-    frame = timingFrame_.load(std::memory_order_acquire);
-    ns = timingNs_.load(std::memory_order_acquire);
-    uint32_t s2 = timingSeq_.load(std::memory_order_acquire);
-    if (s1 == s2 && !(s1 & 1)) break;
-  }
+  const Timing t = LastTiming();
   int64_t now = MonotonicNs();
-  if (now <= ns) return std::min(frame, read);
+  if (now <= t.ns) return std::min(t.frame, read);
   uint64_t est =
-      frame + static_cast<uint64_t>((now - ns) * static_cast<double>(device_->Rate()) / 1e9);
+      t.frame + static_cast<uint64_t>((now - t.ns) * static_cast<double>(device_->Rate()) / 1e9);
   return std::min(est, read);
 }
 
 int64_t Voice::FrameTime(uint64_t frame) const {
   // A sink that is not paced has no listener to wait for: everything is heard at once.
   if (device_->Unpaced()) return MonotonicNs();
-  uint64_t f0;
-  int64_t t0;
-  for (;;) {
-    uint32_t s1 = timingSeq_.load(std::memory_order_acquire);
-    f0 = timingFrame_.load(std::memory_order_acquire);
-    t0 = timingNs_.load(std::memory_order_acquire);
-    uint32_t s2 = timingSeq_.load(std::memory_order_acquire);
-    if (s1 == s2 && !(s1 & 1)) break;
-  }
-  if (t0 == 0) t0 = device_->Now();
-  double delta = (static_cast<double>(frame) - static_cast<double>(f0)) * 1e9 / device_->Rate();
+  const Timing t = LastTiming();
+  const int64_t t0 = t.ns == 0 ? device_->Now() : t.ns;
+  double delta =
+      (static_cast<double>(frame) - static_cast<double>(t.frame)) * 1e9 / device_->Rate();
   return t0 + static_cast<int64_t>(delta);
 }
 
@@ -129,10 +104,13 @@ void Voice::SetGains(float ll, float rl, float lr, float rr) {
 void Voice::MixInto(float* out, uint32_t frames, int64_t firstFrameNs) {
   uint32_t request = flushRequest_.load(std::memory_order_acquire);
   bool flush = request != flushDone_.load(std::memory_order_relaxed);
-  if (flush) read_.store(flushTo_.load(std::memory_order_acquire), std::memory_order_release);
-  uint64_t r = read_.load(std::memory_order_relaxed);
-  uint64_t w = write_.load(std::memory_order_acquire);
-  uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(w - r, frames));
+  if (flush) {
+    const uint64_t to = flushTo_.load(std::memory_order_acquire) * 2;
+    const uint64_t taken = ring_.Taken();
+    if (to > taken) ring_.Drop(static_cast<size_t>(to - taken));
+  }
+  const uint64_t r = ring_.Taken() / 2;
+  uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(ring_.Readable() / 2, frames));
   float target[4];
   for (int k = 0; k < 4; ++k) target[k] = gain_[k].load(std::memory_order_relaxed);
   // Gains ramp over the period so that volume changes never click. A starved period plays
@@ -143,21 +121,17 @@ void Voice::MixInto(float* out, uint32_t frames, int64_t firstFrameNs) {
   float g[4] = {current_[0], current_[1], current_[2], current_[3]};
   for (uint32_t j = 0; j < n; ++j) {
     for (int k = 0; k < 4; ++k) g[k] += step[k];
-    const float* s = &ring_[static_cast<size_t>((r + j) & mask_) * 2];
-    out[j * 2] += g[0] * s[0] + g[1] * s[1];
-    out[j * 2 + 1] += g[2] * s[0] + g[3] * s[1];
+    const float left = ring_.At((r + j) * 2), right = ring_.At((r + j) * 2 + 1);
+    out[j * 2] += g[0] * left + g[1] * right;
+    out[j * 2 + 1] += g[2] * left + g[3] * right;
   }
   for (int k = 0; k < 4; ++k) current_[k] = n == frames ? target[k] : g[k];
   if (n < frames && frames > 0 && active_.load(std::memory_order_relaxed)) {
     underruns_.fetch_add(1, std::memory_order_relaxed);
     g_underruns.fetch_add(1, std::memory_order_relaxed);
   }
-  uint32_t seq = timingSeq_.load(std::memory_order_relaxed);
-  timingSeq_.store(seq + 1, std::memory_order_release);
-  timingFrame_.store(r, std::memory_order_release);
-  timingNs_.store(firstFrameNs, std::memory_order_release);
-  timingSeq_.store(seq + 2, std::memory_order_release);
-  read_.store(r + n, std::memory_order_release);
+  timing_.Store({r, firstFrameNs});
+  ring_.Drop(static_cast<size_t>(n) * 2);
   if (flush) flushDone_.store(request, std::memory_order_release);
 }
 

@@ -10,6 +10,9 @@
 #include <thread>
 #include <vector>
 
+#include "common/SeqLock.h"
+#include "common/SpscRing.h"
+
 namespace xdsound {
 
 class Device;
@@ -24,7 +27,7 @@ class Voice {
   uint32_t Write(const float* frames, uint32_t count);
   // Waits (a device period or so) until the device has dropped everything queued.
   void Flush();
-  uint64_t Written() const { return write_.load(std::memory_order_acquire); }
+  uint64_t Written() const { return ring_.Written() / 2; }
   void SetGains(float ll, float rl, float lr, float rr);
   void SetActive(bool active) { active_.store(active, std::memory_order_release); }
 
@@ -41,22 +44,24 @@ class Voice {
   void MixInto(float* out, uint32_t frames, int64_t firstFrameNs);
 
  private:
+  // When the frame `frame` of the voice went out to the device, as of its last period.
+  struct Timing {
+    uint64_t frame = 0;
+    int64_t ns = 0;
+  };
+  Timing LastTiming() const { return timing_.Load(); }
+
   Device* device_;
-  std::vector<float> ring_;
-  uint32_t mask_;
-  std::atomic<uint64_t> write_{0};
-  std::atomic<uint64_t> read_{0};
-  std::atomic<uint64_t> flushTo_{0};
+  // Interleaved stereo samples: every count on it is twice a count of frames.
+  kazout::SpscRing<float> ring_;
+  std::atomic<uint64_t> flushTo_{0};  // in frames
   std::atomic<uint32_t> flushRequest_{0};
   std::atomic<uint32_t> flushDone_{0};
   std::atomic<float> gain_[4];
   float current_[4] = {1, 0, 0, 1};  // device side only
   std::atomic<bool> active_{false};
   std::atomic<uint64_t> underruns_{0};
-  // Timing of the last period, published with a sequence count (odd while writing).
-  std::atomic<uint32_t> timingSeq_{0};
-  std::atomic<uint64_t> timingFrame_{0};
-  std::atomic<int64_t> timingNs_{0};
+  kazout::SeqLock<Timing> timing_;
 };
 
 class Device {
