@@ -131,6 +131,7 @@ void TfrmMain::BuildWindow() {
   BuildMenus();
   BindVolume();
   BindLink();
+  BindAbout();
 }
 
 void TfrmMain::BuildDeck(Integer No) {
@@ -386,7 +387,6 @@ void TfrmMain::BuildMenus() {
 
   MainPop = new TPopupMenu(this);
   MainPop->SetName("MainPop");
-  // Both are the about box's: they do nothing until it comes.
   popAbout = item(MainPop->Items(), "popAbout", "About KAZ Player v2.0");
   popAbout->SetDefault(true);
   popUpdate = item(MainPop->Items(), "popUpdate", "Check for update");

@@ -292,6 +292,10 @@ class TfrmMain : public TForm {
   void btnMinClick(TObject* Sender);
   void btnCloseClick(TObject* Sender);
 
+  // The about box and the update check.
+  void imgTitleDblClick(TObject* Sender);
+  void popUpdateClick(TObject* Sender);
+
   // The level graph and the beat.
   void WMDeckLevel(TMessage& Message);
   void btnGraphOptionsClick(TObject* Sender);
@@ -311,6 +315,7 @@ class TfrmMain : public TForm {
   void BuildMenus();
   void BindVolume();
   void BindLink();
+  void BindAbout();
   // Where the light controller's window goes: over pnlSpots, in screen coordinates.
   void SendLightsMove();
   void UpdateBeatLine(TXPlayer& Deck, Integer AverageY);

@@ -934,6 +934,19 @@ void TMemo::LinesChanged() {
   TWinControl::SetText(lines_->Text());
 }
 
+void TMemo::SetText(const String& v) {
+  syncing_ = true;
+  lines_->SetText(v);
+  String shown;
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    if (v[i] == '\r' && i + 1 < v.size() && v[i + 1] == '\n') continue;  // CR LF is one break
+    shown += v[i] == '\r' ? '\n' : v[i];
+  }
+  TextOf(this)->setPlainText(AnsiToQt(shown));
+  syncing_ = false;
+  TWinControl::SetText(v);
+}
+
 void TMemo::TextChangedByEdit(const String& v) {
   syncing_ = true;
   lines_->SetText(v);

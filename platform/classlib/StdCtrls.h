@@ -340,6 +340,9 @@ class TMemo : public TWinControl {
   bool WordWrap() const { return wordWrap_; }
   void SetWordWrap(bool v);
   void Clear() { lines_->Clear(); }
+  // The whole text, kept exactly as set: a final line break stays (the lines then end with
+  // an empty one) and none is added.
+  void SetText(const String& v) override;
 
   // Library-internal: the user changed the text.
   void TextChangedByEdit(const String& v);

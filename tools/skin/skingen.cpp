@@ -317,6 +317,33 @@ Image Splash() {
   return im;
 }
 
+// The about box: brushed metal with the title at the top, and the two small pictures that
+// open a mail to the authors and their web page.
+Image AboutBack() {
+  Image im(300, 250);
+  Brushed(im, 0, 0, 300, 250, Rgb{0.09f, 0.10f, 0.14f}, 0.4f, 5);
+  im.HGradient(0, 0, 300, 3, kDeckAccent[0], kDeckAccent[1]);
+  DotText(im, 12, 10, "KAZ PRO", 2.4f, Rgb{0.88f, 0.9f, 1.0f}, kBlue, 0.05f);
+  im.Bevel(0, 0, 300, 250, kLight, kShadow);
+  return im;
+}
+
+Image AboutMail() {
+  Image im(24, 16, Rgb{0.09f, 0.10f, 0.14f});
+  im.Fill(1, 2, 23, 15, Rgb{0.85f, 0.87f, 1.0f});
+  im.Polygon({{1, 2}, {23, 2}, {12, 10}}, kBlue);
+  im.Bevel(1, 2, 23, 15, kLight, kShadow);
+  return im;
+}
+
+Image AboutWeb() {
+  Image im(16, 16, Rgb{0.09f, 0.10f, 0.14f});
+  im.Circle(8, 8, 7, kBlue);
+  im.Circle(8, 8, 3.5f, Rgb{0.85f, 0.87f, 1.0f}, 0.6f);
+  im.Fill(1, 7, 15, 9, Rgb{0.85f, 0.87f, 1.0f});
+  return im;
+}
+
 enum Icon { kPlay, kPause, kStop, kSync, kBendUp, kBendDown };
 enum Face { kNormal, kOver, kDown, kUp };
 
@@ -540,6 +567,9 @@ int main(int argc, char** argv) {
   bmp("SLD_EQ_TRACK", Track(15, 120, false, 11));
   bmp("SLD_EQ_THUMB", Thumb(15, 10, false));
   bmp("POSBAR", PositionBar());
+  jpg("ABOUT_BACK", AboutBack());
+  bmp("ABOUT_MAIL", AboutMail());
+  bmp("ABOUT_WEB", AboutWeb());
 
   if (argc > 2) {
     for (const auto& p : pics) {
