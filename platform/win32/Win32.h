@@ -8,6 +8,7 @@
 #include "win32/Paths.h"
 #include "win32/Profile.h"
 #include "win32/Services.h"
+#include "win32/Mci.h"
 #include "win32/Mixer.h"
 #include "win32/Shell.h"
 #include "win32/Sync.h"
