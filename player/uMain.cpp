@@ -70,6 +70,8 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
 }
 
 TfrmMain::~TfrmMain() {
+  // The timer outlives the bars it moves (controls go first): its last tick must not run.
+  if (tmrVU) tmrVU->OnTimer = nullptr;
   if (frmMain == this) frmMain = nullptr;
 }
 
@@ -131,6 +133,8 @@ void TfrmMain::BuildWindow() {
   BuildMenus();
   BindVolume();
   BindLink();
+  BuildVUMeters();
+  BuildEqualizer();
 }
 
 void TfrmMain::BuildDeck(Integer No) {
@@ -311,14 +315,6 @@ void TfrmMain::BuildLowerPanels() {
   // The light controller's window is put over this one.
   pnlSpots = MakePanel(this, this, "pnlSpots", 126, 433, 665, 159, clBlack);
 
-  // Twenty equalizer bands, 0 dB in the middle of each track.
-  for (int i = 0; i < 20; ++i) {
-    const String n = IntToStr(i + 1);
-    const Integer left = 26 + i * 31;
-    imgSldEQ[i] = MakePicture(this, pnlEQ, "imgSldEQ" + n, left, 14, "SLD_EQ_TRACK");
-    imgSldrEQ[i] = MakePicture(this, pnlEQ, "imgSldrEQ" + n, left, 14, "SLD_EQ_THUMB");
-    imgSldrEQ[i]->SetCursor(crHandPoint);
-  }
 }
 
 void TfrmMain::BuildGraphControls() {

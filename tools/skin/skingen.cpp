@@ -537,7 +537,7 @@ int main(int argc, char** argv) {
   bmp("SLD_XFADE_THUMB", Thumb(10, 15, true));
   bmp("SLD_VOL_TRACK", Track(15, 169, false, 16));
   bmp("SLD_VOL_THUMB", Thumb(15, 10, false));
-  bmp("SLD_EQ_TRACK", Track(15, 120, false, 11));
+  bmp("SLD_EQ_TRACK", Track(15, 135, false, 15));
   bmp("SLD_EQ_THUMB", Thumb(15, 10, false));
   bmp("POSBAR", PositionBar());
 
