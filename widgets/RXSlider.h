@@ -74,8 +74,10 @@ class TRxCustomSlider : public TCustomControl {
   // The user-image set, one bit per index (the "UserImages" value of the stored form).
   Byte UserImages() const { return userImages_; }
 
-  // The stored form of the images: the user-image byte, then each user image. Reading
-  // raises EReadError on a truncated or malformed set and leaves the slider unchanged.
+  // The stored form of the images: the "UserImages" value (its length, 4 bytes little
+  // endian, always 1, then the byte), then for each user image in index order its length
+  // and its BMP file. Reading raises EInvalidGraphic for a truncated or malformed set and
+  // then leaves the slider as it was.
   std::vector<Byte> WriteImages() const;
   void ReadImages(const Byte* Data, std::size_t Size);
 
@@ -101,6 +103,7 @@ class TRxCustomSlider : public TCustomControl {
   void MouseMove(TShiftState Shift, Integer X, Integer Y) override;
   void MouseUp(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) override;
   void CMEnabledChanged(TMessage& Message) override;
+  void Resize() override;
 
   virtual bool CanChangeValue() { return true; }
   virtual void GetInnerRect(TRect& Rect);
