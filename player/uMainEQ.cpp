@@ -81,8 +81,7 @@ void TfrmMain::sldEQ2Change(TObject*) {
   ApplyEqualizer(Deck2);
 }
 
-void TfrmMain::sldEQ1MouseDown(TObject* Sender, TMouseButton, TShiftState Shift, Integer,
-                               Integer) {
+void TfrmMain::sldEQ1MouseDown(TObject* Sender, TMouseButton, TShiftState Shift, Integer, Integer) {
   if (Shift == TShiftState{ssRight}) static_cast<TRxSlider*>(Sender)->SetValue(0);
 }
 

@@ -33,10 +33,8 @@ void TfrmMain::BuildVUMeters() {
   sldRefreshVU->SetIncrement(1);
   sldRefreshVU->SetOptions({soSmooth});
   sldRefreshVU->OnChange = [this](TObject* Sender) { sldRefreshVUChange(Sender); };
-  sldRefreshVU->OnMouseDown = [this](TObject* Sender, TMouseButton Button, TShiftState Shift,
-                                     int X, int Y) {
-    sldRefreshVUMouseDown(Sender, Button, Shift, X, Y);
-  };
+  sldRefreshVU->OnMouseDown = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X,
+                                     int Y) { sldRefreshVUMouseDown(Sender, Button, Shift, X, Y); };
 }
 
 void TfrmMain::WMDeckVU(TMessage& Message) {
@@ -77,7 +75,6 @@ void TfrmMain::sldRefreshVUChange(TObject*) {
   if (chkVuMeters->Checked()) tmrVU->SetEnabled(true);
 }
 
-void TfrmMain::sldRefreshVUMouseDown(TObject*, TMouseButton Button, TShiftState, Integer,
-                                     Integer) {
+void TfrmMain::sldRefreshVUMouseDown(TObject*, TMouseButton Button, TShiftState, Integer, Integer) {
   if (Button == mbRight) sldRefreshVU->SetValue(70);
 }

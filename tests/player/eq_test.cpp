@@ -39,8 +39,8 @@ class EQTest : public PlayerTest {
       for (int b; in >> b;) s.bytes.push_back(b);
       EXPECT_EQ(s.bytes.size(), 64u) << lines[i];
       EXPECT_TRUE(i + 1 < lines.size() &&
-                  lines[i + 1] == std::to_string(s.deck) + " " +
-                                      std::to_string(XA_MSG_GET_CODEC_EQUALIZER))
+                  lines[i + 1] ==
+                      std::to_string(s.deck) + " " + std::to_string(XA_MSG_GET_CODEC_EQUALIZER))
           << "no query after " << lines[i];
       out.push_back(s);
     }
@@ -77,10 +77,16 @@ TEST_F(EQTest, NothingIsSentUntilASliderIsTouched) {
 
 TEST_F(EQTest, EachSliderMovesItsBandsOfTheTable) {
   // Each of deck 1's sliders in turn to the top: the bands that change are its own.
-  const std::vector<std::vector<int>> expected = {
-      {0},          {1},          {2, 3},           {4, 5},
-      {6, 7},       {8, 9, 10},   {11, 12, 13, 14}, {15, 16, 17, 18},
-      {19, 20, 21, 22, 23, 24},   {25, 26, 27, 28, 29, 30, 31}};
+  const std::vector<std::vector<int>> expected = {{0},
+                                                  {1},
+                                                  {2, 3},
+                                                  {4, 5},
+                                                  {6, 7},
+                                                  {8, 9, 10},
+                                                  {11, 12, 13, 14},
+                                                  {15, 16, 17, 18},
+                                                  {19, 20, 21, 22, 23, 24},
+                                                  {25, 26, 27, 28, 29, 30, 31}};
   Sent before{1, std::vector<int>(64, 0)};
   for (int s = 0; s < 10; ++s) {
     rec.clear();
@@ -103,8 +109,8 @@ TEST_F(EQTest, EachSliderMovesItsBandsOfTheTable) {
 }
 
 TEST_F(EQTest, PreampAndThumbsAtTheEndsFitASignedByte) {
-  DragBand(0, -500);   // deck 1, s0 at the top: -40
-  DragBand(19, 500);   // deck 2, s9 at the bottom: +40
+  DragBand(0, -500);  // deck 1, s0 at the top: -40
+  DragBand(19, 500);  // deck 2, s9 at the bottom: +40
   rec.clear();
   frmMain->sldEQ1->SetValue(50);
   frmMain->sldEQ2->SetValue(-50);

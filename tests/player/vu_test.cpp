@@ -149,8 +149,7 @@ TEST_F(VUTest, ActivateAndRefreshRate) {
   frmMain->chkVuMeters->SetChecked(true);
   EXPECT_TRUE(t->Enabled());
   EXPECT_EQ(t->Interval(), 80);
-  for (TALProgressBar* b :
-       {frmMain->prgVUL1, frmMain->prgVUR1, frmMain->prgVUL2, frmMain->prgVUR2})
+  for (TALProgressBar* b : {frmMain->prgVUL1, frmMain->prgVUR1, frmMain->prgVUL2, frmMain->prgVUR2})
     EXPECT_TRUE(b->Visible()) << b->Name();
   // With the meters on, a new rate restarts the timer; the ends are 10 and 100 ms.
   frmMain->sldRefreshVU->SetValue(90);

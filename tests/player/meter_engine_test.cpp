@@ -1,8 +1,10 @@
-// The equalizer heard: a 1 kHz tone played on deck 1 through the real engine into the WAV
-// capture, once per setting of the panel, and its level measured in each take.
+// The meters and the equalizer with the real engine and output filter: the VU bars of a
+// playing deck, and a 1 kHz tone played on deck 1 into the WAV capture, once per setting
+// of the equalizer panel, its level measured in each take.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include "PlayerFixture.h"
 #include "outside/EngineHarness.h"
@@ -12,13 +14,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class EQEngineTest : public PlayerTest {
+class MeterEngineTest : public PlayerTest {
  protected:
   void SetUp() override {
     PlayerTest::SetUp();
-    if (!fs::exists(kazout::TestData("tone1k.mp3"))) GTEST_SKIP() << "no test media";
+    if (!fs::exists(kazout::TestData("tone1k.mp3")) || !fs::exists(kazout::TestData("kick128.mp3")))
+      GTEST_SKIP() << "no test media";
     dir_ = kaztest::MakeTempDir("eq");
-    setenv("KAZ_WAV_UNPACED", "1", 1);
     Application->CreateForm(frmMain);
     ASSERT_TRUE(dialogs.empty()) << dialogs[0].Text;
     frmMain->Show();
@@ -47,6 +49,7 @@ class EQEngineTest : public PlayerTest {
   Levels Take(const std::string& name) {
     const std::string path = dir_ + "/" + name + ".wav";
     setenv("KAZ_WAV_CAPTURE", path.c_str(), 1);
+    setenv("KAZ_WAV_UNPACED", "1", 1);
     frmMain->LoadDeck(Deck1, kazout::TestData("tone1k.mp3"), "");
     frmMain->btnPlayClick(frmMain->btnPlay1);
     EXPECT_TRUE(PumpUntil([] { return Deck1.PlayState == 1; }, 5000)) << name;
@@ -66,7 +69,36 @@ class EQEngineTest : public PlayerTest {
   std::string dir_;
 };
 
-TEST_F(EQEngineTest, TheBandHolding1kHzIsHeardAndTheOthersLeaveItAlone) {
+TEST_F(MeterEngineTest, BarsFollowAPlayingDeckAndDropWhenItStops) {
+  frmMain->sldRefreshVU->SetValue(70);
+  frmMain->chkVuMeters->SetChecked(true);
+  frmMain->LoadDeck(Deck1, kazout::TestData("kick128.mp3"), "128");
+  frmMain->btnPlayClick(frmMain->btnPlay1);
+  ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 1; }, 5000));
+  // Two seconds of kicks: the bars rise and fall with them.
+  std::set<Integer> seen;
+  PumpUntil(
+      [&] {
+        seen.insert(frmMain->prgVUL1->Position());
+        seen.insert(frmMain->prgVUR1->Position());
+        return false;
+      },
+      2000);
+  EXPECT_GE(seen.size(), 5u);
+  EXPECT_GT(*seen.rbegin(), 10);
+  EXPECT_GE(*seen.begin(), 0);
+  EXPECT_LE(*seen.rbegin(), 50);
+  // Deck 2 plays nothing: its bars stay where the window put them.
+  EXPECT_EQ(frmMain->prgVUL2->Position(), 50);
+
+  frmMain->btnStopClick(frmMain->btnStop1);
+  ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 0; }, 5000));
+  PumpUntil([] { return false; }, 200);
+  EXPECT_EQ(frmMain->prgVUL1->Position(), 0);
+  EXPECT_EQ(frmMain->prgVUR1->Position(), 0);
+}
+
+TEST_F(MeterEngineTest, TheBandHolding1kHzIsHeardAndTheOthersLeaveItAlone) {
   const Levels flatTake = Take("flat");
   const double flat = flatTake.tone;
   ASSERT_GT(flat, 0.05);
