@@ -53,6 +53,7 @@ void TfrmMain::BuildEqualizer() {
     // Turning the slider upright swaps its sides; the size is set again afterwards.
     pre->SetOrientation(soVertical);
     pre->SetBounds(pre->Left(), pre->Top(), 30, 137);
+    pre->SetParentColor(true);
     pre->SetBevelStyle(bvRaised);
     pre->SetMinValue(-50);
     pre->SetMaxValue(50);

@@ -21,12 +21,14 @@ void TfrmMain::BuildVUMeters() {
   lblVuMeters->Font()->SetStyle({fsBold});
   lblVuMeters->SetCaption("VU-Meters");
   chkVuMeters = CreateControl<TCheckBox>(this, pnlSetup, "chkVuMeters", 490, 28, 97, 17);
+  chkVuMeters->SetParentColor(true);
   chkVuMeters->SetCaption("Activate");
   chkVuMeters->OnClick = [this](TObject* Sender) { chkVuMetersClick(Sender); };
   lblRefreshVU = CreateControl<TLabel>(this, pnlSetup, "lblRefreshVU", 490, 54, 0, 0);
   lblRefreshVU->SetTransparent(true);
   lblRefreshVU->SetCaption("Refresh Rate :");
   sldRefreshVU = CreateControl<TRxSlider>(this, pnlSetup, "sldRefreshVU", 490, 70, 159, 29);
+  sldRefreshVU->SetParentColor(true);
   sldRefreshVU->SetBevelStyle(bvNone);
   sldRefreshVU->SetMinValue(0);
   sldRefreshVU->SetMaxValue(90);
