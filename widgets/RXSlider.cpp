@@ -648,15 +648,7 @@ void TRxCustomSlider::Paint() {
   if (bevelStyle_ != bvNone) {
     TColor tl = bevelStyle_ == bvLowered ? clBtnShadow : clBtnHighlight;
     TColor br = bevelStyle_ == bvLowered ? clBtnHighlight : clBtnShadow;
-    c->Pen()->SetWidth(1);
-    c->Pen()->SetStyle(psSolid);
-    c->Pen()->SetColor(tl);
-    c->MoveTo(r.Left, r.Bottom - 1);
-    c->LineTo(r.Left, r.Top);
-    c->LineTo(r.Right - 1, r.Top);
-    c->Pen()->SetColor(br);
-    c->LineTo(r.Right - 1, r.Bottom - 1);
-    c->LineTo(r.Left - 1, r.Bottom - 1);
+    Frame3D(c, r, tl, br);
     r = {r.Left + bevelWidth_, r.Top + bevelWidth_, r.Right - bevelWidth_,
          r.Bottom - bevelWidth_};
   }

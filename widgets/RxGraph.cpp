@@ -25,8 +25,8 @@ std::unique_ptr<TBitmap> NewBitmap(Integer W, Integer H) {
   return b;
 }
 
-// Paints Color onto the canvas at (X, Y) wherever Mask is black, leaving the rest: the
-// platform's raster operation 0x00E20746 with a monochrome source.
+}  // namespace
+
 void PaintThroughMask(TCanvas* Canvas, Integer X, Integer Y, TBitmap* Mask, TColor Color) {
   TColor rgb = ColorToRGB(Color);
   TCanvas* m = Mask->Canvas();
@@ -35,10 +35,28 @@ void PaintThroughMask(TCanvas* Canvas, Integer X, Integer Y, TBitmap* Mask, TCol
       if ((m->Pixels(x, y) & 0xFFFFFF) == 0) Canvas->SetPixels(X + x, Y + y, rgb);
 }
 
-}  // namespace
-
 TColor PaletteColor(TColor Color) {
   return ColorToRGB(Color) | 0x02000000u;
+}
+
+void Frame3D(TCanvas* Canvas, const TRect& R, TColor TopLeft, TColor BottomRight) {
+  if (IsRectEmpty(R)) return;
+  TPen* pen = Canvas->Pen();
+  TColor color = pen->Color();
+  Integer width = pen->Width();
+  TPenStyle style = pen->Style();
+  pen->SetWidth(1);
+  pen->SetStyle(psSolid);
+  pen->SetColor(TopLeft);
+  Canvas->MoveTo(R.Left, R.Bottom - 1);
+  Canvas->LineTo(R.Left, R.Top);
+  Canvas->LineTo(R.Right - 1, R.Top);
+  pen->SetColor(BottomRight);
+  Canvas->LineTo(R.Right - 1, R.Bottom - 1);
+  Canvas->LineTo(R.Left - 1, R.Bottom - 1);
+  pen->SetColor(color);
+  pen->SetWidth(width);
+  pen->SetStyle(style);
 }
 
 void ExtractGridCell(TGraphic* Source, TBitmap* Dest, Integer Cols, Integer Rows,

@@ -37,6 +37,14 @@ inline String ResStr(const String& Ident) {
   return Ident;
 }
 
+// A one-pixel 3D frame on R's border: TopLeft on the top and left edges, BottomRight on
+// the right and bottom edges (which take the top-right and bottom-left corners).
+void Frame3D(TCanvas* Canvas, const TRect& R, TColor TopLeft, TColor BottomRight);
+
+// Paints Color onto the canvas at (X, Y) wherever Mask is black and leaves the rest: the
+// platform's raster operation 0x00E20746 with a monochrome source.
+void PaintThroughMask(TCanvas* Canvas, Integer X, Integer Y, TBitmap* Mask, TColor Color);
+
 // Dest becomes cell Index of Source cut into Cols x Rows cells (counts below 1 count as 1,
 // an index below 0 as 0). Nothing happens when either is null.
 void ExtractGridCell(TGraphic* Source, TBitmap* Dest, Integer Cols, Integer Rows, Integer Index);

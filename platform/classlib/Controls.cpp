@@ -251,10 +251,17 @@ void TQtWidget::AskCursor() {
   }
 }
 
+namespace {
+HCURSOR g_currentCursor = nullptr;
+}  // namespace
+
+HCURSOR GetCursor() {
+  return g_currentCursor;
+}
+
 HCURSOR SetCursor(HCURSOR Cursor) {
-  static HCURSOR current = nullptr;
-  HCURSOR old = current;
-  current = Cursor;
+  HCURSOR old = g_currentCursor;
+  g_currentCursor = Cursor;
   if (QWidget* w = g_cursorAsker) {
     w->setCursor(Cursor ? *static_cast<QCursor*>(Cursor) : QCursor(Qt::ArrowCursor));
     g_cursorSet = w;

@@ -218,6 +218,8 @@ HCURSOR CreateCursorFromBitmap(TBitmap* Picture, Integer HotX, Integer HotY);
 // The platform's call, for a WM_SETCURSOR handler: the window under the pointer shows the
 // cursor (null: the arrow) until the pointer moves on. Answers the previous one.
 HCURSOR SetCursor(HCURSOR Cursor);
+// The cursor last set by SetCursor.
+HCURSOR GetCursor();
 
 // Puts the application's events on a form: every instance hears them.
 class TApplicationEvents : public TComponent {
