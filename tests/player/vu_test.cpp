@@ -145,8 +145,11 @@ TEST_F(VUTest, ActivateAndRefreshRate) {
   frmMain->sldRefreshVU->SetValue(20);
   EXPECT_EQ(t->Interval(), 80);
   EXPECT_FALSE(t->Enabled());
-  // Switching them on starts the timer with that interval and shows all four bars.
-  frmMain->chkVuMeters->SetChecked(true);
+  // Switching them on (a click on "Activate") starts the timer with that interval and
+  // shows all four bars.
+  SendMouseForTesting(frmMain->chkVuMeters, WM_LBUTTONDOWN, 6, 8, {ssLeft});
+  SendMouseForTesting(frmMain->chkVuMeters, WM_LBUTTONUP, 6, 8);
+  EXPECT_TRUE(frmMain->chkVuMeters->Checked());
   EXPECT_TRUE(t->Enabled());
   EXPECT_EQ(t->Interval(), 80);
   for (TALProgressBar* b : {frmMain->prgVUL1, frmMain->prgVUR1, frmMain->prgVUL2, frmMain->prgVUR2})
@@ -165,6 +168,7 @@ TEST_F(VUTest, ActivateAndRefreshRate) {
   EXPECT_EQ(t->Interval(), 30);
   EXPECT_TRUE(t->Enabled());
 
+  // The settings switch them off as a click would.
   frmMain->chkVuMeters->SetChecked(false);
   EXPECT_FALSE(t->Enabled());
   EXPECT_FALSE(frmMain->prgVUR2->Visible());
