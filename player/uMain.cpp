@@ -358,8 +358,10 @@ void TfrmMain::BuildMenus() {
     return m;
   };
 
-  popGraphOptions = new TPopupMenu(this);
+  // The window's menus frame the item under the pointer instead of filling it.
+  popGraphOptions = new TRxPopupMenu(this);
   popGraphOptions->SetName("popGraphOptions");
+  popGraphOptions->SetStyle(msBtnRaised);
   popSoundLine = item(popGraphOptions->Items(), "popSoundLine", "Sound Line");
   popSoundLine->OnClick = [this](TObject* Sender) { popSoundLineClick(Sender); };
   popBoomLine = item(popGraphOptions->Items(), "popBoomLine", "Beat Line");
@@ -380,8 +382,9 @@ void TfrmMain::BuildMenus() {
   popBDetect1->SetDefault(true);
   popBDetect1->SetChecked(true);
 
-  MainPop = new TPopupMenu(this);
+  MainPop = new TRxPopupMenu(this);
   MainPop->SetName("MainPop");
+  MainPop->SetStyle(msBtnRaised);
   // Both are the about box's: they do nothing until it comes.
   popAbout = item(MainPop->Items(), "popAbout", "About KAZ Player v2.0");
   popAbout->SetDefault(true);

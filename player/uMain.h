@@ -19,6 +19,7 @@
 #include "widgets/ALProgressBar.h"
 #include "widgets/ButtonComps.h"
 #include "widgets/RXSlider.h"
+#include "widgets/RxMenus.h"
 #include "widgets/ThdTimer.h"
 
 class TListView;
@@ -146,14 +147,14 @@ class TfrmMain : public TForm {
   TSpeedButton* btnForceBoomLine2;
   TSpeedButton* btnGraphOptions1;
   TSpeedButton* btnGraphOptions2;
-  TPopupMenu* popGraphOptions;
+  TRxPopupMenu* popGraphOptions;
   TMenuItem* popSoundLine;
   TMenuItem* popBoomLine;
   TMenuItem* popBeatDetection;
   TMenuItem* popBDetect1;
   TMenuItem* popBDetect2;
   // The right-click menu of the background.
-  TPopupMenu* MainPop;
+  TRxPopupMenu* MainPop;
   TMenuItem* popAbout;
   TMenuItem* popUpdate;
 

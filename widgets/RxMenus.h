@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "classlib/Menus.h"
+#include "classlib/StdCtrls.h"
 
 enum TRxMenuStyle : Byte {
   msStandard,    // no owner drawing unless images are present
@@ -18,18 +19,9 @@ enum TRxMenuStyle : Byte {
   msBtnRaised    // the same with a raised frame
 };
 
-// The bits of the low byte of an owner-drawn item's state, in order.
-enum TMenuOwnerDrawStateItem {
-  odSelected,
-  odGrayed,
-  odDisabled,
-  odChecked,
-  odFocused,
-  odDefault,
-  odHotLight,
-  odInactive
-};
-using TMenuOwnerDrawState = TSet<TMenuOwnerDrawStateItem>;
+// The low byte of an owner-drawn item's state, one bit per value of the class library's
+// owner-draw state (selected, grayed, disabled, checked, focused, default, ...).
+using TMenuOwnerDrawState = TOwnerDrawState;
 
 using TItemImageEvent = std::function<void(TMenu* Sender, TMenuItem* Item,
                                            TMenuOwnerDrawState State, Integer& ImageIndex)>;
