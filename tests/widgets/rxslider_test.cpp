@@ -94,6 +94,37 @@ TEST_F(SliderTest, NewSliderGeometryRulerAndTicks) {
   }
 }
 
+TEST_F(SliderTest, ThumbFramesFocusAndOpacity) {
+  // The default thumb's faces: the left frame for normal, the right for pressed or
+  // disabled (a darker grey).
+  const TColor normal = 0xC0C0C0, pressed = 0xA0A0A0;
+  TRect t = slider->ThumbRect();
+  const int fx = t.Left + 3, fy = t.Top + 5;
+  const TColor back = ColorToRGB(slider->Color());
+  EXPECT_EQ(At(fx, fy), normal);
+  EXPECT_EQ(At(2, 2), back);
+  Mouse(WM_LBUTTONDOWN, fx, fy);
+  // The press took the focus: a dotted rectangle two pixels inside, drawn by inversion.
+  EXPECT_TRUE(PumpUntil([&] { return At(2, 2) == (back ^ 0xFFFFFF); }, 1000));
+  EXPECT_EQ(At(3, 2), back);
+  EXPECT_EQ(At(fx, fy), pressed);
+  Mouse(WM_LBUTTONUP, fx, fy);
+  EXPECT_EQ(At(fx, fy), normal);
+  slider->SetEnabled(false);
+  EXPECT_EQ(At(fx, fy), pressed);
+  slider->SetEnabled(true);
+  slider->SetNumThumbStates(1);  // one frame twice as wide: both halves show
+  EXPECT_EQ(slider->ThumbRect().Width(), 18);
+  slider->SetNumThumbStates(2);
+
+  // The thumb's bottom-left corner is its key colour: left out unless the thumb is
+  // opaque. The background is the control's colour.
+  t = slider->ThumbRect();
+  EXPECT_EQ(At(t.Left, t.Bottom - 1), back);
+  slider->SetOptions(slider->Options() + TSliderOptions{soThumbOpaque});
+  EXPECT_NE(At(t.Left, t.Bottom - 1), back);
+}
+
 TEST_F(SliderTest, HorizontalValuesToThumbAndBack) {
   MakeRefreshSlider();
   EXPECT_EQ(slider->Ruler()->Width(), 147);
