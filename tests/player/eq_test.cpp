@@ -67,6 +67,22 @@ class EQTest : public PlayerTest {
   Recorder rec;
 };
 
+TEST_F(EQTest, PreampsStandUprightOverTheirRange) {
+  for (TRxSlider* pre : {frmMain->sldEQ1, frmMain->sldEQ2}) {
+    EXPECT_EQ(pre->Orientation(), soVertical);
+    EXPECT_EQ(pre->Width(), 30);
+    EXPECT_EQ(pre->Height(), 137);
+    EXPECT_EQ(pre->MinValue(), -50);
+    EXPECT_EQ(pre->MaxValue(), 50);
+    EXPECT_EQ(pre->Value(), 0);
+  }
+  // Every track lies where the first one does, which all thumbs are measured against.
+  for (TImage* track : frmMain->imgSldEQ) {
+    EXPECT_EQ(track->Top(), frmMain->imgSldEQ[0]->Top());
+    EXPECT_EQ(track->Height(), 135);
+  }
+}
+
 TEST_F(EQTest, NothingIsSentUntilASliderIsTouched) {
   frmMain->InitSliders();
   EXPECT_TRUE(Records().empty());
