@@ -214,7 +214,12 @@ void TRxPopupMenu::Loaded() {
 
 void TRxPopupMenu::Notification(TComponent* AComponent, TOperation Operation) {
   TPopupMenu::Notification(AComponent, Operation);
-  if (Operation == opRemove && AComponent == images_) SetImages(nullptr);
+  // The list is being destroyed: it has let go of the link already and must not be asked
+  // anything more.
+  if (Operation == opRemove && AComponent == images_) {
+    images_ = nullptr;
+    ApplyOwnerDraw(NeedsOwnerDraw());
+  }
 }
 
 void TRxPopupMenu::Popup(Integer X, Integer Y) {

@@ -1237,6 +1237,7 @@ void TPicture::Assign(TPersistent* Source) {
 TImageList::TImageList(TComponent* AOwner) : TComponent(AOwner) {}
 TImageList::~TImageList() {
   for (TChangeLink* l : links_) l->sender_ = nullptr;
+  links_.clear();
 }
 
 TChangeLink::~TChangeLink() {
