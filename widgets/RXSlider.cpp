@@ -649,8 +649,7 @@ void TRxCustomSlider::Paint() {
     TColor tl = bevelStyle_ == bvLowered ? clBtnShadow : clBtnHighlight;
     TColor br = bevelStyle_ == bvLowered ? clBtnHighlight : clBtnShadow;
     Frame3D(c, r, tl, br);
-    r = {r.Left + bevelWidth_, r.Top + bevelWidth_, r.Right - bevelWidth_,
-         r.Bottom - bevelWidth_};
+    r = {r.Left + bevelWidth_, r.Top + bevelWidth_, r.Right - bevelWidth_, r.Bottom - bevelWidth_};
   }
   c->Brush()->SetStyle(bsSolid);
   c->Brush()->SetColor(Color());

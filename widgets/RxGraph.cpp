@@ -59,8 +59,7 @@ void Frame3D(TCanvas* Canvas, const TRect& R, TColor TopLeft, TColor BottomRight
   pen->SetStyle(style);
 }
 
-void ExtractGridCell(TGraphic* Source, TBitmap* Dest, Integer Cols, Integer Rows,
-                     Integer Index) {
+void ExtractGridCell(TGraphic* Source, TBitmap* Dest, Integer Cols, Integer Rows, Integer Index) {
   if (!Source || !Dest) return;
   if (Cols <= 0) Cols = 1;
   if (Rows <= 0) Rows = 1;
@@ -83,9 +82,9 @@ void ExtractGridCell(TGraphic* Source, TBitmap* Dest, Integer Cols, Integer Rows
   Dest->SetTransparent(Source->Transparent());
 }
 
-void MaskedStretchCopy(HDC DstDC, Integer DstX, Integer DstY, Integer DstW, Integer DstH,
-                       HDC SrcDC, Integer SrcX, Integer SrcY, Integer SrcW, Integer SrcH,
-                       TColor KeyColor, HPALETTE) {
+void MaskedStretchCopy(HDC DstDC, Integer DstX, Integer DstY, Integer DstW, Integer DstH, HDC SrcDC,
+                       Integer SrcX, Integer SrcY, Integer SrcW, Integer SrcH, TColor KeyColor,
+                       HPALETTE) {
   if (DstW == 0 || DstH == 0 || SrcW <= 0 || SrcH <= 0) return;
   TDcCanvas dst(DstDC), src(SrcDC);
   Integer aw = std::abs(DstW), ah = std::abs(DstH);
@@ -108,10 +107,9 @@ void MaskedStretchCopy(HDC DstDC, Integer DstX, Integer DstY, Integer DstW, Inte
     }
   dstCopy->Canvas()->CopyRect(dstArea, dst.get(), Bounds(DstX, DstY, aw, ah));
   // Clear what the source will cover, clear the source's key pixels, then merge.
-  TRect stretched = DstW < 0 || DstH < 0
-                        ? Rect(DstW < 0 ? aw : 0, DstH < 0 ? ah : 0, DstW < 0 ? 0 : aw,
-                               DstH < 0 ? 0 : ah)
-                        : dstArea;
+  TRect stretched = DstW < 0 || DstH < 0 ? Rect(DstW < 0 ? aw : 0, DstH < 0 ? ah : 0,
+                                                DstW < 0 ? 0 : aw, DstH < 0 ? 0 : ah)
+                                         : dstArea;
   dstCopy->Canvas()->SetCopyMode(cmSrcAnd);
   dstCopy->Canvas()->CopyRect(stretched, mask->Canvas(), srcArea);
   srcCopy->Canvas()->SetCopyMode(cmSrcAnd);
@@ -124,9 +122,9 @@ void MaskedStretchCopy(HDC DstDC, Integer DstX, Integer DstY, Integer DstW, Inte
   dst->SetCopyMode(mode);
 }
 
-void StretchBitmapKeyed(TCanvas* Dest, TBitmap* Bitmap, Integer DstX, Integer DstY,
-                        Integer DstW, Integer DstH, Integer SrcX, Integer SrcY, Integer SrcW,
-                        Integer SrcH, TColor TransparentColor) {
+void StretchBitmapKeyed(TCanvas* Dest, TBitmap* Bitmap, Integer DstX, Integer DstY, Integer DstW,
+                        Integer DstH, Integer SrcX, Integer SrcY, Integer SrcW, Integer SrcH,
+                        TColor TransparentColor) {
   if (!Dest || !Bitmap || Bitmap->Empty()) return;
   if (DstW < 1) DstW = Bitmap->Width();
   if (DstH < 1) DstH = Bitmap->Height();
@@ -166,22 +164,21 @@ void StretchBitmapKeyed(TCanvas* Dest, TBitmap* Bitmap, Integer DstX, Integer Ds
 void DrawBitmapKeyed(TCanvas* Dest, Integer X, Integer Y, TBitmap* Bitmap,
                      TColor TransparentColor) {
   if (!Bitmap) return;
-  StretchBitmapKeyed(Dest, Bitmap, X, Y, Bitmap->Width(), Bitmap->Height(), 0, 0,
-                     Bitmap->Width(), Bitmap->Height(), TransparentColor);
+  StretchBitmapKeyed(Dest, Bitmap, X, Y, Bitmap->Width(), Bitmap->Height(), 0, 0, Bitmap->Width(),
+                     Bitmap->Height(), TransparentColor);
 }
 
-void DrawBitmapPartKeyed(TCanvas* Dest, Integer X, Integer Y, const TRect& Source,
-                         TBitmap* Bitmap, TColor TransparentColor) {
+void DrawBitmapPartKeyed(TCanvas* Dest, Integer X, Integer Y, const TRect& Source, TBitmap* Bitmap,
+                         TColor TransparentColor) {
   Integer w = WidthOf(Source), h = HeightOf(Source);
   // An empty part draws nothing (sizes below 1 would mean the whole bitmap).
   if (w < 1 || h < 1) return;
-  StretchBitmapKeyed(Dest, Bitmap, X, Y, w, h, Source.Left, Source.Top, w, h,
-                     TransparentColor);
+  StretchBitmapKeyed(Dest, Bitmap, X, Y, w, h, Source.Left, Source.Top, w, h, TransparentColor);
 }
 
-std::unique_ptr<TBitmap> MakeDisabledImage(TBitmap* Source, TColor OutlineColor,
-                                           TColor BackColor, TColor HighlightColor,
-                                           TColor ShadowColor, bool DrawHighlight) {
+std::unique_ptr<TBitmap> MakeDisabledImage(TBitmap* Source, TColor OutlineColor, TColor BackColor,
+                                           TColor HighlightColor, TColor ShadowColor,
+                                           bool DrawHighlight) {
   if (!Source) return nullptr;
   Integer w = Source->Width(), h = Source->Height();
   auto result = std::make_unique<TBitmap>();
@@ -203,9 +200,8 @@ std::unique_ptr<TBitmap> MakeDisabledImage(TBitmap* Source, TColor OutlineColor,
   return result;
 }
 
-void DrawImageEmbossed(TImageList* Images, TCanvas* Canvas, Integer X, Integer Y,
-                       Integer Index, TColor ShadowColor, TColor HighlightColor,
-                       bool DrawHighlight) {
+void DrawImageEmbossed(TImageList* Images, TCanvas* Canvas, Integer X, Integer Y, Integer Index,
+                       TColor ShadowColor, TColor HighlightColor, bool DrawHighlight) {
   if (!Images || !Canvas || Index < 0 || Index >= Images->Count()) return;
   // The image's transparent pixels come out in the brush colour; taking it twice with
   // two brush colours tells them from opaque pixels of either colour.

@@ -52,33 +52,31 @@ void ExtractGridCell(TGraphic* Source, TBitmap* Dest, Integer Cols, Integer Rows
 // Copies the source area onto the destination area, stretched, leaving the destination
 // where the source has the key colour. The palette is accepted and not needed: every
 // surface here holds true colour.
-void MaskedStretchCopy(HDC DstDC, Integer DstX, Integer DstY, Integer DstW, Integer DstH,
-                       HDC SrcDC, Integer SrcX, Integer SrcY, Integer SrcW, Integer SrcH,
-                       TColor KeyColor, HPALETTE Palette);
+void MaskedStretchCopy(HDC DstDC, Integer DstX, Integer DstY, Integer DstW, Integer DstH, HDC SrcDC,
+                       Integer SrcX, Integer SrcY, Integer SrcW, Integer SrcH, TColor KeyColor,
+                       HPALETTE Palette);
 // Draws an area of Bitmap stretched onto the canvas. Sizes below 1 mean the whole bitmap.
 // TransparentColor clNone draws every pixel with the canvas's copy mode; clDefault leaves
 // out the bitmap's bottom-left colour; a monochrome bitmap leaves out white.
-void StretchBitmapKeyed(TCanvas* Dest, TBitmap* Bitmap, Integer DstX, Integer DstY,
-                        Integer DstW, Integer DstH, Integer SrcX, Integer SrcY, Integer SrcW,
-                        Integer SrcH, TColor TransparentColor);
+void StretchBitmapKeyed(TCanvas* Dest, TBitmap* Bitmap, Integer DstX, Integer DstY, Integer DstW,
+                        Integer DstH, Integer SrcX, Integer SrcY, Integer SrcW, Integer SrcH,
+                        TColor TransparentColor);
 // The whole bitmap, unscaled, at (X, Y).
-void DrawBitmapKeyed(TCanvas* Dest, Integer X, Integer Y, TBitmap* Bitmap,
-                     TColor TransparentColor);
+void DrawBitmapKeyed(TCanvas* Dest, Integer X, Integer Y, TBitmap* Bitmap, TColor TransparentColor);
 // The Source rectangle of the bitmap, unscaled, at (X, Y).
-void DrawBitmapPartKeyed(TCanvas* Dest, Integer X, Integer Y, const TRect& Source,
-                         TBitmap* Bitmap, TColor TransparentColor);
+void DrawBitmapPartKeyed(TCanvas* Dest, Integer X, Integer Y, const TRect& Source, TBitmap* Bitmap,
+                         TColor TransparentColor);
 
 // A new bitmap of Source's size in BackColor, with the pixels of OutlineColor painted in
 // ShadowColor and, with DrawHighlight, first in HighlightColor one pixel right and down.
-std::unique_ptr<TBitmap> MakeDisabledImage(TBitmap* Source, TColor OutlineColor,
-                                           TColor BackColor, TColor HighlightColor,
-                                           TColor ShadowColor, bool DrawHighlight);
+std::unique_ptr<TBitmap> MakeDisabledImage(TBitmap* Source, TColor OutlineColor, TColor BackColor,
+                                           TColor HighlightColor, TColor ShadowColor,
+                                           bool DrawHighlight);
 // Draws the silhouette of image Index of the list embossed at (X, Y): its opaque pixels
 // in ShadowColor, after, with DrawHighlight, a copy in HighlightColor one pixel right and
 // down.
-void DrawImageEmbossed(TImageList* Images, TCanvas* Canvas, Integer X, Integer Y,
-                       Integer Index, TColor ShadowColor, TColor HighlightColor,
-                       bool DrawHighlight);
+void DrawImageEmbossed(TImageList* Images, TCanvas* Canvas, Integer X, Integer Y, Integer Index,
+                       TColor ShadowColor, TColor HighlightColor, bool DrawHighlight);
 
 // Fills R with a gradient of Colors bands from BeginColor to EndColor. Direction: 0 top
 // to bottom, 1 bottom to top, 2 left to right, 3 right to left.

@@ -330,7 +330,8 @@ void TRxPopupMenu::ComputeItemSize(TMenuItem* Item, TGraphic* Graphic, Integer N
   if (Graphic && !Graphic->Empty()) {
     Integer gw = Graphic->Width(), gh = Graphic->Height();
     if (dynamic_cast<TBitmap*>(Graphic) && NumGlyphs >= 2 && NumGlyphs <= 5) gw /= NumGlyphs;
-    if (auto* icon = dynamic_cast<TIcon*>(Graphic)) MeasureIcon(CopyIconNativeSize(icon).get(), gw, gh);
+    if (auto* icon = dynamic_cast<TIcon*>(Graphic))
+      MeasureIcon(CopyIconNativeSize(icon).get(), gw, gh);
     Width += ::Max(gw + 2, column);
     Height = ::Max(Height, gh + 4);
     return;
@@ -623,9 +624,7 @@ void TRxPopupMenu::PaintItem(TMenuItem* Item, const TRect& Rect, TMenuOwnerDrawS
   }
   Integer index = Item->ImageIndex();
   DoGetImageIndex(Item, State, index);
-  TFrameKind frame = style_ == msBtnLowered  ? fkLowered
-                     : style_ == msBtnRaised ? fkRaised
-                                             : fkNone;
+  TFrameKind frame = style_ == msBtnLowered ? fkLowered : style_ == msBtnRaised ? fkRaised : fkNone;
   TRender{this, c, Item, graphic, glyphs, frame, Rect, State, index}.Run();
 }
 
@@ -636,8 +635,8 @@ void TRxPopupMenu::PaintMargin(const TRect& Rect) {
   }
   TCanvas* c = drawCanvas_.get();
   TColor base = ColorToRGB(MarginBaseColor);
-  TColor end = ((base & 0xFF) / 4) | ((((base >> 8) & 0xFF) / 4) << 8) |
-               ((((base >> 16) & 0xFF) / 4) << 16);
+  TColor end =
+      ((base & 0xFF) / 4) | ((((base >> 8) & 0xFF) / 4) << 8) | ((((base >> 16) & 0xFF) / 4) << 16);
   PaintColorRamp(c, {Rect.Left, Rect.Top, Rect.Right - 3, Rect.Bottom}, base, end, 0, 32);
   c->Pen()->SetWidth(1);
   c->Pen()->SetColor(clBtnShadow);

@@ -89,8 +89,8 @@ class TRxPopupMenu : public TPopupMenu {
   struct TRender;
   bool IsOwnItem(TMenuItem* Item) const;
   bool IsTopLevel(TMenuItem* Item) const;
-  void ComputeItemSize(TMenuItem* Item, TGraphic* Graphic, Integer NumGlyphs,
-                       Integer ImageIndex, Integer& Width, Integer& Height);
+  void ComputeItemSize(TMenuItem* Item, TGraphic* Graphic, Integer NumGlyphs, Integer ImageIndex,
+                       Integer& Width, Integer& Height);
   Integer ItemTextWidth(TMenuItem* Item);
   void ImageListChanged(TObject* Sender);
 

@@ -424,7 +424,6 @@ Image PositionBar() {
   return im;
 }
 
-
 // ---------------------------------------------------------------------------------------
 // The widget kit's default slider pictures and its two cursors. Each keeps exact colours:
 // the slider leaves out the colour of a picture's bottom-left pixel, so that corner holds
@@ -503,10 +502,9 @@ Image HandCursor() {
 
 Image DragCursor() {
   return Art(32, 32, 7, 9,
-             {"    XX XX XX     ", "   XooXooXooX    ", "   XooXooXooX XX ",
-              "   XooXooXooXXooX", "   XooXooXooXooX ", " XXXooXooXooXooX ",
-              "XooXooooooooXooX ", "XooXoooooooooooX ", " XooooooooooooX  ",
-              " XooooooooooooX  ", "  XoooooooooooX  ", "  XooooooooooX   ",
+             {"    XX XX XX     ", "   XooXooXooX    ", "   XooXooXooX XX ", "   XooXooXooXXooX",
+              "   XooXooXooXooX ", " XXXooXooXooXooX ", "XooXooooooooXooX ", "XooXoooooooooooX ",
+              " XooooooooooooX  ", " XooooooooooooX  ", "  XoooooooooooX  ", "  XooooooooooX   ",
               "   XoooooooooX   ", "   XoooooooooX   ", "    XXXXXXXXX    "});
 }
 
