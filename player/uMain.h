@@ -18,6 +18,9 @@
 #include "engine/XaudioPlayer.h"
 #include "widgets/ALProgressBar.h"
 #include "widgets/ButtonComps.h"
+#include "widgets/RXSlider.h"
+#include "widgets/RxMenus.h"
+#include "widgets/ThdTimer.h"
 
 class TListView;
 
@@ -107,6 +110,20 @@ void PlaceVSlider(TImage* Track, TImage* Thumb, Integer Value, Integer Max, Inte
 Integer DragHSlider(TImage* Track, TImage* Thumb, Integer X, Integer Min, Integer Max);
 Integer DragVSlider(TImage* Track, TImage* Thumb, Integer Y, Integer Min, Integer Max);
 
+// The VU meters' ring: the values of the last 39 messages of either deck. Each message
+// writes one frame, for its own deck only; index 0 is deck 1, 1 is deck 2.
+constexpr Integer VUFrameCount = 39;
+struct TVUFrame {
+  std::array<Smallint, 2> Left{};
+  std::array<Smallint, 2> Right{};
+};
+
+// The equalizer: which of a deck's ten band sliders each of the engine's 32 bands follows.
+extern const std::array<Byte, 32> EQBandSlider;
+// The record for the engine from a preamp and ten slider values (-40 at a thumb's top,
+// +40 at its bottom): each band is the preamp minus its slider, both channels alike.
+XA_EqualizerInfo EqualizerRecord(Integer Preamp, const std::array<Integer, 10>& Sliders);
+
 // The deck's file name without folder and extension ("a.b.mp3" gives "a.b").
 String TitleOfPath(const String& Path);
 
@@ -134,14 +151,14 @@ class TfrmMain : public TForm {
   TSpeedButton* btnForceBoomLine2;
   TSpeedButton* btnGraphOptions1;
   TSpeedButton* btnGraphOptions2;
-  TPopupMenu* popGraphOptions;
+  TRxPopupMenu* popGraphOptions;
   TMenuItem* popSoundLine;
   TMenuItem* popBoomLine;
   TMenuItem* popBeatDetection;
   TMenuItem* popBDetect1;
   TMenuItem* popBDetect2;
   // The right-click menu of the background.
-  TPopupMenu* MainPop;
+  TRxPopupMenu* MainPop;
   TMenuItem* popAbout;
   TMenuItem* popUpdate;
 
@@ -307,7 +324,36 @@ class TfrmMain : public TForm {
   void btnForceBoomLineMouseMove(TObject* Sender, TShiftState Shift, Integer X, Integer Y);
   void btnForceBoomLineClick(TObject* Sender);
 
+  // VU meters: the ring filled by the output filters and the timer that moves the bars
+  // toward its oldest frame; switched and timed on the OPTIONS panel.
+  TThreadedTimer* tmrVU = nullptr;
+  TLabel* lblVuMeters;
+  TCheckBox* chkVuMeters;
+  TLabel* lblRefreshVU;
+  TRxSlider* sldRefreshVU;
+  std::array<TVUFrame, VUFrameCount> VURing{};
+  // The frame the last message wrote; -1 after frame 38, so that the next one is 0.
+  Integer VUWrite = 0;
+  void WMDeckVU(TMessage& Message);
+  void tmrVUTimer(TObject* Sender);
+  void chkVuMetersClick(TObject* Sender);
+  void sldRefreshVUChange(TObject* Sender);
+  void sldRefreshVUMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                             Integer Y);
+
+  // Equalizer: ten band thumbs and a preamp per deck (Tag 0 deck 1, 1 deck 2).
+  TRxSlider* sldEQ1;
+  TRxSlider* sldEQ2;
+  void imgSldrEQMouseMove(TObject* Sender, TShiftState Shift, Integer X, Integer Y);
+  void sldEQ1Change(TObject* Sender);
+  void sldEQ2Change(TObject* Sender);
+  void sldEQ1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                       Integer Y);
+  void ApplyEqualizer(TXPlayer& Deck);
+
  private:
+  void BuildVUMeters();
+  void BuildEqualizer();
   void BuildWindow();
   void BuildDeck(Integer No);
   void BuildLowerPanels();

@@ -29,6 +29,10 @@ TControl* g_capture = nullptr;
 TControl* g_hover = nullptr;
 QPoint g_cursorPos;
 Qt::KeyboardModifiers g_modifiers;
+// The widget whose WM_SETCURSOR is being answered, and the one showing a cursor that a
+// handler set (it goes back to its control's cursor when no handler sets one).
+QPointer<QWidget> g_cursorAsker;
+QPointer<QWidget> g_cursorSet;
 // Every control alive: a drag checks here before it calls a control its handler may have
 // destroyed.
 std::vector<TControl*> g_alive;
@@ -230,6 +234,41 @@ void TQtWidget::paintEvent(QPaintEvent* e) {
   for (const QRect& r : e->region()) p.drawImage(r, host->surface.image, r);
 }
 
+void TQtWidget::AskCursor() {
+  // The window under the pointer may pick the cursor for the spot (WM_SETCURSOR, hit
+  // test in the low word); answering 0 leaves the control's own cursor.
+  constexpr WORD kHitClient = 1;
+  TMessage m;
+  m.Msg = WM_SETCURSOR;
+  m.WParam = control_->HandleAllocated() ? WPARAM(control_->Handle()) : 0;
+  m.LParam = MAKELPARAM(kHitClient, WORD(WM_MOUSEMOVE));
+  g_cursorAsker = this;
+  Guarded(control_, [&] { control_->WndProc(m); });
+  g_cursorAsker = nullptr;
+  if (!m.Result && g_cursorSet == this) {
+    setCursor(CursorOf(control_->Cursor()));
+    g_cursorSet = nullptr;
+  }
+}
+
+namespace {
+HCURSOR g_currentCursor = nullptr;
+}  // namespace
+
+HCURSOR GetCursor() {
+  return g_currentCursor;
+}
+
+HCURSOR SetCursor(HCURSOR Cursor) {
+  HCURSOR old = g_currentCursor;
+  g_currentCursor = Cursor;
+  if (QWidget* w = g_cursorAsker) {
+    w->setCursor(Cursor ? *static_cast<QCursor*>(Cursor) : QCursor(Qt::ArrowCursor));
+    g_cursorSet = w;
+  }
+  return old;
+}
+
 void TQtWidget::RouteMouse(UINT msg, QMouseEvent* e) {
   g_cursorPos = e->globalPosition().toPoint();
   g_modifiers = e->modifiers();
@@ -241,6 +280,7 @@ void TQtWidget::RouteMouse(UINT msg, QMouseEvent* e) {
     target = control_->ControlAtPos({pos.x(), pos.y()}, false);
     if (!target) target = control_;
   }
+  if (msg == WM_MOUSEMOVE) AskCursor();
   TPoint local = target->ScreenToClient(screen);
   TMessage m;
   m.Msg = msg;
@@ -469,10 +509,10 @@ struct TDragTracker {
   void ShowCursor(TCursor c) {
     cursor = c;
     if (!overrideCursor) {
-      QApplication::setOverrideCursor(QCursor(CursorShapeOf(c)));
+      QApplication::setOverrideCursor(CursorOf(c));
       overrideCursor = true;
     } else {
-      QApplication::changeOverrideCursor(QCursor(CursorShapeOf(c)));
+      QApplication::changeOverrideCursor(CursorOf(c));
     }
   }
   void Reset() {
@@ -1485,7 +1525,7 @@ void TWinControl::Dispatch(TMessage& Message) {
       TControl::Dispatch(Message);
       return;
     case CM_CURSORCHANGED:
-      host_->widget->setCursor(CursorShapeOf(Cursor()));
+      host_->widget->setCursor(CursorOf(Cursor()));
       return;
     default:
       TControl::Dispatch(Message);

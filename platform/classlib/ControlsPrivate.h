@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QCursor>
 #include <QRect>
 #include <QWidget>
 
@@ -26,6 +27,9 @@ void Guarded(TObject* sender, F&& f) {
 
 // The Qt shape that shows a cursor number (the program's own cursors show as a hand).
 Qt::CursorShape CursorShapeOf(TCursor c);
+// The cursor a number shows: a picture put into the screen's cursor table under that
+// number, else the shape above.
+QCursor CursorOf(TCursor c);
 
 // The control took the focus: CM_ENTER to it, CM_FOCUSCHANGED to its whole window.
 void FocusArrived(TWinControl* control);
@@ -70,6 +74,7 @@ class TQtWidget : public QWidget {
 
  private:
   void RouteMouse(UINT msg, QMouseEvent* e);
+  void AskCursor();
   TWinControl* control_;
 };
 

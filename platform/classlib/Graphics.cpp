@@ -1235,7 +1235,34 @@ void TPicture::Assign(TPersistent* Source) {
 // Image list
 
 TImageList::TImageList(TComponent* AOwner) : TComponent(AOwner) {}
-TImageList::~TImageList() = default;
+TImageList::~TImageList() {
+  for (TChangeLink* l : links_) l->sender_ = nullptr;
+  links_.clear();
+}
+
+TChangeLink::~TChangeLink() {
+  if (sender_) sender_->UnRegisterChanges(this);
+}
+
+void TImageList::RegisterChanges(TChangeLink* Link) {
+  if (!Link || Link->sender_ == this) return;
+  if (Link->sender_) Link->sender_->UnRegisterChanges(Link);
+  Link->sender_ = this;
+  links_.push_back(Link);
+}
+
+void TImageList::UnRegisterChanges(TChangeLink* Link) {
+  auto it = std::find(links_.begin(), links_.end(), Link);
+  if (it == links_.end()) return;
+  links_.erase(it);
+  Link->sender_ = nullptr;
+}
+
+void TImageList::Change() {
+  if (OnChange) OnChange(this);
+  for (TChangeLink* l : std::vector<TChangeLink*>(links_))
+    if (l->OnChange) l->OnChange(this);
+}
 
 void TImageList::SetWidth(Integer v) {
   if (v == width_) return;
@@ -1268,7 +1295,7 @@ Integer TImageList::Add(TBitmap* Image, TBitmap* Mask) {
     images_.push_back(std::move(img));
     masks_.push_back(std::move(mask));
   }
-  if (OnChange) OnChange(this);
+  Change();
   return first;
 }
 
@@ -1289,13 +1316,13 @@ void TImageList::Delete(Integer Index) {
   if (Index < 0 || Index >= Count()) return;
   images_.erase(images_.begin() + Index);
   masks_.erase(masks_.begin() + Index);
-  if (OnChange) OnChange(this);
+  Change();
 }
 
 void TImageList::Clear() {
   images_.clear();
   masks_.clear();
-  if (OnChange) OnChange(this);
+  Change();
 }
 
 void TImageList::Draw(TCanvas* Canvas, Integer X, Integer Y, Integer Index, bool) {

@@ -465,6 +465,21 @@ class TPicture : public TPersistent {
   std::unique_ptr<TGraphic> graphic_;
 };
 
+class TImageList;
+
+// A listener of an image list's changes, besides the list's own OnChange: each component
+// that draws a shared list's images registers one.
+class TChangeLink {
+ public:
+  ~TChangeLink();
+  TImageList* Sender() const { return sender_; }
+  TNotifyEvent OnChange;
+
+ private:
+  friend class TImageList;
+  TImageList* sender_ = nullptr;
+};
+
 // Same-sized images, drawn by index (with their mask when one was given).
 class TImageList : public TComponent {
  public:
@@ -487,8 +502,12 @@ class TImageList : public TComponent {
   // brush colour).
   void GetBitmap(Integer Index, TBitmap* Image);
   TNotifyEvent OnChange;
+  void RegisterChanges(TChangeLink* Link);
+  void UnRegisterChanges(TChangeLink* Link);
 
  private:
+  void Change();
+  std::vector<TChangeLink*> links_;
   Integer width_ = 16;
   Integer height_ = 16;
   std::vector<std::unique_ptr<TBitmap>> images_;
