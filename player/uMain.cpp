@@ -131,6 +131,8 @@ void TfrmMain::BuildWindow() {
   BuildMenus();
   BindVolume();
   BindLink();
+  BuildPitchControls();
+  BuildMixControls();
 }
 
 void TfrmMain::BuildDeck(Integer No) {
