@@ -39,7 +39,7 @@ TLabel* MakeCaption(TfrmMain* Form, const String& Name, Integer Left, Integer To
 
 void TfrmMain::BuildMixControls() {
   // The automatic mix's settings, in the column between the decks.
-  chkAutoMix = CreateControl<TCheckBox>(this, this, "chkAutoMix", 302, 214, 150, 17);
+  chkAutoMix = CreateControl<TCheckBox>(this, this, "chkAutoMix", 302, 222, 150, 17);
   chkAutoMix->SetCaption("Auto Mix Mode");
   chkAutoMix->SetColor(clBlack);
   chkAutoMix->OnClick = [this](TObject* Sender) { chkAutoMixClick(Sender); };
@@ -56,7 +56,7 @@ void TfrmMain::BuildMixControls() {
        &TfrmMain::spnAMixLengthChange},
       {&spnASeek, "spnASeek", "Seek = ", 0, 60, 30, &TfrmMain::spnASeekChange},
       {&spnAMethod, "spnAMethod", "Method = ", 1, 2, 2, &TfrmMain::spnAMethodChange}};
-  Integer top = 236;
+  Integer top = 244;
   for (const Setting& s : settings) {
     MakeCaption(this, String("lbl") + (s.name + 3), 304, top + 3, s.caption);
     TRxSpinEdit* spin = MakeSpin(this, s.name, 392, top, s.min, s.max);
