@@ -1,7 +1,6 @@
 // Deck transport: play, pause, stop, seek, hold, loading a track, and what the engines
 // report back.
 #include <algorithm>
-#include <limits>
 
 #include "player/uMain.h"
 
@@ -106,11 +105,10 @@ void TfrmMain::XaudioNotifyInputPosition(TObject* Sender, Cardinal Offset, Cardi
   CurrentDeck = &DeckOfEngine(Sender);
   TXPlayer& d = *CurrentDeck;
   // Until the track's own duration is known there is no mix point to mark. The product
-  // takes 64 bits: a start of millions of seconds must not overflow it.
+  // takes 64 bits, and a start beyond the track's length marks its beginning.
   if (AutoMix && !d.OtherDeck->TitleLabel->Caption().empty() && d.Zik.DurSecs != 0)
     d.PosBar->SetMax(static_cast<Integer>(
-        std::clamp<Int64>(1000 - static_cast<Int64>(MixStart) * 1000 / d.Zik.DurSecs,
-                          std::numeric_limits<Integer>::min(), 1000)));
+        std::clamp<Int64>(1000 - static_cast<Int64>(MixStart) * 1000 / d.Zik.DurSecs, 0, 1000)));
   else
     d.PosBar->SetMax(1000);
   d.PosBar->SetPosition(static_cast<Integer>(Offset));

@@ -3,6 +3,7 @@
 // typing filters and the placement of the buttons.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -176,7 +177,11 @@ class SpinEditTest : public GuiTest {
     edit->SetValueType(vtFloat);
     edit->SetValue(0.5);
   }
-  void Type(char c) { SendKeyForTesting(edit, Word(c), c); }
+  // A typed character; keys without a letter or digit go as the character alone.
+  void Type(char c) {
+    const bool alnum = std::isalnum(static_cast<unsigned char>(c));
+    SendKeyForTesting(edit, alnum ? Word(std::toupper(static_cast<unsigned char>(c))) : 0, c);
+  }
 
   TForm* form = nullptr;
   TRxSpinEdit* edit = nullptr;
