@@ -102,6 +102,20 @@ TEST_F(MixTest, ACancelledMixLeavesTheFaderBetweenAndNothingStartsFromThere) {
   EXPECT_EQ(frmMain->tmrTrans->Tag(), -1);
 }
 
+TEST_F(MixTest, ClosingTheWindowStopsARunningMixAndBend) {
+  frmMain->btnMixClick(frmMain->btnMix);
+  frmMain->chkDPitchBend->SetChecked(true);
+  Deck1.PlayState = 1;
+  frmMain->btnSyncL1->OnMouseDown(frmMain->btnSyncL1, mbLeft, {ssLeft}, 1, 1);
+  ASSERT_TRUE(frmMain->tmrTrans->Enabled());
+  ASSERT_TRUE(frmMain->tmrPitchBend->Enabled());
+  bool canClose = true;
+  frmMain->FormCloseQuery(frmMain, canClose);
+  EXPECT_FALSE(frmMain->tmrTrans->Enabled());
+  EXPECT_FALSE(frmMain->tmrPitchBend->Enabled());
+  EXPECT_EQ(MixRunning, 0);
+}
+
 TEST_F(MixTest, MixLengthKeepsItsRangeAndTheWheelSteps) {
   TRxSpinEdit* s = frmMain->spnMixLength;
   EXPECT_EQ(s->Text(), "10");
