@@ -76,7 +76,7 @@ TEST_F(MixEngineTest, AutoMixStartsTheOtherDeckFadesAndLoadsTheNextEntry) {
   ASSERT_TRUE(PumpUntil([] { return Deck2.PlayState == 1; }, 3000));
   ASSERT_TRUE(PumpUntil([] { return MixRunning == 0; }, 8000));
   EXPECT_GE(Seconds(frmMain->lblPos2), 5);
-  EXPECT_LE(Seconds(frmMain->lblPos2), 9);
+  EXPECT_LE(Seconds(frmMain->lblPos2), 12);
   EXPECT_EQ(frmMain->imgSldrVol->Left() - frmMain->imgSldVol->Left(), 210);
   EXPECT_EQ(frmMain->lblVol2->Caption(), "100 %");
   EXPECT_EQ(frmMain->lblTitle1->Caption(), "after");
