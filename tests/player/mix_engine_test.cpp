@@ -137,6 +137,7 @@ TEST_F(MixEngineTest, PitchOf1024PlaysAMinuteIn5859Seconds) {
   ASSERT_GT(rate, 0);
   const double heard = (last - first) / rate;
   EXPECT_NEAR(heard, 60.0 * 1000 / 1024, 0.586) << "heard " << heard << " s";
+  RecordProperty("heard_ms", static_cast<int>(heard * 1000));
 
   // The positions the engine reported run 1.024 times as fast as the sink's clock: the
   // slope of position over sink time, fitted over the whole track.
@@ -153,6 +154,7 @@ TEST_F(MixEngineTest, PitchOf1024PlaysAMinuteIn5859Seconds) {
   const double n = static_cast<double>(r.size());
   const double slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
   EXPECT_NEAR(slope, 1.024, 0.01024);
+  RecordProperty("position_slope_ppm", static_cast<int>(slope * 1e6));
   EXPECT_GE(r.back().position, 58.0);
 }
 
