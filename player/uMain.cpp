@@ -136,6 +136,8 @@ void TfrmMain::BuildWindow() {
   BindAbout();
   BuildVUMeters();
   BuildEqualizer();
+  BuildPitchControls();
+  BuildMixControls();
 }
 
 void TfrmMain::BuildDeck(Integer No) {

@@ -15,11 +15,13 @@
 #include "classlib/Forms.h"
 #include "classlib/Menus.h"
 #include "classlib/StdCtrls.h"
+#include "classlib/Timers.h"
 #include "engine/XaudioPlayer.h"
 #include "widgets/ALProgressBar.h"
 #include "widgets/ButtonComps.h"
 #include "widgets/RXSlider.h"
 #include "widgets/RxMenus.h"
+#include "widgets/RXSpin.h"
 #include "widgets/ThdTimer.h"
 
 class TListView;
@@ -95,6 +97,14 @@ extern TPoint SliderGrab;
 extern Integer AutoMix;
 extern Integer MixStart;
 extern Integer MixRunning;
+// The rest of the automatic mix's settings: its length and the offset of the incoming
+// track in seconds, and the method (kept only); the deck an automatic mix fades out.
+extern Integer MixLength;
+extern Integer MixSeek;
+extern Integer MixMethod;
+extern TXPlayer* EndingDeck;
+// The pitch bend's current step in per mille.
+extern Integer BendStep;
 // Sort the playlists by BPM.
 extern Integer BPMOrder;
 // Where the mouse went down on the window's background; x = 0: no drag in progress.
@@ -252,6 +262,25 @@ class TfrmMain : public TForm {
   TXaudioPlayer* Xaudio1;
   TXaudioPlayer* Xaudio2;
 
+  // Pitch bend options (on the options panel) and the dynamic bend's timer.
+  TPanel* pnlPitchBend;
+  TRadioButton* chkDPitchBend;
+  TRadioButton* chkSPitchBend;
+  TRxSpinEdit* spnSPitchBend;
+  TTimer* tmrPitchBend;
+
+  // Mixing: the manual mix, its step timer, the blinking notice and the automatic mix.
+  TSpeedButton* btnMix;
+  TRxSpinEdit* spnMixLength;
+  TLabel* lblMixInfo;
+  TThreadedTimer* tmrTrans;
+  TTimer* TmrMixInfo;
+  TCheckBox* chkAutoMix;
+  TRxSpinEdit* spnAMixStart;
+  TRxSpinEdit* spnAMixLength;
+  TRxSpinEdit* spnASeek;
+  TRxSpinEdit* spnAMethod;
+
   // Output devices as the engine lists them.
   std::unique_ptr<TStringList> CardList;
 
@@ -294,6 +323,43 @@ class TfrmMain : public TForm {
   void btnCutMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X, Integer Y);
   // A deck's volume: 100 minus its thumb's place, read without moving the thumb.
   Integer DeckVolume(TXPlayer& Deck);
+
+  // Pitch, auto pitch and pitch bend.
+  void imgSldrPitch1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                              Integer Y);
+  void imgSldrPitch1MouseMove(TObject* Sender, TShiftState Shift, Integer X, Integer Y);
+  void imgSldrPitch2MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                              Integer Y);
+  void imgSldrPitch2MouseMove(TObject* Sender, TShiftState Shift, Integer X, Integer Y);
+  void btnAutoPitchClick(TObject* Sender);
+  void btnSyncLMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                         Integer Y);
+  void btnSyncLMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                       Integer Y);
+  void btnSyncRMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                         Integer Y);
+  void btnSyncRMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                       Integer Y);
+  void tmrPitchBendTimer(TObject* Sender);
+  void chkDPitchBendClick(TObject* Sender);
+  void chkSPitchBendClick(TObject* Sender);
+  void txtBPMKeyPress(TObject* Sender, char& Key);
+
+  // Mixing.
+  void btnMixClick(TObject* Sender);
+  void tmrTransTimer(TObject* Sender);
+  void tmrMixInfoTimer(TObject* Sender);
+  void chkAutoMixClick(TObject* Sender);
+  void spnAMixStartChange(TObject* Sender);
+  void spnAMixLengthChange(TObject* Sender);
+  void spnASeekChange(TObject* Sender);
+  void spnAMethodChange(TObject* Sender);
+  void spnMixLengthChange(TObject* Sender);
+  void spnMixLengthMouseWheelUp(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled);
+  void spnMixLengthMouseWheelDown(TObject* Sender, TShiftState Shift, TPoint MousePos,
+                                  bool& Handled);
+  void StartAutoMix(TXPlayer& A);
+  void FinishMix(TXPlayer& X);
 
   // The light controller and the window.
   void WMLightsAttach(TMessage& Message);
@@ -362,6 +428,14 @@ class TfrmMain : public TForm {
   void BindVolume();
   void BindLink();
   void BindAbout();
+  void BuildPitchControls();
+  void BuildMixControls();
+  void PitchSliderDown(TXPlayer& Deck, TObject* Sender, TShiftState Shift, Integer X, Integer Y);
+  void PitchSliderMove(TXPlayer& Deck, TShiftState Shift, Integer X);
+  void BendPress(TObject* Sender, TXPlayer& Deck, bool Up);
+  void BendRelease(TObject* Sender, TXPlayer& Deck);
+  // Ends a running mix: both timers off, the notice hidden. The fader stays where it is.
+  void StopMix();
   // Where the light controller's window goes: over pnlSpots, in screen coordinates.
   void SendLightsMove();
   void UpdateBeatLine(TXPlayer& Deck, Integer AverageY);
