@@ -435,16 +435,16 @@ void TRxCustomSlider::MoveThumbTo(Integer P) {
 void TRxCustomSlider::StepValue(TThumbStep Step) {
   Integer v;
   switch (Step) {
-    case tsToMin:
+    case TThumbStep::tsToMin:
       v = minValue_;
       break;
-    case tsToMax:
+    case TThumbStep::tsToMax:
       v = maxValue_;
       break;
-    case tsForward:
-    case tsBackward: {
+    case TThumbStep::tsForward:
+    case TThumbStep::tsBackward: {
       Integer base = Nearest(double(value_) / double(increment_)) * increment_;
-      v = Step == tsForward ? base + increment_ : base - increment_;
+      v = Step == TThumbStep::tsForward ? base + increment_ : base - increment_;
       break;
     }
     default:
@@ -457,46 +457,46 @@ void TRxCustomSlider::StepValue(TThumbStep Step) {
 
 TThumbStep TRxCustomSlider::StepDirectionAt(Integer X, Integer Y) {
   if (orientation_ == soHorizontal) {
-    if (X < thumbRect_.Left) return tsBackward;
-    if (X > thumbRect_.Right) return tsForward;
+    if (X < thumbRect_.Left) return TThumbStep::tsBackward;
+    if (X > thumbRect_.Right) return TThumbStep::tsForward;
   } else {
-    if (Y < thumbRect_.Top) return tsForward;
-    if (Y > thumbRect_.Bottom) return tsBackward;
+    if (Y < thumbRect_.Top) return TThumbStep::tsForward;
+    if (Y > thumbRect_.Bottom) return TThumbStep::tsBackward;
   }
-  return tsNone;
+  return TThumbStep::tsNone;
 }
 
 void TRxCustomSlider::KeyDown(Word& Key, TShiftState Shift) {
   const bool plain = !Shift.Contains(ssShift) && !Shift.Contains(ssAlt) &&
                      !Shift.Contains(ssCtrl) && !Shift.Contains(ssLeft) &&
                      !Shift.Contains(ssRight) && !Shift.Contains(ssMiddle);
-  TThumbStep step = tsNone;
+  TThumbStep step = TThumbStep::tsNone;
   if (plain) {
     const bool h = orientation_ == soHorizontal;
     switch (Key) {
       case VK_HOME:
-        step = tsToMin;
+        step = TThumbStep::tsToMin;
         break;
       case VK_END:
-        step = tsToMax;
+        step = TThumbStep::tsToMax;
         break;
       case VK_LEFT:
-        if (h) step = tsBackward;
+        if (h) step = TThumbStep::tsBackward;
         break;
       case VK_RIGHT:
-        if (h) step = tsForward;
+        if (h) step = TThumbStep::tsForward;
         break;
       case VK_UP:
-        if (!h) step = tsForward;
+        if (!h) step = TThumbStep::tsForward;
         break;
       case VK_DOWN:
-        if (!h) step = tsBackward;
+        if (!h) step = TThumbStep::tsBackward;
         break;
       default:
         break;
     }
   }
-  if (step != tsNone && CanChangeValue()) {
+  if (step != TThumbStep::tsNone && CanChangeValue()) {
     Key = 0;
     StepValue(step);
     Changed();

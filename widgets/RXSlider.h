@@ -18,7 +18,8 @@ using TSliderOptions = TSet<TSliderOption>;
 // The number of frames side by side in a thumb image: 1 or 2.
 using TNumThumbStates = Integer;
 // One step of keyboard or ruler-click movement; forward is toward MaxValue.
-enum TThumbStep { tsNone, tsToMin, tsToMax, tsForward, tsBackward };
+// Scoped: the class library's track bar has a tsNone of its own.
+enum class TThumbStep { tsNone, tsToMin, tsToMax, tsForward, tsBackward };
 
 // The index of each image (part of the stored format).
 constexpr Integer siHThumb = 0;
@@ -160,7 +161,7 @@ class TRxCustomSlider : public TCustomControl {
   bool tracking_ = false;
   bool timerActive_ = false;
   TPoint mousePos_;
-  TThumbStep startDirection_ = tsNone;
+  TThumbStep startDirection_ = TThumbStep::tsNone;
 };
 
 // The slider the forms place: the same control with its properties published.
