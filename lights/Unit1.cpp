@@ -304,7 +304,9 @@ void TForm1::BuildTimers() {
   SaveDialog1->SetName("SaveDialog1");
   SaveDialog1->SetFilter("Beam FX list|*.bfx");
   SaveDialog1->SetTitle("Save Beam FX list ...");
-  SaveDialog1->SetOptions({ofHideReadOnly, ofFileMustExist, ofEnableSizing});
+  // A light program is saved under a new name as often as over an old one: the file need
+  // not exist yet.
+  SaveDialog1->SetOptions({ofHideReadOnly, ofEnableSizing});
 
   PortIO = new TDLPortIO(this);
   PortIO->SetName("PortIO");
