@@ -8,6 +8,9 @@
 #include <QPainter>
 #include <QPaintEvent>
 #include <QPointer>
+#include <QScreen>
+#include <QThread>
+#include <QWindow>
 #include <QToolTip>
 #include <QWheelEvent>
 
@@ -218,7 +221,17 @@ TQtWidget::TQtWidget(TWinControl* control) : control_(control) {
   setFocusPolicy(Qt::NoFocus);
 }
 
+namespace {
+// Paint events being handled: a window painting now shows on screen when its paint ends,
+// and Qt refuses a synchronous repaint from inside one.
+int g_paintDepth = 0;
+}  // namespace
+
 void TQtWidget::paintEvent(QPaintEvent* e) {
+  ++g_paintDepth;
+  struct Leave {
+    ~Leave() { --g_paintDepth; }
+  } leave;
   TControlHost* host = control_->Host();
   // What is drawn now inside the area being painted shows with this paint: no further
   // update for it (it would repaint the same area again at the next turn).
@@ -1277,8 +1290,34 @@ void TWinControl::InvalidateRect(const TRect& R) {
 
 void TWinControl::Update() {
   Guarded(this, [&] { RenderPending(); });
+  host_->ShowPainted();
   for (TControl* c : controls_)
     if (auto* wc = dynamic_cast<TWinControl*>(c)) wc->Update();
+}
+
+void TControlHost::ShowPainted() {
+  QWidget* w = widget;
+  if (!w || !w->isVisible() || surface.pendingUpdate.isEmpty() || g_paintDepth > 0) return;
+  // A window shown a moment ago is not on the screen until the window system says so; the
+  // splash shows and paints before the event loop first runs, so wait for that here, once
+  // per showing (a minimised window is never on the screen, and must not cost a wait at
+  // every repaint). Input and the message queue stay where they are: only the window
+  // system is heard.
+  QWidget* top = w->window();
+  auto* topWidget = dynamic_cast<TQtWidget*>(top);
+  TControlHost* topHost = topWidget ? topWidget->Control()->Host() : nullptr;
+  QWindow* win = top->windowHandle();
+  if (topHost && topHost->awaitingScreen && win) {
+    topHost->awaitingScreen = false;
+    for (int i = 0; i < 200 && !win->isExposed(); ++i) {
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                      QEventLoop::ExcludeSocketNotifiers);
+      if (!win->isExposed()) QThread::msleep(5);
+    }
+  }
+  if (win && !win->isExposed()) return;
+  // Paints the asked-for part and hands it to the window system before returning.
+  w->repaint(surface.pendingUpdate);
 }
 
 void TWinControl::RenderPending() {
@@ -1369,6 +1408,7 @@ void TWinControl::VisibilityChanged() {
                         g_topLevels.end());
       g_topLevels.push_back(this);
       Invalidate();
+      if (!w->isVisible()) host_->awaitingScreen = true;
       w->show();
     } else {
       w->hide();
@@ -1557,6 +1597,15 @@ TColor SurfacePixelForTesting(TWinControl* Control, Integer X, Integer Y) {
   const QImage& img = Control->Surface()->image;
   if (X < 0 || Y < 0 || X >= img.width() || Y >= img.height()) return 0xFFFFFFFFu;
   return PixelToColor(img.pixel(X, Y));
+}
+
+TColor ScreenPixelForTesting(TWinControl* Control, Integer X, Integer Y) {
+  QWidget* w = Control->Host()->widget;
+  QWidget* top = w->window();
+  QPoint at = w->mapTo(top, QPoint(X, Y));
+  QImage shot = top->screen()->grabWindow(top->winId(), at.x(), at.y(), 1, 1).toImage();
+  if (shot.isNull() || shot.width() < 1) return 0xFFFFFFFFu;
+  return PixelToColor(shot.pixel(0, 0));
 }
 
 void SendMouseForTesting(TWinControl* Control, UINT Msg, Integer X, Integer Y, TShiftState Shift) {

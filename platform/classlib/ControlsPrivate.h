@@ -49,6 +49,7 @@ TKeyRoute RouteKey(TWinControl* control, UINT msg, QKeyEvent* e);
 class TQtWidget : public QWidget {
  public:
   explicit TQtWidget(TWinControl* control);
+  TWinControl* Control() const { return control_; }
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -81,8 +82,12 @@ struct TControlHost : public WindowHost {
   TSurface surface;
   // The part of the client area waiting to be painted.
   QRect invalid;
+  // A window shown and not yet on the screen: the next repaint waits for it once.
+  bool awaitingScreen = false;
 
   void EnsureSurface();
+  // Puts what was drawn into the surface on the screen now.
+  void ShowPainted();
   QWidget* FocusWidget() const;
   void SendToBottom(TControl* c);
   bool CloseRequested() { return control->CloseRequested(); }

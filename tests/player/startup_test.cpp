@@ -60,6 +60,12 @@ TEST_F(StartupTest, StepsShowOnTheSplashBetweenTheEngineCommandsInOrder) {
                  .c_str());
     EXPECT_EQ(frmSplash->lblLoad->Caption(), text);
     EXPECT_EQ(frmSplash->prgBar->Position(), percent);
+    // And it is on the screen already: the event loop does not run during start-up.
+    const TRect bar = frmSplash->prgBar->BoundsRect();
+    for (int x = bar.Left; x < bar.Right; x += 3)
+      ASSERT_EQ(ScreenPixelForTesting(frmSplash, x, bar.Top + 10),
+                SurfacePixelForTesting(frmSplash, x, bar.Top + 10))
+          << text << " at " << x;
   };
   StartPlayer();
   ASSERT_NE(frmMain, nullptr);

@@ -51,6 +51,41 @@ TEST_F(FormsTest, DrawingOnTheFormCanvasShowsAtOnceAndARepaintWipesIt) {
   EXPECT_EQ(SurfacePixelForTesting(f, 52, 2), clLime);
 }
 
+// Start-up work keeps the event loop from running: what a repaint draws must be on the
+// screen when it returns, also for a window shown a moment before.
+TEST_F(FormsTest, ARepaintIsOnTheScreenBeforeTheEventLoopRuns) {
+  auto* f = new TForm(Application);
+  f->SetBorderStyle(bsNone);
+  f->SetBounds(10, 10, 100, 80);
+  f->SetColor(clBlack);
+  auto* shape = new TShape(f);
+  shape->SetParent(f);
+  shape->SetBounds(50, 0, 10, 10);
+  shape->Brush()->SetColor(clLime);
+  shape->Pen()->SetColor(clLime);
+  f->AfterConstruction();
+  f->Show();
+  f->SetColor(clBlue);
+  f->Repaint();
+  EXPECT_EQ(ScreenPixelForTesting(f, 5, 5), clBlue);
+  EXPECT_EQ(ScreenPixelForTesting(f, 55, 5), clLime);
+
+  Application->ProcessMessages();
+  shape->Brush()->SetColor(clRed);
+  shape->Repaint();
+  EXPECT_EQ(ScreenPixelForTesting(f, 55, 5), clRed);
+  EXPECT_EQ(ScreenPixelForTesting(f, 5, 5), clBlue);
+
+  // A windowed child too.
+  auto* panel = new TPanel(f);
+  panel->SetParent(f);
+  panel->SetBounds(0, 40, 30, 30);
+  panel->SetBevelOuter(bvNone);
+  panel->SetColor(clYellow);
+  panel->Repaint();
+  EXPECT_EQ(ScreenPixelForTesting(panel, 10, 10), clYellow);
+}
+
 TEST_F(FormsTest, MessagesSentFromAnotherThreadReachTheFormsHandler) {
   TForm* f = MakeForm();
   std::thread::id handlerThread;
