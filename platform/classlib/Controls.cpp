@@ -149,6 +149,26 @@ int VKToQtKey(Word vk) {
 
 }  // namespace
 
+void SetTopLevelFlags(QWidget* w, Qt::WindowFlags f) {
+  if (w->windowFlags() == f) return;
+  QWindow* win = w->windowHandle();
+  const Qt::WindowFlags changed = w->windowFlags() ^ f;
+  if (!win || changed != Qt::WindowStaysOnTopHint) {
+    // Not on the screen yet, or a new kind of window: Qt makes it anew, which costs
+    // nothing before it is shown.
+    const bool vis = w->isVisible();
+    const QPoint at = w->pos();
+    w->setWindowFlags(f);
+    w->move(at);
+    if (vis) w->show();
+    return;
+  }
+  // Staying on top is a state of the window the window system already has (on X11 the
+  // window manager's "above" state): change it in place. The widget's flags only follow.
+  w->overrideWindowFlags(f);
+  win->setFlags(f);
+}
+
 void RaiseWindow(QWidget* w) {
   // The off-screen platform has no window order and complains when asked.
   if (w->isWindow() && QGuiApplication::platformName() == "offscreen") return;
@@ -427,9 +447,9 @@ bool TControlHost::HostSetWindowPos(HWND insertAfter, int x, int y, int cx, int 
     bool top = insertAfter == HWND_TOPMOST;
     bool notTop = insertAfter == HWND_NOTOPMOST;
     if (top || notTop) {
-      bool vis = widget->isVisible();
-      widget->setWindowFlag(Qt::WindowStaysOnTopHint, top);
-      if (vis) widget->show();
+      Qt::WindowFlags f = widget->windowFlags();
+      f.setFlag(Qt::WindowStaysOnTopHint, top);
+      SetTopLevelFlags(widget, f);
     } else if (insertAfter == HWND_TOP) {
       RaiseWindow(widget);
     } else if (insertAfter == HWND_BOTTOM) {
@@ -1606,6 +1626,17 @@ TColor ScreenPixelForTesting(TWinControl* Control, Integer X, Integer Y) {
   QImage shot = top->screen()->grabWindow(top->winId(), at.x(), at.y(), 1, 1).toImage();
   if (shot.isNull() || shot.width() < 1) return 0xFFFFFFFFu;
   return PixelToColor(shot.pixel(0, 0));
+}
+
+std::uint64_t NativeWindowIdForTesting(TWinControl* Control) {
+  QWidget* top = Control->Host()->widget->window();
+  return top->internalWinId();
+}
+
+bool StaysOnTopForTesting(TWinControl* Control) {
+  QWidget* top = Control->Host()->widget->window();
+  QWindow* win = top->windowHandle();
+  return win && (win->flags() & Qt::WindowStaysOnTopHint);
 }
 
 void SendMouseForTesting(TWinControl* Control, UINT Msg, Integer X, Integer Y, TShiftState Shift) {

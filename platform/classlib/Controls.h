@@ -572,6 +572,10 @@ TColor SurfacePixelForTesting(TWinControl* Control, Integer X, Integer Y);
 // Tests: what the window system shows at a client point of the control (0xFFFFFFFF when
 // it shows nothing there), without painting or turning the event loop.
 TColor ScreenPixelForTesting(TWinControl* Control, Integer X, Integer Y);
+// Tests: the window system's identity of the control's window (0 when it has none yet),
+// and whether the window stays on top of others.
+std::uint64_t NativeWindowIdForTesting(TWinControl* Control);
+bool StaysOnTopForTesting(TWinControl* Control);
 // Tests: delivers a real mouse event to the control's widget at client point (X, Y), as
 // the window system would. Msg is one of WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP,
 // WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP; Shift adds held keys.

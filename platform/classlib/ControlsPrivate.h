@@ -32,6 +32,9 @@ void FocusArrived(TWinControl* control);
 
 // Puts a window on top of the others.
 void RaiseWindow(QWidget* w);
+// Gives a top-level window new flags. A change of staying on top alone keeps the window
+// the window system has, so it keeps its place and identity.
+void SetTopLevelFlags(QWidget* w, Qt::WindowFlags f);
 
 // What a key press did: consumed by a handler (the widget must not see it), and the
 // character a handler put in place of the typed one (0: none).

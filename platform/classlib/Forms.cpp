@@ -113,10 +113,8 @@ void TForm::ApplyWindowFlags() {
       break;
   }
   if (formStyle_ == fsStayOnTop) f |= Qt::WindowStaysOnTopHint;
-  bool vis = w->isVisible();
-  w->setWindowFlags(f);
+  SetTopLevelFlags(w, f);
   w->move(Left(), Top());
-  if (vis) w->show();
 }
 
 void TForm::SetBorderStyle(TFormBorderStyle v) {

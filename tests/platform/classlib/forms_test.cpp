@@ -86,6 +86,30 @@ TEST_F(FormsTest, ARepaintIsOnTheScreenBeforeTheEventLoopRuns) {
   EXPECT_EQ(ScreenPixelForTesting(panel, 10, 10), clYellow);
 }
 
+// The window system keeps a window's identity while it floats up and down: re-making it
+// would lose its place and what other programs know of it.
+TEST_F(FormsTest, StayingOnTopKeepsTheNativeWindow) {
+  TForm* f = MakeForm();
+  Application->ProcessMessages();
+  const auto id = NativeWindowIdForTesting(f);
+  ASSERT_NE(id, 0u);
+  const UINT flags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE;
+  EXPECT_TRUE(SetWindowPos(f->Handle(), HWND_TOPMOST, 0, 0, 0, 0, flags));
+  EXPECT_TRUE(StaysOnTopForTesting(f));
+  EXPECT_EQ(NativeWindowIdForTesting(f), id);
+  EXPECT_TRUE(SetWindowPos(f->Handle(), HWND_NOTOPMOST, 0, 0, 0, 0, flags));
+  EXPECT_FALSE(StaysOnTopForTesting(f));
+  EXPECT_EQ(NativeWindowIdForTesting(f), id);
+  f->SetFormStyle(fsStayOnTop);
+  EXPECT_TRUE(StaysOnTopForTesting(f));
+  EXPECT_EQ(NativeWindowIdForTesting(f), id);
+  f->SetFormStyle(fsNormal);
+  EXPECT_FALSE(StaysOnTopForTesting(f));
+  EXPECT_EQ(NativeWindowIdForTesting(f), id);
+  EXPECT_TRUE(f->Visible());
+  EXPECT_EQ(f->Left(), 10);
+}
+
 TEST_F(FormsTest, MessagesSentFromAnotherThreadReachTheFormsHandler) {
   TForm* f = MakeForm();
   std::thread::id handlerThread;
