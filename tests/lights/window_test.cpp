@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "LightsFixture.h"
+#include "platform/classlib/CaptionFit.h"
 
 namespace {
 
@@ -152,6 +153,14 @@ TEST_F(Window, HiddenByAPlayerThatEndsTheWindowShowsItself) {
   // Through the event loop as well.
   SendMessageA(Form1->Handle(), WM_LIGHTS_SHOW, 0, 0);
   EXPECT_TRUE(PumpUntil([] { return Form1->Visible(); }, 5000));
+}
+
+// The forms name the fonts they were laid out with; the faces that stand in for them must
+// leave every caption whole.
+TEST_F(Window, EveryDesignedCaptionFitsItsControl) {
+  StartLights();
+  for (TForm* f : std::vector<TForm*>{Form1, Form2, Form3})
+    EXPECT_EQ(captionfit::Misfits(f), std::vector<std::string>{}) << f->Name();
 }
 
 TEST_F(Window, DraggingMovesTheWindowOnlyWithTheLeftButton) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "PlayerFixture.h"
+#include "platform/classlib/CaptionFit.h"
 #include "player/uAbout.h"
 #include "player/uID3Tag.h"
 #include "win32/Modules.h"
@@ -149,6 +150,17 @@ TEST_F(StartupTest, SkinPicturesHaveTheirDesignedSizes) {
     for (int x = 302; x <= 497; ++x)
       if (SurfacePixelForTesting(frmMain, x, y) != clBlack) ++notBlack;
   EXPECT_EQ(notBlack, 0);
+}
+
+// The forms name the fonts they were laid out with; the faces that stand in for them must
+// leave every caption whole.
+TEST_F(StartupTest, EveryDesignedCaptionFitsItsControl) {
+  StartPlayer();
+  Application->CreateForm(frmID3Tag);
+  Application->CreateForm(frmAbout);
+  frmSplash->lblLoad->SetCaption("Loading About Box ...");
+  for (TForm* f : std::vector<TForm*>{frmSplash, frmMain, frmID3Tag, frmAbout})
+    EXPECT_EQ(captionfit::Misfits(f), std::vector<std::string>{}) << f->Name();
 }
 
 TEST_F(StartupTest, SplashLeavesOnTheTimerAfterTheMainWindowShows) {
