@@ -447,9 +447,7 @@ bool TControlHost::HostSetWindowPos(HWND insertAfter, int x, int y, int cx, int 
     bool top = insertAfter == HWND_TOPMOST;
     bool notTop = insertAfter == HWND_NOTOPMOST;
     if (top || notTop) {
-      Qt::WindowFlags f = widget->windowFlags();
-      f.setFlag(Qt::WindowStaysOnTopHint, top);
-      SetTopLevelFlags(widget, f);
+      SetStaysOnTop(widget, top);
     } else if (insertAfter == HWND_TOP) {
       RaiseWindow(widget);
     } else if (insertAfter == HWND_BOTTOM) {
@@ -1430,6 +1428,7 @@ void TWinControl::VisibilityChanged() {
       Invalidate();
       if (!w->isVisible()) host_->awaitingScreen = true;
       w->show();
+      ShowStaysOnTop(w);
     } else {
       w->hide();
       if (g_capture && g_capture->Parent() == nullptr && g_capture == this) g_capture = nullptr;
@@ -1629,14 +1628,13 @@ TColor ScreenPixelForTesting(TWinControl* Control, Integer X, Integer Y) {
 }
 
 std::uint64_t NativeWindowIdForTesting(TWinControl* Control) {
-  QWidget* top = Control->Host()->widget->window();
-  return top->internalWinId();
+  // The QWindow's: Qt may make a new X window under the same widget.
+  QWindow* win = Control->Host()->widget->window()->windowHandle();
+  return win && win->handle() ? win->winId() : 0;
 }
 
 bool StaysOnTopForTesting(TWinControl* Control) {
-  QWidget* top = Control->Host()->widget->window();
-  QWindow* win = top->windowHandle();
-  return win && (win->flags() & Qt::WindowStaysOnTopHint);
+  return StaysOnTop(Control->Host()->widget->window());
 }
 
 void SendMouseForTesting(TWinControl* Control, UINT Msg, Integer X, Integer Y, TShiftState Shift) {

@@ -35,6 +35,14 @@ void RaiseWindow(QWidget* w);
 // Gives a top-level window new flags. A change of staying on top alone keeps the window
 // the window system has, so it keeps its place and identity.
 void SetTopLevelFlags(QWidget* w, Qt::WindowFlags f);
+// Staying on top of other windows (StayOnTop.cpp): whether the window asks for it, asking
+// for it or not, and asking again when the window shows (the window system forgets it
+// while the window is hidden). The flags a window is made with leave staying on top out
+// where it is asked for separately.
+bool StaysOnTop(QWidget* w);
+void SetStaysOnTop(QWidget* w, bool on);
+void ShowStaysOnTop(QWidget* w);
+Qt::WindowFlags WithoutStayOnTopOnX11(Qt::WindowFlags f);
 
 // What a key press did: consumed by a handler (the widget must not see it), and the
 // character a handler put in place of the typed one (0: none).

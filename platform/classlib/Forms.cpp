@@ -113,7 +113,8 @@ void TForm::ApplyWindowFlags() {
       break;
   }
   if (formStyle_ == fsStayOnTop) f |= Qt::WindowStaysOnTopHint;
-  SetTopLevelFlags(w, f);
+  SetTopLevelFlags(w, WithoutStayOnTopOnX11(f));
+  SetStaysOnTop(w, formStyle_ == fsStayOnTop);
   w->move(Left(), Top());
 }
 

@@ -108,6 +108,13 @@ TEST_F(FormsTest, StayingOnTopKeepsTheNativeWindow) {
   EXPECT_EQ(NativeWindowIdForTesting(f), id);
   EXPECT_TRUE(f->Visible());
   EXPECT_EQ(f->Left(), 10);
+  // Hidden and shown again, as the player hides and shows the lights.
+  ShowWindow(f->Handle(), SW_HIDE);
+  Application->ProcessMessages();
+  EXPECT_TRUE(SetWindowPos(f->Handle(), HWND_TOPMOST, 0, 0, 0, 0, flags));
+  ShowWindow(f->Handle(), SW_SHOW);
+  Application->ProcessMessages();
+  EXPECT_EQ(NativeWindowIdForTesting(f), id);
 }
 
 TEST_F(FormsTest, MessagesSentFromAnotherThreadReachTheFormsHandler) {
