@@ -245,7 +245,13 @@ namespace {
 // Paint events being handled: a window painting now shows on screen when its paint ends,
 // and Qt refuses a synchronous repaint from inside one.
 int g_paintDepth = 0;
+// Set while a repaint waits for its window to reach the screen.
+bool g_awaitingScreen = false;
 }  // namespace
+
+bool AwaitingScreen() {
+  return g_awaitingScreen;
+}
 
 void TQtWidget::paintEvent(QPaintEvent* e) {
   ++g_paintDepth;
@@ -1327,11 +1333,13 @@ void TControlHost::ShowPainted() {
   QWindow* win = top->windowHandle();
   if (topHost && topHost->awaitingScreen && win) {
     topHost->awaitingScreen = false;
+    g_awaitingScreen = true;
     for (int i = 0; i < 200 && !win->isExposed(); ++i) {
       QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
                                       QEventLoop::ExcludeSocketNotifiers);
       if (!win->isExposed()) QThread::msleep(5);
     }
+    g_awaitingScreen = false;
   }
   if (win && !win->isExposed()) return;
   // Paints the asked-for part and hands it to the window system before returning.

@@ -30,6 +30,10 @@ Qt::CursorShape CursorShapeOf(TCursor c);
 // The control took the focus: CM_ENTER to it, CM_FOCUSCHANGED to its whole window.
 void FocusArrived(TWinControl* control);
 
+// A repaint is waiting for its window to reach the screen; work deferred to the event
+// loop (a form's Release) waits for the loop proper, not this wait.
+bool AwaitingScreen();
+
 // Puts a window on top of the others.
 void RaiseWindow(QWidget* w);
 // Gives a top-level window new flags. A change of staying on top alone keeps the window

@@ -252,7 +252,13 @@ void TForm::Release() {
   QMetaObject::invokeMethod(
       QCoreApplication::instance(),
       [self] {
-        if (g_liveForms.count(self)) delete self;
+        if (!g_liveForms.count(self)) return;
+        // Not from inside the handler that asked, whose repaint may be turning Qt's queue.
+        if (AwaitingScreen()) {
+          self->Release();
+          return;
+        }
+        delete self;
       },
       Qt::QueuedConnection);
 }

@@ -86,6 +86,20 @@ TEST_F(FormsTest, ARepaintIsOnTheScreenBeforeTheEventLoopRuns) {
   EXPECT_EQ(ScreenPixelForTesting(panel, 10, 10), clYellow);
 }
 
+// Waiting for a new window to reach the screen must not run what waits for the event
+// loop proper: a form released by the handler still exists until the handler is done.
+TEST_F(FormsTest, AReleasedFormOutlivesTheHandlersRepaint) {
+  TForm* old = MakeForm();
+  bool destroyed = false;
+  old->OnDestroy = [&](TObject*) { destroyed = true; };
+  old->Release();
+  TForm* f = MakeForm(50, 50, 200, 10);
+  f->Repaint();
+  EXPECT_FALSE(destroyed);
+  Application->ProcessMessages();
+  EXPECT_TRUE(destroyed);
+}
+
 // The window system keeps a window's identity while it floats up and down: re-making it
 // would lose its place and what other programs know of it.
 TEST_F(FormsTest, StayingOnTopKeepsTheNativeWindow) {
