@@ -163,8 +163,9 @@ void SetTopLevelFlags(QWidget* w, Qt::WindowFlags f) {
     if (vis) w->show();
     return;
   }
-  // Staying on top is a state of the window the window system already has (on X11 the
-  // window manager's "above" state): change it in place. The widget's flags only follow.
+  // Staying on top alone is a state of the window the window system already has: Qt's
+  // window takes it in place, and the widget's flags only follow. (X11 never comes here:
+  // its Qt window would be made anew at the next showing, see StayOnTop.cpp.)
   w->overrideWindowFlags(f);
   win->setFlags(f);
 }
@@ -1630,7 +1631,9 @@ TColor ScreenPixelForTesting(TWinControl* Control, Integer X, Integer Y) {
   QWidget* w = Control->Host()->widget;
   QWidget* top = w->window();
   QPoint at = w->mapTo(top, QPoint(X, Y));
-  QImage shot = top->screen()->grabWindow(top->winId(), at.x(), at.y(), 1, 1).toImage();
+  QWindow* win = top->windowHandle();
+  if (!win || !win->handle()) return 0xFFFFFFFFu;
+  QImage shot = top->screen()->grabWindow(win->winId(), at.x(), at.y(), 1, 1).toImage();
   if (shot.isNull() || shot.width() < 1) return 0xFFFFFFFFu;
   return PixelToColor(shot.pixel(0, 0));
 }
