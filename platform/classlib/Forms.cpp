@@ -114,10 +114,9 @@ void TForm::ApplyWindowFlags() {
       break;
   }
   if (formStyle_ == fsStayOnTop) f |= Qt::WindowStaysOnTopHint;
-  bool vis = w->isVisible();
-  w->setWindowFlags(f);
+  SetTopLevelFlags(w, WithoutStayOnTopOnX11(f));
+  SetStaysOnTop(w, formStyle_ == fsStayOnTop);
   w->move(Left(), Top());
-  if (vis) w->show();
 }
 
 void TForm::SetBorderStyle(TFormBorderStyle v) {
@@ -254,7 +253,13 @@ void TForm::Release() {
   QMetaObject::invokeMethod(
       QCoreApplication::instance(),
       [self] {
-        if (g_liveForms.count(self)) delete self;
+        if (!g_liveForms.count(self)) return;
+        // Not from inside the handler that asked, whose repaint may be turning Qt's queue.
+        if (AwaitingScreen()) {
+          self->Release();
+          return;
+        }
+        delete self;
       },
       Qt::QueuedConnection);
 }

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <span>
@@ -518,3 +519,12 @@ class TImageList : public TComponent {
 // match without regard to case. The bytes are a BMP or JPEG file's and must stay alive.
 void RegisterResourcePicture(const String& Name, const void* Bytes, std::size_t Size);
 bool FindResourcePicture(const String& Name, const void*& Bytes, std::size_t& Size);
+
+// Tests: told of every text a canvas draws on a surface: the text, the cell it takes and
+// the clipping it was drawn under, both in the surface's coordinates. Null stops it.
+struct TTextDrawn {
+  String Text;
+  TRect Cell;
+  TRect Clip;
+};
+void SetTextObserverForTesting(std::function<void(const TTextDrawn&)> Observer);
