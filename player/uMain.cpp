@@ -70,6 +70,8 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
 }
 
 TfrmMain::~TfrmMain() {
+  // The timer outlives the bars it moves (controls go first): its last tick must not run.
+  if (tmrVU) tmrVU->OnTimer = nullptr;
   if (frmMain == this) frmMain = nullptr;
 }
 
@@ -132,6 +134,10 @@ void TfrmMain::BuildWindow() {
   BindVolume();
   BindLink();
   BindAbout();
+  BuildVUMeters();
+  BuildEqualizer();
+  BuildPitchControls();
+  BuildMixControls();
 }
 
 void TfrmMain::BuildDeck(Integer No) {
@@ -312,14 +318,6 @@ void TfrmMain::BuildLowerPanels() {
   // The light controller's window is put over this one.
   pnlSpots = MakePanel(this, this, "pnlSpots", 126, 433, 665, 159, clBlack);
 
-  // Twenty equalizer bands, 0 dB in the middle of each track.
-  for (int i = 0; i < 20; ++i) {
-    const String n = IntToStr(i + 1);
-    const Integer left = 26 + i * 31;
-    imgSldEQ[i] = MakePicture(this, pnlEQ, "imgSldEQ" + n, left, 14, "SLD_EQ_TRACK");
-    imgSldrEQ[i] = MakePicture(this, pnlEQ, "imgSldrEQ" + n, left, 14, "SLD_EQ_THUMB");
-    imgSldrEQ[i]->SetCursor(crHandPoint);
-  }
 }
 
 void TfrmMain::BuildGraphControls() {
@@ -363,8 +361,10 @@ void TfrmMain::BuildMenus() {
     return m;
   };
 
-  popGraphOptions = new TPopupMenu(this);
+  // The window's menus frame the item under the pointer instead of filling it.
+  popGraphOptions = new TRxPopupMenu(this);
   popGraphOptions->SetName("popGraphOptions");
+  popGraphOptions->SetStyle(msBtnRaised);
   popSoundLine = item(popGraphOptions->Items(), "popSoundLine", "Sound Line");
   popSoundLine->OnClick = [this](TObject* Sender) { popSoundLineClick(Sender); };
   popBoomLine = item(popGraphOptions->Items(), "popBoomLine", "Beat Line");
@@ -385,8 +385,9 @@ void TfrmMain::BuildMenus() {
   popBDetect1->SetDefault(true);
   popBDetect1->SetChecked(true);
 
-  MainPop = new TPopupMenu(this);
+  MainPop = new TRxPopupMenu(this);
   MainPop->SetName("MainPop");
+  MainPop->SetStyle(msBtnRaised);
   popAbout = item(MainPop->Items(), "popAbout", "About KAZ Player v2.0");
   popAbout->SetDefault(true);
   popUpdate = item(MainPop->Items(), "popUpdate", "Check for update");
