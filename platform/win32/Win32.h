@@ -3,6 +3,7 @@
 
 #include "win32/Types.h"
 #include "win32/Messages.h"
+#include "win32/Display.h"
 #include "win32/Files.h"
 #include "win32/Modules.h"
 #include "win32/Paths.h"
