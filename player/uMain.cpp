@@ -129,6 +129,7 @@ void TfrmMain::BuildWindow() {
   imgSldrVol->SetCursor(crHandPoint);
 
   BuildLowerPanels();
+  BuildCDPanel();
   BuildGraphControls();
   BuildMenus();
   BindVolume();
@@ -425,8 +426,10 @@ void TfrmMain::FormCreate(TObject*) {
   BPMOrder = 0;
   MixRunning = 0;
   Closing = 0;
+  CDPlayer->SetColoredButtons({});
   // The explorer is the panel shown at start.
   pnlBrowse->BringToFront();
+  InitMicrophone();
 
   SplashProgress("Loading About Box ...", 100);
 }

@@ -16,6 +16,9 @@
 #include "classlib/Menus.h"
 #include "classlib/StdCtrls.h"
 #include "classlib/Timers.h"
+#include "classlib/FileCtrl.h"
+#include "classlib/MPlayer.h"
+#include "engine/AMixer.h"
 #include "engine/XaudioPlayer.h"
 #include "widgets/ALProgressBar.h"
 #include "widgets/ButtonComps.h"
@@ -374,6 +377,37 @@ class TfrmMain : public TForm {
   void imgBkMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X, Integer Y);
   void btnMinClick(TObject* Sender);
   void btnCloseClick(TObject* Sender);
+
+  // CD audio, the display modes, the samples area and the microphone (pnlCD).
+  TDriveComboBox* cboListDrives;
+  TListBox* lstTracks;
+  TMediaPlayer* CDPlayer;
+  TSpeedButton* Button3;
+  TSpeedButton* Button4;
+  TListView* lstSamples;
+  TDriveComboBox* cboSamplesDrive;
+  TWindowsMediaPlayer* WinMediaPlayer;
+  TLabel* lblSamplesLoading;
+  TCheckBox* chkMicro;
+  TAudioMixer* AudioMixer;
+  // The microphone's source line on the mixer's destination 0, found once at start.
+  Integer MicroLine = 0;
+  void BuildCDPanel();
+  void LoadCdDrive(char Letter);
+  void cboListDrivesChange(TObject* Sender);
+  void lstTracksDblClick(TObject* Sender);
+  void lstTracksDrawItem(TWinControl* Control, Integer Index, TRect Rect, TOwnerDrawState State);
+  void Button3Click(TObject* Sender);
+  void Button4Click(TObject* Sender);
+  void lstSamplesDblClick(TObject* Sender);
+  void lstSamplesKeyDown(TObject* Sender, Word& Key, TShiftState Shift);
+  void cboSamplesDriveChange(TObject* Sender);
+  void chkMicroClick(TObject* Sender);
+  Integer FindMixerLine(const String& Name);
+  // At start: the microphone's line and the box's first state.
+  void InitMicrophone();
+  // At close: the CD device closed, whatever it answers.
+  void CloseCD();
 
   // The about box and the update check.
   void imgTitleDblClick(TObject* Sender);

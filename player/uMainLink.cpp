@@ -71,6 +71,7 @@ void TfrmMain::FormCloseQuery(TObject*, bool&) {
   // No mix step or bend may reach the decks once they are stopped.
   StopMix();
   tmrPitchBend->SetEnabled(false);
+  CloseCD();
   if (Deck1.Xaudio) {
     Xaudio1->Stop();
     Xaudio2->Stop();

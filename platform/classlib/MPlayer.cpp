@@ -1,6 +1,7 @@
 #include "classlib/MPlayer.h"
 
 #include "classlib/Graphics.h"
+#include "win32/Shell.h"
 
 namespace {
 
@@ -33,12 +34,12 @@ void Glyph(TCanvas* c, TMPBtnType b, Integer x, Integer y) {
     for (Integer i = 0; i < 5; ++i) bar(right ? l + i : l + 4 - i, 4 + i, 1, 9 - 2 * i);
   };
   switch (b) {
-    case btPlay: arrow(11, true); break;
-    case btPause: bar(9, 4, 3, 9), bar(15, 4, 3, 9); break;
-    case btStop: bar(9, 4, 9, 9); break;
-    case btNext: arrow(9, true), arrow(14, true), bar(19, 4, 1, 9); break;
-    case btPrev: bar(8, 4, 1, 9), arrow(9, false), arrow(14, false); break;
-    case btEject: {
+    case TMPBtnType::btPlay: arrow(11, true); break;
+    case TMPBtnType::btPause: bar(9, 4, 3, 9), bar(15, 4, 3, 9); break;
+    case TMPBtnType::btStop: bar(9, 4, 9, 9); break;
+    case TMPBtnType::btNext: arrow(9, true), arrow(14, true), bar(19, 4, 1, 9); break;
+    case TMPBtnType::btPrev: bar(8, 4, 1, 9), arrow(9, false), arrow(14, false); break;
+    case TMPBtnType::btEject: {
       for (Integer i = 0; i < 5; ++i) bar(13 - i, 4 + i, 1 + 2 * i, 1);
       bar(8, 11, 11, 2);
       break;
@@ -50,7 +51,7 @@ void Glyph(TCanvas* c, TMPBtnType b, Integer x, Integer y) {
 }  // namespace
 
 TMediaPlayer::TMediaPlayer(TComponent* AOwner) : TCustomControl(AOwner) {
-  visible_ = TButtonSet{btPlay, btPause, btStop, btNext, btPrev, btStep, btBack, btRecord, btEject};
+  visible_ = TButtonSet{TMPBtnType::btPlay, TMPBtnType::btPause, TMPBtnType::btStop, TMPBtnType::btNext, TMPBtnType::btPrev, TMPBtnType::btStep, TMPBtnType::btBack, TMPBtnType::btRecord, TMPBtnType::btEject};
   colored_ = visible_;
   SetBounds(0, 0, 253, 30);
 }
@@ -180,7 +181,7 @@ void TMediaPlayer::SetPosition(Integer v) {
 
 std::vector<TMPBtnType> TMediaPlayer::Shown() const {
   std::vector<TMPBtnType> out;
-  for (TMPBtnType b : {btPlay, btPause, btStop, btNext, btPrev, btStep, btBack, btRecord, btEject})
+  for (TMPBtnType b : {TMPBtnType::btPlay, TMPBtnType::btPause, TMPBtnType::btStop, TMPBtnType::btNext, TMPBtnType::btPrev, TMPBtnType::btStep, TMPBtnType::btBack, TMPBtnType::btRecord, TMPBtnType::btEject})
     if (visible_.Contains(b)) out.push_back(b);
   return out;
 }
@@ -197,7 +198,7 @@ void TMediaPlayer::Paint() {
     // Coloured buttons have green, yellow, red... glyphs; the rest black ones.
     static const TColor kColours[] = {clGreen, clOlive, clMaroon, clNavy, clNavy,
                                       clNavy,  clNavy,  clMaroon, clBlack};
-    c->Brush()->SetColor(colored_.Contains(shown[i]) ? kColours[shown[i]] : clBlack);
+    c->Brush()->SetColor(colored_.Contains(shown[i]) ? kColours[static_cast<int>(shown[i])] : clBlack);
     Glyph(c, shown[i], x, (Height() - 17) / 2);
   }
 }
@@ -211,12 +212,18 @@ void TMediaPlayer::MouseDown(TMouseButton Button, TShiftState Shift, Integer X, 
   if (OnClick) OnClick(this, b, doDefault);
   if (!doDefault) return;
   switch (b) {
-    case btPlay: Play(); break;
-    case btPause: Pause(); break;
-    case btStop: Stop(); break;
-    case btNext: Next(); break;
-    case btPrev: Previous(); break;
-    case btEject: Eject(); break;
+    case TMPBtnType::btPlay: Play(); break;
+    case TMPBtnType::btPause: Pause(); break;
+    case TMPBtnType::btStop: Stop(); break;
+    case TMPBtnType::btNext: Next(); break;
+    case TMPBtnType::btPrev: Previous(); break;
+    case TMPBtnType::btEject: Eject(); break;
     default: break;  // a CD has nothing to step through or record
   }
+}
+
+bool TWindowsMediaPlayer::OpenFile(const String& FileName) {
+  const auto r = reinterpret_cast<std::intptr_t>(
+      ShellExecuteA(0, "open", FileName.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  return r > 32;
 }

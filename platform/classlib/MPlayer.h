@@ -13,7 +13,8 @@ KAZ_DECLARE_EXCEPTION(EMCIDeviceError, Exception)
 enum TMPDeviceTypes { dtAutoSelect, dtCDAudio };
 enum TMPModes { mpNotReady, mpStopped, mpPlaying, mpRecording, mpSeeking, mpPaused, mpOpen };
 enum TMPTimeFormats { tfMilliseconds, tfMSF, tfTMSF };
-enum TMPBtnType { btPlay, btPause, btStop, btNext, btPrev, btStep, btBack, btRecord, btEject };
+// Scoped: the up-down control has a btNext and btPrev of its own.
+enum class TMPBtnType { btPlay, btPause, btStop, btNext, btPrev, btStep, btBack, btRecord, btEject };
 using TButtonSet = TSet<TMPBtnType>;
 
 class TMediaPlayer : public TCustomControl {
@@ -79,4 +80,13 @@ class TMediaPlayer : public TCustomControl {
   TMPTimeFormats timeFormat_ = tfMSF;
   MCIDEVICEID device_ = 0;
   MCIERROR error_ = 0;
+};
+
+// The samples area's media player: opens a file for listening with whatever the desktop
+// plays it with.
+class TWindowsMediaPlayer : public TComponent {
+ public:
+  explicit TWindowsMediaPlayer(TComponent* AOwner) : TComponent(AOwner) {}
+  // False when no player could be started for the file.
+  bool OpenFile(const String& FileName);
 };

@@ -11,50 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "support/CdImage.h"
 #include "support/TestSupport.h"
 #include "win32/Mci.h"
 #include "win32/Paths.h"
 
 namespace {
 
-constexpr int kTracks = 12;
-constexpr int kSectorsPerTrack = 75;  // one second each
-
-double ToneOf(int track) {
-  return 300.0 + 150.0 * track;
-}
-
-// disc.bin/disc.cue in `dir`; `declared` tracks are named in the cue sheet.
-std::string MakeDisc(const std::string& dir, int declared = kTracks) {
-  std::string bin;
-  for (int t = 1; t <= kTracks; ++t) {
-    for (int i = 0; i < kSectorsPerTrack * 588; ++i) {
-      const auto v = static_cast<int16_t>(12000 * std::sin(2 * M_PI * ToneOf(t) * i / 44100.0));
-      for (int c = 0; c < 2; ++c) {
-        bin += static_cast<char>(v & 0xFF);
-        bin += static_cast<char>((v >> 8) & 0xFF);
-      }
-    }
-  }
-  kaztest::WriteFile(dir + "/disc.bin", bin);
-  std::string cue = "FILE \"disc.bin\" BINARY\n";
-  for (int t = 1; t <= declared; ++t) {
-    char line[96];
-    const int at = (t - 1) * kSectorsPerTrack;
-    std::snprintf(line, sizeof line, "  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:%02d\n", t,
-                  at / 4500, at / 75 % 60, at % 75);
-    cue += line;
-  }
-  kaztest::WriteFile(dir + "/disc.cue", cue);
-  return dir + "/disc.cue";
-}
-
-void MapDrive(char letter, const std::string& target) {
-  win32::DriveTarget('C');  // makes the drive table
-  const std::string link = kaztest::Prefix() + "/dosdevices/" + static_cast<char>(letter | 0x20) + ":";
-  unlink(link.c_str());
-  ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
-}
+using kaztest::CdToneOf;
+using kaztest::MakeCdImage;
+using kaztest::MapDrive;
 
 std::string ErrorText(MCIERROR e) {
   char text[256];
@@ -80,27 +46,6 @@ DWORD Status(MCIDEVICEID id, DWORD item, DWORD track = 0) {
   return static_cast<DWORD>(p.dwReturn);
 }
 
-// The strength of a tone in a stretch of a float stereo WAV's left channel.
-double Tone(const std::vector<float>& left, size_t from, size_t count, double hz) {
-  double re = 0, im = 0;
-  for (size_t i = from; i < from + count && i < left.size(); ++i) {
-    re += left[i] * std::cos(2 * M_PI * hz * i / 44100.0);
-    im += left[i] * std::sin(2 * M_PI * hz * i / 44100.0);
-  }
-  return 2 * std::hypot(re, im) / static_cast<double>(count);
-}
-
-std::vector<float> LeftOfCapture(const std::string& path) {
-  const std::string bytes = kaztest::ReadFile(path);
-  std::vector<float> left;
-  for (size_t at = 44; at + 8 <= bytes.size(); at += 8) {
-    float l;
-    std::memcpy(&l, bytes.data() + at, 4);
-    left.push_back(l);
-  }
-  return left;
-}
-
 class MciTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -117,7 +62,7 @@ class MciTest : public ::testing::Test {
 };
 
 TEST_F(MciTest, ListsTheTracksAndPlaysFromOneOnIntoTheNext) {
-  MapDrive('E', MakeDisc(dir_));
+  MapDrive('E', MakeCdImage(dir_));
   MCIERROR e = 0;
   const MCIDEVICEID id = Open("E", &e);
   ASSERT_EQ(e, 0u) << ErrorText(e);
@@ -139,17 +84,17 @@ TEST_F(MciTest, ListsTheTracksAndPlaysFromOneOnIntoTheNext) {
   EXPECT_EQ(Status(id, MCI_STATUS_MODE), MCI_MODE_STOP);
   EXPECT_EQ(mciSendCommandA(id, MCI_CLOSE, 0, 0), 0u);
 
-  const std::vector<float> left = LeftOfCapture(capture_);
+  const std::vector<float> left = kaztest::CaptureLeft(capture_);
   ASSERT_GT(left.size(), 2u * 44100);
   // Track 3's tone first, then track 4's: the disc plays on.
-  EXPECT_GT(Tone(left, 4410, 22050, ToneOf(3)), 0.2);
-  EXPECT_LT(Tone(left, 4410, 22050, ToneOf(4)), 0.02);
-  EXPECT_GT(Tone(left, 44100 + 4410, 22050, ToneOf(4)), 0.2);
+  EXPECT_GT(kaztest::ToneStrength(left, 4410, 22050, CdToneOf(3)), 0.2);
+  EXPECT_LT(kaztest::ToneStrength(left, 4410, 22050, CdToneOf(4)), 0.02);
+  EXPECT_GT(kaztest::ToneStrength(left, 44100 + 4410, 22050, CdToneOf(4)), 0.2);
   EXPECT_EQ(mciSendCommandA(id, MCI_STATUS, MCI_STATUS_ITEM, 0), MCIERR_INVALID_DEVICE_ID);
 }
 
 TEST_F(MciTest, TimeFormatsPauseAndTheDoor) {
-  MapDrive('E', MakeDisc(dir_));
+  MapDrive('E', MakeCdImage(dir_));
   MCIERROR e = 0;
   const MCIDEVICEID id = Open("e:", &e);
   ASSERT_EQ(e, 0u);
@@ -194,7 +139,7 @@ TEST_F(MciTest, DrivesWithoutADiscAreRefusedWithTheirReason) {
   Open("G", &e);
   EXPECT_EQ(e, MCIERR_DEVICE_NOT_READY);
   EXPECT_EQ(ErrorText(e), "The device is not ready.");
-  MapDrive('H', MakeDisc(dir_, 0));
+  MapDrive('H', MakeCdImage(dir_, 0));
   Open("H", &e);
   EXPECT_NE(e, 0u);
   MCI_OPEN_PARMSA p{};
@@ -206,7 +151,7 @@ TEST_F(MciTest, DrivesWithoutADiscAreRefusedWithTheirReason) {
 
 // A sheet that names more tracks than its data holds, and a truncated image.
 TEST_F(MciTest, AnImageThatLiesAboutItsTracksPlaysWhatItHas) {
-  const std::string cue = MakeDisc(dir_);
+  const std::string cue = MakeCdImage(dir_);
   std::string bin = kaztest::ReadFile(dir_ + "/disc.bin");
   kaztest::WriteFile(dir_ + "/disc.bin", bin.substr(0, bin.size() / 3 + 1000));
   MapDrive('E', cue);
