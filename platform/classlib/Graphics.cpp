@@ -199,12 +199,20 @@ const TLookAlike kLookAlikes[] = {
     {"times new roman", {"Liberation Serif", "Tinos", "DejaVu Serif"}},
 };
 
+bool HasBoldFace(const QString& family) {
+  for (const QString& style : QFontDatabase::styles(family))
+    if (QFontDatabase::bold(family, style)) return true;
+  return false;
+}
+
 // The installed face that draws a designed font name; a name with no look-alike is
-// asked for as it is. Answers are kept: the lookup is made once per name.
-QString ResolveFamily(const String& name) {
-  static std::map<String, QString> resolved;
+// asked for as it is. Bold text passes over faces that have no bold of their own (the
+// look-alike of MS Sans Serif has none, and bold must stand out from regular). Answers
+// are kept: the lookup is made once per name and weight.
+QString ResolveFamily(const String& name, bool bold) {
+  static std::map<std::pair<String, bool>, QString> resolved;
   String lower = LowerCase(name);
-  if (auto it = resolved.find(lower); it != resolved.end()) return it->second;
+  if (auto it = resolved.find({lower, bold}); it != resolved.end()) return it->second;
   static const bool loaded = [] {
     for (const char* file : kLookAlikeFiles)
       QFontDatabase::addApplicationFont(QString(kLookAlikeFolder) + file);
@@ -215,13 +223,13 @@ QString ResolveFamily(const String& name) {
   for (const TLookAlike& l : kLookAlikes) {
     if (lower != l.designed) continue;
     for (const char* face : l.faces)
-      if (QFontDatabase::hasFamily(face)) {
+      if (QFontDatabase::hasFamily(face) && (!bold || HasBoldFace(face))) {
         family = face;
         break;
       }
     break;
   }
-  resolved.emplace(lower, family);
+  resolved.emplace(std::make_pair(lower, bold), family);
   return family;
 }
 
@@ -229,14 +237,13 @@ QString ResolveFamily(const String& name) {
 
 QFont MakeQFont(TFont* font) {
   EnsureQtApplication();
-  QString family = ResolveFamily(font->Name());
-  QFont f(family);
+  TFontStyles st = font->Style();
+  QFont f(ResolveFamily(font->Name(), st.Contains(fsBold)));
   Integer h = font->Height();
   // A positive height is the cell height, internal leading included: the character
   // height is about four fifths of it.
   int px = h < 0 ? -h : (h > 0 ? std::max(1, (h * 4 + 2) / 5) : 11);
   f.setPixelSize(std::max(1, px));
-  TFontStyles st = font->Style();
   f.setBold(st.Contains(fsBold));
   f.setItalic(st.Contains(fsItalic));
   f.setUnderline(st.Contains(fsUnderline));

@@ -48,10 +48,22 @@ inline std::vector<std::string> Misfits(TForm* form) {
                     std::to_string(t.Clip.Right - std::max(t.Clip.Left, t.Cell.Left)));
   });
   // Hidden graphic controls are shown for the measure (a hidden radio or label may be
-  // shown later); windowed ones paint into their own surfaces whether shown or not.
+  // shown later); windowed ones paint into their own surfaces whether shown or not. A
+  // hidden one that does not lie within its parent can never be seen whole: it is left out
+  // (the display-mode buttons, whose size is the mode they ask for).
+  auto insideParent = [](TControl* c) {
+    return !c->Parent() || (c->Left() >= 0 && c->Top() >= 0 &&
+                            c->Left() + c->Width() <= c->Parent()->ClientWidth() &&
+                            c->Top() + c->Height() <= c->Parent()->ClientHeight());
+  };
+  std::erase_if(captions, [&](const String& text) {
+    for (TControl* c : controls)
+      if (!c->Visible() && !insideParent(c) && StripAccel(c->Caption()) == text) return true;
+    return false;
+  });
   std::vector<TControl*> shownForIt;
   for (TControl* c : controls)
-    if (!c->Visible() && !dynamic_cast<TWinControl*>(c)) {
+    if (!c->Visible() && !dynamic_cast<TWinControl*>(c) && insideParent(c)) {
       c->SetVisible(true);
       shownForIt.push_back(c);
     }
