@@ -464,7 +464,12 @@ MMRESULT mixerGetLineControlsA(HMIXEROBJ hmxobj, MIXERLINECONTROLSA* pmxlc, DWOR
   }
 }
 
-MMRESULT mixerGetControlDetailsA(HMIXEROBJ hmxobj, MIXERCONTROLDETAILS* pmxcd, DWORD fdwDetails) {
+namespace {
+
+// The values of the control a details record names, under the lock: `use` gets the control
+// and how many values the record moves.
+template <typename Use>
+MMRESULT WithDetails(HMIXEROBJ hmxobj, MIXERCONTROLDETAILS* pmxcd, DWORD fdwDetails, Use use) {
   if (!pmxcd || (fdwDetails & 0xF) != MIXER_GETCONTROLDETAILSF_VALUE) return MMSYSERR_INVALPARAM;
   std::lock_guard<std::mutex> lock(g_mutex);
   auto d = Resolve(hmxobj);
@@ -473,26 +478,28 @@ MMRESULT mixerGetControlDetailsA(HMIXEROBJ hmxobj, MIXERCONTROLDETAILS* pmxcd, D
   if (!k) return MIXERR_INVALCONTROL;
   const size_t n = DetailCount(*l, *k, *pmxcd);
   if (n == 0) return MMSYSERR_INVALPARAM;
-  auto* out = static_cast<LONG*>(pmxcd->paDetails);
-  // One channel asked of a control that has several: the first channel's values.
-  for (size_t i = 0; i < n; ++i) out[i] = k->values[i % k->values.size()];
-  return MMSYSERR_NOERROR;
+  return use(*k, n);
+}
+
+}  // namespace
+
+MMRESULT mixerGetControlDetailsA(HMIXEROBJ hmxobj, MIXERCONTROLDETAILS* pmxcd, DWORD fdwDetails) {
+  return WithDetails(hmxobj, pmxcd, fdwDetails, [&](const Control& k, size_t n) {
+    auto* out = static_cast<LONG*>(pmxcd->paDetails);
+    // One channel asked of a control that has several: the first channel's values.
+    for (size_t i = 0; i < n; ++i) out[i] = k.values[i % k.values.size()];
+    return MMSYSERR_NOERROR;
+  });
 }
 
 MMRESULT mixerSetControlDetails(HMIXEROBJ hmxobj, MIXERCONTROLDETAILS* pmxcd, DWORD fdwDetails) {
-  if (!pmxcd || (fdwDetails & 0xF) != MIXER_SETCONTROLDETAILSF_VALUE) return MMSYSERR_INVALPARAM;
-  std::lock_guard<std::mutex> lock(g_mutex);
-  auto d = Resolve(hmxobj);
-  if (!d) return MMSYSERR_INVALHANDLE;
-  auto [l, k] = FindControl(*d, pmxcd->dwControlID);
-  if (!k) return MIXERR_INVALCONTROL;
-  const size_t n = DetailCount(*l, *k, *pmxcd);
-  if (n == 0) return MMSYSERR_INVALPARAM;
-  const auto* in = static_cast<const LONG*>(pmxcd->paDetails);
-  std::vector<LONG> values(k->values.size());
-  // One channel given for a control that has several: every channel takes it.
-  for (size_t i = 0; i < values.size(); ++i) values[i] = in[i % n];
-  if (k->apply && !k->apply(values)) return MMSYSERR_ERROR;
-  k->values = values;
-  return MMSYSERR_NOERROR;
+  return WithDetails(hmxobj, pmxcd, fdwDetails, [&](Control& k, size_t n) {
+    const auto* in = static_cast<const LONG*>(pmxcd->paDetails);
+    std::vector<LONG> values(k.values.size());
+    // One channel given for a control that has several: every channel takes it.
+    for (size_t i = 0; i < values.size(); ++i) values[i] = in[i % n];
+    if (k.apply && !k.apply(values)) return MMSYSERR_ERROR;
+    k.values = values;
+    return MMSYSERR_NOERROR;
+  });
 }
