@@ -215,6 +215,14 @@ void HungPeer(const char* self) {
   std::printf("post_to_hung_peer_blocks %d\n", blocked ? 1 : 0);
   kill(pid, SIGKILL);
   waitpid(pid, nullptr, 0);
+  // Once it has ended, its window answers from the missing socket.
+  std::vector<double> dead;
+  for (int i = 0; i < 1000; ++i) {
+    t0 = Clock::now();
+    SendMessageA(h, kEcho, 1, 0);
+    dead.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+  }
+  std::printf("ended_peer_send_us %.2f\n", Percentile(dead, 0.5));
 }
 
 void RunSet(const std::string& prefix, int senderCpu, int receiverCpu, const char* self) {
