@@ -143,7 +143,7 @@ LRESULT DefWindowProcA(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
 inline LRESULT SendMessage(HWND h, UINT m, WPARAM w, LPARAM l) { return SendMessageA(h, m, w, l); }
 inline BOOL PostMessage(HWND h, UINT m, WPARAM w, LPARAM l) { return PostMessageA(h, m, w, l); }
 inline LRESULT DefWindowProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }
-// Calls the window's procedure as the original platform's CallWindowProc does.
+// Calls the given window procedure with the message (none: answers 0).
 LRESULT CallWindowProcA(const WindowProcFn& proc, HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // Window placement, for windows of any thread or program.

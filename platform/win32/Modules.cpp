@@ -159,8 +159,8 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
   }
-  // dlsym also searches the libraries the module uses; the original platform only answers
-  // what the module itself exports.
+  // dlsym also searches the libraries the module uses; GetProcAddress answers only what
+  // the module itself exports.
   Dl_info info{};
   link_map* owner = nullptr;
   if (m->map && (!dladdr1(symbol, &info, reinterpret_cast<void**>(&owner), RTLD_DL_LINKMAP) ||
