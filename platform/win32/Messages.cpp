@@ -697,7 +697,9 @@ int ConnectBlock(UINT block) {
   sockaddr_un addr;
   socklen_t len = BlockAddress(block, addr);
   if (connect(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0) {
+    const int err = errno;
     close(fd);
+    errno = err;
     return -1;
   }
   return fd;
