@@ -875,19 +875,9 @@ WireRequest MakeRequest(WireKind kind, HWND h) {
   return req;
 }
 
-// A window operation on any window: the host on the owner thread here, or a request to
-// the owning program.
-LRESULT WindowOp(HWND h, WireRequest req, WireReply* out = nullptr) {
+// A request (a sent message or a window operation) to a window of another program.
+LRESULT RemoteOp(const WireRequest& req, WireReply* out = nullptr) {
   WireReply rep{};
-  if (auto rec = FindWindow(h)) {
-    LRESULT r = RunOnOwner(rec, [rec, req, &rep]() { return DoWindowOp(rec, req, rep); });
-    if (out) *out = rep;
-    return r;
-  }
-  if (h == 0 || IsLocalBlock(h)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
   switch (RemoteCall(req, rep)) {
     case Remote::kHung:
       // A hung window still exists: its program's socket is there, only silent.
@@ -905,6 +895,22 @@ LRESULT WindowOp(HWND h, WireRequest req, WireReply* out = nullptr) {
   }
   if (out) *out = rep;
   return rep.result;
+}
+
+// A window operation on any window: the host on the owner thread here, or a request to
+// the owning program.
+LRESULT WindowOp(HWND h, WireRequest req, WireReply* out = nullptr) {
+  if (auto rec = FindWindow(h)) {
+    WireReply rep{};
+    LRESULT r = RunOnOwner(rec, [rec, req, &rep]() { return DoWindowOp(rec, req, rep); });
+    if (out) *out = rep;
+    return r;
+  }
+  if (h == 0 || IsLocalBlock(h)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  return RemoteOp(req, out);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -1076,7 +1082,7 @@ LRESULT SendMessageA(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   req.msg = msg;
   req.wParam = wParam;
   req.lParam = lParam;
-  return WindowOp(hWnd, req);
+  return RemoteOp(req);
 }
 
 BOOL PostMessageA(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
