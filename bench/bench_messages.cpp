@@ -7,6 +7,7 @@
 // Left alone, the kernel picks one or the other from run to run. So every pair of sides is
 // pinned the same way: the sender on the first CPU, the receiver on the second.
 #include <sched.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -157,6 +158,73 @@ std::vector<double> RawSocket() {
   return us;
 }
 
+// Starts the echo program and answers its window (0 when it did not start).
+HWND StartChild(const char* self, pid_t& pid) {
+  std::string file = "/tmp/bench_messages." + std::to_string(getpid()) + ".hwnd";
+  pid = fork();
+  if (pid == 0) {
+    execl(self, self, "child", file.c_str(), "-1", nullptr);
+    _exit(127);
+  }
+  HWND h = 0;
+  for (int i = 0; i < 5000 && h == 0; ++i) {
+    std::ifstream in(file);
+    if (!(in >> h)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  std::remove(file.c_str());
+  return h;
+}
+
+// A program stopped with SIGSTOP: how long the first send to it takes (until it counts as
+// hung), how long the following ones take, and whether posting to it ever waits (a
+// watchdog resumes it after 10 s should a post wait that long).
+void HungPeer(const char* self) {
+  pid_t pid;
+  HWND h = StartChild(self, pid);
+  if (h == 0 || SendMessageA(h, kEcho, 1, 0) != 2) {
+    std::fprintf(stderr, "bench_messages: the child program did not start\n");
+    std::exit(1);
+  }
+  kill(pid, SIGSTOP);
+  auto t0 = Clock::now();
+  SendMessageA(h, kEcho, 1, 0);
+  double firstMs = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+  std::vector<double> next;
+  for (int i = 0; i < 1000; ++i) {
+    t0 = Clock::now();
+    SendMessageA(h, kEcho, 1, 0);
+    next.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+  }
+  std::atomic<bool> posting{true}, blocked{false};
+  std::thread watchdog([&] {
+    for (int i = 0; i < 1000 && posting; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (posting) {
+      blocked = true;
+      kill(pid, SIGCONT);
+    }
+  });
+  for (int i = 0; i < 20000; ++i) {
+    if (!PostMessageA(h, kEcho, static_cast<WPARAM>(i), 0)) break;
+  }
+  posting = false;
+  watchdog.join();
+  kill(pid, SIGCONT);
+  std::printf("hung_peer_send_first_ms %.1f\n", firstMs);
+  std::printf("hung_peer_send_next_us %.2f\n", Percentile(next, 0.5));
+  std::printf("hung_peer_send_next_max_us %.2f\n", Percentile(next, 1.0));
+  std::printf("post_to_hung_peer_blocks %d\n", blocked ? 1 : 0);
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  // Once it has ended, its window answers from the missing socket.
+  std::vector<double> dead;
+  for (int i = 0; i < 1000; ++i) {
+    t0 = Clock::now();
+    SendMessageA(h, kEcho, 1, 0);
+    dead.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+  }
+  std::printf("ended_peer_send_us %.2f\n", Percentile(dead, 0.5));
+}
+
 void RunSet(const std::string& prefix, int senderCpu, int receiverCpu, const char* self) {
   g_senderCpu = senderCpu;
   g_receiverCpu = receiverCpu;
@@ -189,5 +257,6 @@ int main(int argc, char** argv) {
   bool twoCpus = sysconf(_SC_NPROCESSORS_ONLN) >= 2;
   RunSet("", 0, twoCpus ? 1 : 0, argv[0]);
   RunSet("samecore_", 0, 0, argv[0]);
+  HungPeer(argv[0]);
   return 0;
 }

@@ -131,7 +131,7 @@ void TForm1::BuildWindow() {
   spot6 = MakeLamp(this, MainBevel, "spot6", 44, 20, 25, "1");
   spot5 = MakeLamp(this, MainBevel, "spot5", 44, 42, 25, "2");
   spot4 = MakeLamp(this, MainBevel, "spot4", 44, 64, 25, "3");
-  // The number order above keeps the component order of the design: spot4 before spot5.
+  // The mirror column, made top to bottom: spot6 ("1") faces spot1, spot4 ("3") spot3.
   Strobo = MakeLamp(this, GroupBox2, "Strobo", 8, 90, 57, "4");
   reversechk1 = CreateControl<TCheckBox>(this, GroupBox2, "reversechk1", 6, 118, 62, 17);
   reversechk1->SetCaption("Reverse");

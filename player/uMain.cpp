@@ -84,7 +84,7 @@ void TfrmMain::BuildWindow() {
   Font()->SetName("Tahoma");
   Font()->SetHeight(-11);
   Font()->SetColor(FontColor);
-  // As designed: the strip below 600 held only the non-visual components.
+  // The strip below 600 holds only the non-visual components.
   SetClientWidth(800);
   SetClientHeight(673);
 

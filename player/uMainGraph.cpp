@@ -5,7 +5,9 @@
 // next levels redraw it.
 //
 // The filter sends its levels synchronously from its own thread and waits: the handler
-// must stay short, and it allocates nothing.
+// must stay short. Its one call out of the program is the beat sent to the light
+// controller, which cannot hold it for long: a light controller that stops answering is
+// given up on once, and after that answers at once until it runs again.
 #include "player/uMain.h"
 
 namespace {
@@ -18,7 +20,7 @@ constexpr Integer LastPoint = GraphPointCount - 1;
 // The level the graph is scaled to.
 constexpr Integer LevelReference = 16384;
 
-// The level arithmetic is 32-bit, wrapping as the original's does.
+// The level arithmetic is 32-bit and wraps on overflow, without undefined behaviour.
 Integer Mul32(Integer a, Integer b) {
   return static_cast<Integer>(static_cast<Cardinal>(a) * static_cast<Cardinal>(b));
 }

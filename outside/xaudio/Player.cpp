@@ -1033,7 +1033,7 @@ double Player::HeardInputFrame() {
   const Marker& m = markers_.front();
   if (heard < m.voiceFrame) return m.inputFrame;
   double f = m.inputFrame + static_cast<double>(heard - m.voiceFrame) * m.step;
-  // Not beyond what the marker's block covers (the next marker, or the last written frame).
+  // Measured from the last marker at or before the heard frame, at that block's step.
   return f;
 }
 

@@ -197,7 +197,7 @@ struct XA_Property {
 };
 
 // The decoded notification: a code, then up to three data words, read by code. The
-// record keeps the field order and integer widths of the original 32-bit layout; on this
+// record keeps the field order and integer widths of the engine's 32-bit layout; on this
 // 64-bit platform a pointer field is 8 bytes and naturally aligned, so a pointer that was
 // the first data word (offset 4) sits at offset 8, and whatever followed it moves to 16.
 //

@@ -400,6 +400,21 @@ std::mutex g_mutex;
 std::vector<DeviceSlot>* g_slots = nullptr;
 std::string g_slotsCapture;  // KAZ_WAV_CAPTURE and KAZ_WAV_UNPACED when the list was made
 
+// The list goes with the library: a program that frees the output module and loads it
+// again must not leave a list behind each time. A list with a device still open stays (a
+// stream's thread may still use it), and so does one that another thread holds now.
+struct SlotsRelease {
+  ~SlotsRelease() {
+    std::unique_lock<std::mutex> lock(g_mutex, std::try_to_lock);
+    if (!lock.owns_lock() || !g_slots) return;
+    for (const DeviceSlot& s : *g_slots) {
+      if (s.device) return;
+    }
+    delete g_slots;
+    g_slots = nullptr;
+  }
+} g_slotsRelease;
+
 void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
 void QuietJack(const char*) {}
 

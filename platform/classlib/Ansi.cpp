@@ -5,7 +5,7 @@
 namespace {
 
 // Code page 1252 at 0x80..0x9F; the five bytes it leaves free map to the same code points,
-// as the original platform does.
+// so every byte converts and converts back.
 constexpr char16_t kHigh[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,

@@ -824,7 +824,8 @@ Integer CompareStr(const String& S1, const String& S2) {
   return CompareFolded(S1, S2, [](char c) { return c; });
 }
 
-// Letters fold to upper case, as the original's ASCII comparison does.
+// ASCII letters fold to upper case, so the characters between 'Z' and 'a' sort after
+// every letter.
 Integer CompareText(const String& S1, const String& S2) {
   return CompareFolded(S1, S2, Upper);
 }

@@ -195,7 +195,7 @@ String StringReplace(const String& S, const String& OldPattern, const String& Ne
                      bool ReplaceAll = true, bool IgnoreCase = false);
 
 // ---------------------------------------------------------------------------------------
-// File names. "\", "/" and the drive colon all separate, as on the original platform.
+// File names. "\", "/" and the drive colon all separate.
 
 String ExtractFilePath(const String& FileName);  // up to and including the last separator
 String ExtractFileDir(const String& FileName);   // without the trailing separator

@@ -18,8 +18,8 @@
 namespace {
 
 // Nice offsets from the process's own level, in the order of TThreadPriority. The
-// original values (-15, -2, -1, 0, 1, 2, 15) have no direct counterpart; what matters is
-// their order and that normal means unchanged.
+// platform's priority levels (-15, -2, -1, 0, 1, 2, 15) have no direct counterpart in nice
+// values; what matters is their order and that normal means unchanged.
 constexpr int kNiceOffset[] = {19, 10, 5, 0, -5, -10, -20};
 
 int CurrentTid() {
@@ -167,7 +167,7 @@ void TThread::Suspend() {
     ++pause_generation_;
     SignalSuspendFd(true);
   }
-  // A thread that pauses itself stops right here, as it would on the original platform.
+  // A thread that pauses itself stops right here, before Suspend returns.
   if (own) CheckSuspended();
 }
 

@@ -16,9 +16,9 @@ class TTimer : public TComponent {
   Cardinal Interval() const { return interval_; }
   void SetInterval(Cardinal Value);
 
-  // Called with the timer as sender on every tick. The original runs no platform timer
-  // while this is unassigned; since it is a plain member here, the timer runs and a tick
-  // without a handler does nothing, which shows the same ticks.
+  // Called with the timer as sender on every tick. Being a plain member, its assignment
+  // cannot start or stop anything: the timer runs without it, and a tick without a
+  // handler does nothing, which looks the same as a timer that does not run.
   TNotifyEvent OnTimer;
 
  protected:

@@ -24,7 +24,7 @@ char Fold(char c) {
   return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
 }
 
-// Wildcards the way the original platform hands a pattern to its file system: '?' becomes
+// Wildcards the way the platform hands a pattern to its file system: '?' becomes
 // DOS_QM, a '.' before '*' or '?' becomes DOS_DOT, trailing dots and blanks are dropped,
 // and a pattern that ended in a dot turns its final '*' into DOS_STAR.
 constexpr char kDosStar = '<';
@@ -286,7 +286,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
     SetLastError(win32::ErrorFromErrno(errno, linuxFolder));
     return INVALID_HANDLE_VALUE;
   }
-  // "." and ".." first, as the original platform's file systems list them; the rest in
+  // "." and ".." first, as Windows file systems list them; the rest in
   // the order the folder gives.
   std::vector<std::string> names, others;
   bool dot = false, dotdot = false;

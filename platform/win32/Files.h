@@ -1,5 +1,5 @@
 // Files, folders, drives, the Windows and system directories, the program's file name and
-// the version of the platform, with the original platform's names, records and error
+// the version of the platform, with the platform's names, records and error
 // codes. Paths are Windows paths, translated as win32/Paths.h says (a Linux absolute path
 // "/..." is accepted as it is).
 //
@@ -93,8 +93,8 @@ static_assert(sizeof(OSVERSIONINFOA) == 148);
 static_assert(sizeof(OSVERSIONINFOEXA) == 156);
 
 // Lists a folder: `pattern` is a folder path followed by a name that may hold '*' and '?'
-// ("C:\Music\*.mp3"). Names match without regard to (ASCII) case by the original
-// platform's rules: "*.*" matches every name, dotted or not; "*." matches names without a
+// ("C:\Music\*.mp3"). Names match without regard to (ASCII) case by these
+// rules: "*.*" matches every name, dotted or not; "*." matches names without a
 // dot; '?' matches one character but none at a dot or at the end ("a?.txt" finds "a.txt").
 // "." and ".." come first in a folder that is not a drive root when the pattern matches
 // them. Names that cannot be written as Windows names (holding '\', or MAX_PATH bytes and
@@ -158,7 +158,7 @@ BOOL GetVersionExA(OSVERSIONINFOA* info);
 
 namespace win32 {
 
-// The original platform's wildcard match of one name (see FindFirstFileA).
+// The wildcard match of one name that FindFirstFileA uses.
 bool MatchesFilePattern(const std::string& pattern, const std::string& name);
 
 // Unix time (seconds, nanoseconds) as a FILETIME.

@@ -49,6 +49,16 @@ constexpr UINT kIndexMask = (1u << kIndexBits) - 1;
 constexpr UINT kMaxBlock = (1u << (31 - kIndexBits)) - 1;  // keeps handles below 2^31
 constexpr UINT kMinTimerMs = 10;
 
+// A program that has not answered a request in this time counts as hung: the request
+// answers 0, and later requests to the same thread of it answer 0 at once until it
+// answers again. Short enough that a GUI thread sending to a stopped program stalls once,
+// briefly; long enough that a busy program is not taken for a hung one.
+constexpr DWORD kHungTimeoutMs = 1500;
+
+// Most posts one thread holds for one thread of another program that is not reading
+// them; a post beyond that fails (the usual bound of a message queue).
+constexpr std::size_t kMaxPostBacklog = 10000;
+
 using Clock = std::chrono::steady_clock;
 
 // ---------------------------------------------------------------------------------------
@@ -118,7 +128,25 @@ struct OutConn {
   bool busy;
 };
 
-enum FdTag : std::uint32_t { kTagSent = 1, kTagPosted, kTagTimer, kTagListener, kTagConn };
+// Posts to one thread of another program travel on a connection of their own, never
+// waiting: what the socket does not take at once waits here, in order, and goes out as the
+// socket drains (the connection is watched for writability meanwhile).
+struct PostChannel {
+  int fd = -1;
+  std::deque<WireRequest> backlog;
+  bool watched = false;
+};
+
+// Epoll data: the tag in the high half, a descriptor (or for kTagPostOut, a block) in the
+// low half.
+enum FdTag : std::uint32_t {
+  kTagSent = 1,
+  kTagPosted,
+  kTagTimer,
+  kTagListener,
+  kTagConn,
+  kTagPostOut
+};
 
 struct ThreadQueue {
   DWORD tid = 0;
@@ -141,6 +169,9 @@ struct ThreadQueue {
   std::unordered_map<int, std::uint64_t> conns;  // accepted connections and their serials
   std::uint64_t nextConnSerial = 1;
   std::vector<OutConn> outConns;        // connections to other programs' blocks
+  std::unordered_map<UINT, PostChannel> postChannels;  // by block
+  // Blocks that did not answer in time, each with the connection whose answer is late.
+  std::unordered_map<UINT, int> hung;
   std::vector<Timer> timers;
   UINT nextIndex = kIndexMask + 1;  // forces a block on the first window
   UINT_PTR nextThreadTimerId = 1;
@@ -309,9 +340,12 @@ void ShutdownQueue(ThreadQueue& q) {
   for (int fd : q.listeners) close(fd);
   for (auto& [fd, _] : q.conns) close(fd);
   for (auto& c : q.outConns) close(c.fd);
+  for (auto& [block, ch] : q.postChannels) close(ch.fd);
   q.listeners.clear();
   q.conns.clear();
   q.outConns.clear();
+  q.postChannels.clear();
+  q.hung.clear();
   for (int fd : {q.epfd, q.sentFd, q.postedFd, q.replyFd, q.timerFd}) {
     if (fd >= 0) close(fd);
   }
@@ -543,9 +577,11 @@ void AcceptConnections(ThreadQueue& q, int listener) {
   }
 }
 
-// Serves sent items, new connections and requests of other programs that are ready now.
-// Posted messages and timers are left alone. Answers whether the posted list or a timer is
-// ready (for the callers that go on to those).
+void FlushPostChannel(ThreadQueue& q, UINT block);
+
+// Serves sent items, new connections and requests of other programs that are ready now,
+// and passes on posts held for programs whose sockets have drained. Posted messages and
+// timers are left alone: the callers go on to those themselves.
 void ServeReady(ThreadQueue& q) {
   epoll_event evs[32];
   int n = epoll_wait(q.epfd, evs, 32, 0);
@@ -561,6 +597,9 @@ void ServeReady(ThreadQueue& q) {
         break;
       case kTagConn:
         if (q.conns.count(fd)) ServeConnection(q, fd);
+        break;
+      case kTagPostOut:
+        FlushPostChannel(q, static_cast<UINT>(fd));
         break;
       default:
         break;
@@ -650,13 +689,17 @@ LRESULT RunOnOwner(const std::shared_ptr<WindowRec>& rec, Fn fn) {
 // ---------------------------------------------------------------------------------------
 // Talking to other programs.
 
+// Connects to a block's socket without waiting: a program too stopped to accept (its
+// queue of connections full) is not waited for either. Answers -1 when it cannot be done.
 int ConnectBlock(UINT block) {
-  int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+  int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
   sockaddr_un addr;
   socklen_t len = BlockAddress(block, addr);
   if (connect(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0) {
+    const int err = errno;
     close(fd);
+    errno = err;
     return -1;
   }
   return fd;
@@ -669,12 +712,41 @@ void DropOutConn(ThreadQueue& q, int fd) {
                    q.outConns.end());
 }
 
-// Sends a request to the program that owns the handle's block; for anything but a post,
-// waits for the answer while serving this thread's own incoming messages. Answers false
-// when that program cannot be reached or ended before it answered.
-bool RemoteCall(const WireRequest& req, WireReply& rep) {
+// Whether a block that did not answer in time is still silent. Its late answer is the
+// sign that it serves its queue again (or its hang-up, that it has ended): that answer is
+// read and thrown away, and its connection closed, so that it can never be taken for the
+// answer to a later request. One poll without waiting, so asking costs microseconds.
+bool StillHung(ThreadQueue& q, UINT block) {
+  auto it = q.hung.find(block);
+  if (it == q.hung.end()) return false;
+  pollfd p{it->second, POLLIN, 0};
+  if (poll(&p, 1, 0) <= 0 || p.revents == 0) return true;
+  WireReply late;
+  ssize_t n = recv(it->second, &late, sizeof late, MSG_DONTWAIT);
+  (void)n;
+  DropOutConn(q, it->second);
+  q.hung.erase(it);
+  return false;
+}
+
+// Notes that the request on `fd` was not answered in time. Its connection stays open
+// (and out of use) so that the late answer shows when the program serves again.
+void MarkHung(ThreadQueue& q, UINT block, int fd) {
+  if (q.hung.count(block)) {
+    DropOutConn(q, fd);  // a nested request found it hung first; one witness is enough
+    return;
+  }
+  q.hung[block] = fd;
+}
+
+enum class Remote { kAnswered, kGone, kHung };
+
+// Sends a request (not a post) to the program that owns the handle's block and waits for
+// the answer while serving this thread's own incoming messages, for kHungTimeoutMs at most.
+Remote RemoteCall(const WireRequest& req, WireReply& rep) {
   ThreadQueue& q = Q();
   UINT block = BlockOf(req.hwnd);
+  if (StillHung(q, block)) return Remote::kHung;
   for (int attempt = 0; attempt < 2; ++attempt) {
     int fd = -1;
     bool fresh = false;
@@ -686,32 +758,114 @@ bool RemoteCall(const WireRequest& req, WireReply& rep) {
     }
     if (fd < 0) {
       fd = ConnectBlock(block);
-      if (fd < 0) return false;
+      if (fd < 0) return errno == EAGAIN ? Remote::kHung : Remote::kGone;
       q.outConns.push_back({fd, block, false});
       fresh = true;
     }
+    // A connection carries one request at a time, so its socket always has room.
     if (send(fd, &req, sizeof req, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof req)) {
       DropOutConn(q, fd);
-      if (fresh) return false;
+      if (fresh) return Remote::kGone;
       continue;  // a cached connection went stale: try once on a new one
     }
-    if (req.kind == kPost) return true;
     auto mark = [&](bool busy) {
       for (auto& c : q.outConns) {
         if (c.fd == fd) c.busy = busy;
       }
     };
     mark(true);
-    WaitLoop(q, nullptr, INFINITE, fd);
-    ssize_t n = recv(fd, &rep, sizeof rep, 0);
+    if (!WaitLoop(q, nullptr, kHungTimeoutMs, fd)) {
+      MarkHung(q, block, fd);
+      return Remote::kHung;
+    }
+    ssize_t n = recv(fd, &rep, sizeof rep, MSG_DONTWAIT);
     if (n != static_cast<ssize_t>(sizeof rep)) {
       DropOutConn(q, fd);
-      return false;
+      return Remote::kGone;
     }
     mark(false);
-    return true;
+    return Remote::kAnswered;
   }
-  return false;
+  return Remote::kGone;
+}
+
+// ---------------------------------------------------------------------------------------
+// Posts to other programs.
+
+void WatchPostChannel(ThreadQueue& q, UINT block, PostChannel& ch, bool watch) {
+  if (watch == ch.watched) return;
+  epoll_event ev{};
+  ev.events = EPOLLOUT;
+  ev.data.u64 = (std::uint64_t(kTagPostOut) << 32) | block;
+  epoll_ctl(q.epfd, watch ? EPOLL_CTL_ADD : EPOLL_CTL_DEL, ch.fd, &ev);
+  ch.watched = watch;
+}
+
+void ClosePostChannel(ThreadQueue& q, UINT block) {
+  auto it = q.postChannels.find(block);
+  if (it == q.postChannels.end()) return;
+  WatchPostChannel(q, block, it->second, false);
+  close(it->second.fd);
+  q.postChannels.erase(it);
+}
+
+// Writes the held posts, oldest first, until the socket takes no more; watches the socket
+// while some are left. Answers false when the program has gone.
+bool WriteBacklog(ThreadQueue& q, UINT block, PostChannel& ch) {
+  while (!ch.backlog.empty()) {
+    ssize_t n = send(ch.fd, &ch.backlog.front(), sizeof(WireRequest), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n == static_cast<ssize_t>(sizeof(WireRequest))) {
+      ch.backlog.pop_front();
+      continue;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) break;
+    return false;
+  }
+  WatchPostChannel(q, block, ch, !ch.backlog.empty());
+  return true;
+}
+
+// The socket of a channel with held posts has drained: pass them on. Posts held for a
+// program that has ended are dropped with its channel.
+void FlushPostChannel(ThreadQueue& q, UINT block) {
+  auto it = q.postChannels.find(block);
+  if (it == q.postChannels.end()) return;
+  if (!WriteBacklog(q, block, it->second)) ClosePostChannel(q, block);
+}
+
+// Posts to a window of another program without ever waiting. Answers FALSE when that
+// program cannot be reached, or when it has left kMaxPostBacklog posts of this thread
+// unread.
+BOOL RemotePost(const WireRequest& req) {
+  ThreadQueue& q = Q();
+  UINT block = BlockOf(req.hwnd);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    auto it = q.postChannels.find(block);
+    bool fresh = false;
+    if (it == q.postChannels.end()) {
+      int fd = ConnectBlock(block);
+      if (fd < 0) {
+        SetLastError(errno == EAGAIN ? ERROR_NOT_ENOUGH_QUOTA : ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+      }
+      it = q.postChannels.emplace(block, PostChannel{}).first;
+      it->second.fd = fd;
+      fresh = true;
+    }
+    PostChannel& ch = it->second;
+    if (ch.backlog.size() >= kMaxPostBacklog && WriteBacklog(q, block, ch) &&
+        ch.backlog.size() >= kMaxPostBacklog) {
+      SetLastError(ERROR_NOT_ENOUGH_QUOTA);
+      return FALSE;
+    }
+    ch.backlog.push_back(req);
+    if (WriteBacklog(q, block, ch)) return TRUE;
+    ClosePostChannel(q, block);
+    if (fresh) break;
+    // A cached channel went stale (its program ended): try once on a new one.
+  }
+  SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+  return FALSE;
 }
 
 WireRequest MakeRequest(WireKind kind, HWND h) {
@@ -721,11 +875,33 @@ WireRequest MakeRequest(WireKind kind, HWND h) {
   return req;
 }
 
+// A request (a sent message or a window operation) to a window of another program.
+LRESULT RemoteOp(const WireRequest& req, WireReply* out = nullptr) {
+  WireReply rep{};
+  switch (RemoteCall(req, rep)) {
+    case Remote::kHung:
+      // A hung window still exists: its program's socket is there, only silent.
+      SetLastError(ERROR_TIMEOUT);
+      return req.kind == kIsWindow ? 1 : 0;
+    case Remote::kGone:
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return 0;
+    case Remote::kAnswered:
+      break;
+  }
+  if (!rep.ok) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  if (out) *out = rep;
+  return rep.result;
+}
+
 // A window operation on any window: the host on the owner thread here, or a request to
 // the owning program.
 LRESULT WindowOp(HWND h, WireRequest req, WireReply* out = nullptr) {
-  WireReply rep{};
   if (auto rec = FindWindow(h)) {
+    WireReply rep{};
     LRESULT r = RunOnOwner(rec, [rec, req, &rep]() { return DoWindowOp(rec, req, rep); });
     if (out) *out = rep;
     return r;
@@ -734,12 +910,7 @@ LRESULT WindowOp(HWND h, WireRequest req, WireReply* out = nullptr) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
-  if (!RemoteCall(req, rep) || !rep.ok) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
-  if (out) *out = rep;
-  return rep.result;
+  return RemoteOp(req, out);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -911,12 +1082,7 @@ LRESULT SendMessageA(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   req.msg = msg;
   req.wParam = wParam;
   req.lParam = lParam;
-  WireReply rep{};
-  if (!RemoteCall(req, rep) || !rep.ok) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
-  return rep.result;
+  return RemoteOp(req);
 }
 
 BOOL PostMessageA(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -942,12 +1108,7 @@ BOOL PostMessageA(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   req.msg = msg;
   req.wParam = wParam;
   req.lParam = lParam;
-  WireReply rep{};
-  if (!RemoteCall(req, rep)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
-  return TRUE;
+  return RemotePost(req);
 }
 
 BOOL PostThreadMessageA(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -8,6 +8,16 @@
 // programs that send to each other at the same moment never deadlock. A handle that never
 // existed, a destroyed window, or a window whose process has ended answers 0 at once.
 //
+// Another program may stop answering (stopped, or stuck in a handler). A send or window
+// operation that it has not answered within a short time (well under two seconds) answers
+// 0 with GetLastError ERROR_TIMEOUT, and its window counts as hung: later requests from the
+// same thread to that program's thread answer 0 at once, and IsWindow still answers TRUE,
+// until its answer to the abandoned request arrives, which shows that it serves again (the
+// abandoned message is handled then; its answer is dropped). PostMessage to another program
+// never waits: what its socket does not take is held, in order, and passed on by the
+// sending thread's message pump as the socket drains; once 10,000 posts are held for it,
+// PostMessage fails with ERROR_NOT_ENOUGH_QUOTA.
+//
 // Each thread that makes windows (or waits for messages) has one queue. Its readiness is
 // one file descriptor, so an event loop can watch it and call PumpThreadMessages when it
 // becomes readable.
@@ -143,7 +153,7 @@ LRESULT DefWindowProcA(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
 inline LRESULT SendMessage(HWND h, UINT m, WPARAM w, LPARAM l) { return SendMessageA(h, m, w, l); }
 inline BOOL PostMessage(HWND h, UINT m, WPARAM w, LPARAM l) { return PostMessageA(h, m, w, l); }
 inline LRESULT DefWindowProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }
-// Calls the window's procedure as the original platform's CallWindowProc does.
+// Calls the given window procedure with the message (none: answers 0).
 LRESULT CallWindowProcA(const WindowProcFn& proc, HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // Window placement, for windows of any thread or program.

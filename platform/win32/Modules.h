@@ -1,10 +1,10 @@
 // Modules: libraries loaded at run time by name, over dlopen.
 //
-// The system names its libraries as the original platform does ("xaudio.dll"); the build
+// The system names its libraries the Windows way ("xaudio.dll"); the build
 // puts shared objects with exactly those names beside the programs. A bare name resolves
 // only beside the program file (the folder of /proc/self/exe), then in its "lib" folder,
 // the file name matched without regard to (ASCII) case; a name without an extension gets
-// ".dll" (a trailing dot means "no extension, add none"), as on the original platform. A
+// ".dll" (a trailing dot means "no extension, add none"). A
 // name with a folder (a Windows path, or a Linux path starting with '/') is loaded from
 // there. Nothing else is searched: never the system's library path.
 //

@@ -252,7 +252,7 @@ void AppendComponents(const std::string& text, std::vector<std::string>& parts) 
       if (!parts.empty()) parts.pop_back();
       continue;
     }
-    // The original platform drops trailing dots and blanks of a component.
+    // Trailing dots and blanks of a component are not part of its name.
     while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
     if (part.empty()) continue;
     parts.push_back(std::move(part));
@@ -450,11 +450,11 @@ std::string SystemDirectory() {
 
 }  // namespace win32
 
-// --- Drives and directories of the original platform's interface ----------------------
+// --- Drives and directories of the platform's interface -------------------------------
 
 namespace {
 
-// The original platform's rule for a string answered into a caller's buffer: the length
+// The platform's rule for a string answered into a caller's buffer: the length
 // without the NUL when it fits, else the size needed including the NUL (buffer untouched).
 UINT CopyOut(const std::string& text, LPSTR buffer, UINT size) {
   if (buffer && size > text.size()) {

@@ -22,8 +22,8 @@ namespace win32 {
 
 // Windows path -> Linux path. Accepts:
 //   "X:\a\b" or "X:/a/b" (either slash, repeated slashes, "." and ".." components; ".."
-//   stops at the drive root; trailing dots and blanks of a component are dropped as the
-//   original platform does),
+//   stops at the drive root; trailing dots and blanks of a component are dropped, as
+//   they are no part of a name),
 //   "X:a" (relative to the current directory when that is on drive X, else to its root),
 //   "\a\b" (rooted on the current directory's drive), "a\b" (relative to the current
 //   directory), "\\?\X:\a" (the long-path prefix is dropped),
@@ -57,7 +57,7 @@ std::string DriveTarget(char letter);
 
 // --- Helpers for the platform's own sources ------------------------------------------
 
-// ASCII case folding comparisons, as the original platform's file system compares names.
+// ASCII case folding comparisons, the way Windows file names compare.
 bool EqualsNoCase(const std::string& a, const std::string& b);
 // Finds `name` in the Linux folder `dir`: the exact spelling when it exists, else the first
 // entry (in byte order) equal without regard to ASCII case. Answers false when neither.
@@ -65,7 +65,7 @@ bool FindNameNoCase(const std::string& dir, const std::string& name, std::string
 // Whether a Windows path names the root of a drive ("C:\", "C:\Music\..", "\" when the
 // current directory is on a drive). A Linux path is a root only when it is "/".
 bool IsDriveRootPath(const std::string& win);
-// Maps errno after a failed call on `linuxPath` to the original platform's error code.
+// Maps errno after a failed call on `linuxPath` to the platform's error code.
 // ENOENT becomes ERROR_FILE_NOT_FOUND when the parent folder exists, else
 // ERROR_PATH_NOT_FOUND.
 DWORD ErrorFromErrno(int err, const std::string& linuxPath);

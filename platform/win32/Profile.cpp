@@ -306,8 +306,8 @@ DWORD CopyValue(std::string value, LPSTR buffer, DWORD size, bool& cut) {
 }
 
 // A NUL-separated list ending in an extra NUL. A list that does not fit with a byte to spare
-// is cut: the last entry shortened, two NULs at the end, answer size - 2 (as the original
-// platform answers even when the list fitted exactly).
+// is cut: the last entry shortened, two NULs at the end, answer size - 2 (the answer also
+// when the list fitted exactly).
 DWORD CopyList(const std::vector<std::string>& entries, LPSTR buffer, DWORD size, bool& cut) {
   cut = false;
   if (size == 1) {

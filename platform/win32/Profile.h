@@ -1,4 +1,4 @@
-// Private-profile (INI) files with the original platform's reading rules, and writes that
+// Private-profile (INI) files with the platform's reading rules, and writes that
 // two programs can make at the same moment.
 //
 // File names: a bare name (no '\', '/' or drive) lives in the Windows directory,

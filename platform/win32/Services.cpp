@@ -398,8 +398,7 @@ bool MayCreateServices(const std::string& dir) {
 }
 
 // The Linux path of a driver's file: a Windows path, "\SystemRoot\..." or "\??\X:\...", or
-// a path relative to the Windows directory, as the original platform reads a driver's
-// image path.
+// a path relative to the Windows directory: the forms a driver's image path may take.
 bool DriverFile(const std::string& binary, std::string& linux) {
   std::string path = binary;
   DWORD error = 0;

@@ -1,5 +1,5 @@
 // The service control manager: install, start, stop and remove services (here: kernel
-// drivers such as the port I/O driver), with the original platform's calls, access rights,
+// drivers such as the port I/O driver), with the platform's calls, access rights,
 // states and error codes.
 //
 // The service database is the folder `<prefix>/services`: one small text file per service,

@@ -15,8 +15,8 @@
 namespace win32 {
 namespace {
 
-// Handle values: multiples of 4 from 0x1000 upward, as the original platform's handles are
-// multiples of 4; never reused, so a stale handle can never reach a newer object.
+// Handle values: multiples of 4 from 0x1000 upward, as kernel handles always are; never
+// reused, so a stale handle can never reach a newer object.
 std::mutex g_registryMutex;
 std::unordered_map<std::uintptr_t, std::shared_ptr<KernelObject>> g_registry;
 std::uintptr_t g_nextHandle = 0x1000;

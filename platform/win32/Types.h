@@ -39,7 +39,7 @@ using HWND = std::uint32_t;
 using HMENU = std::uint32_t;
 
 // Kernel-object style handles (events, find handles, modules, service handles) are
-// pointers, as on the original platform.
+// pointers, as the platform's calls declare them.
 using HANDLE = void*;
 using HMODULE = void*;
 using HINSTANCE = void*;

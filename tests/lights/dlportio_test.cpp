@@ -82,11 +82,13 @@ class DlPortIO : public ::testing::Test {
   }
   void TearDown() override { FreeLibrary(lib_); }
 
+  // The header's declaration gives only the type (decltype does not use the function, so
+  // the test does not link the library it loads).
   template <class F>
-  F* Entry(F*, const char* name) {
+  F* Entry(const char* name) {
     return reinterpret_cast<F*>(GetProcAddress(lib_, name));
   }
-#define ENTRY(name) Entry(&name, #name)
+#define ENTRY(name) Entry<decltype(name)>(#name)
 
   HMODULE lib_ = nullptr;
 };

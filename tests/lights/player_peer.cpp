@@ -7,7 +7,8 @@
 // It learns the light controller's window either from "Handle"/"spots" at its own start
 // (a light controller that started first), then pings it as a surveyor would to prove the
 // handle reaches it, or from WM_LIGHTS_ATTACH (one that starts after it). It logs to
-// <folder>/log ("spots <h>", "attach <h>", "pong", "beat <monotonic ns>"), writes its handle
+// <folder>/log ("spots <h>", "attach <h>", "pong", "beat <monotonic ns>" before each beat is
+// sent and "taken <monotonic ns>" once it was answered), writes its handle
 // to <folder>/handle once ready, and ends on kQuit or after 30 s.
 #include <time.h>
 
@@ -66,6 +67,7 @@ LRESULT Proc(HWND h, UINT msg, WPARAM w, LPARAM l) {
         --g_beats_left;
         Log("beat " + std::to_string(NowNs()));
         SendMessageA(g_lights, kBeat, 0, 0);
+        Log("taken " + std::to_string(NowNs()));
       }
       return 0;
     case kQuit:

@@ -16,18 +16,11 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 using kaztest::PumpFor;
 using kaztest::PumpUntil;
 
 void SleepMs(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-long MsSince(Clock::time_point t) {
-  return static_cast<long>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
 }
 
 // Counts the ticks of one timer and checks where and how they run.
@@ -37,7 +30,6 @@ struct TickLog {
   bool overlapped = false;
   bool off_main_thread = false;
   bool wrong_sender = false;
-  Clock::time_point last;
 
   TNotifyEvent Handler(TThreadedTimer* timer, std::function<void()> body = {}) {
     return [this, timer, body](TObject* Sender) {
@@ -46,7 +38,6 @@ struct TickLog {
       if (Sender != timer) wrong_sender = true;
       inside = true;
       ++ticks;
-      last = Clock::now();
       if (body) body();
       inside = false;
     };
@@ -91,11 +82,11 @@ TEST_F(ThreadedTimer, TicksOnTheGuiThreadAtTheInterval) {
   TickLog log;
   timer.OnTimer = log.Handler(&timer);
   timer.SetInterval(50);
-  auto start = Clock::now();
   timer.SetEnabled(true);
+  // Less than three periods hold two ticks at most: none comes early.
+  PumpFor(140);
+  EXPECT_LE(log.ticks, 2);
   ASSERT_TRUE(PumpUntil([&] { return log.ticks >= 4; }));
-  // Four periods of 50 ms cannot end sooner than 200 ms.
-  EXPECT_GE(MsSince(start), 190);
   log.ExpectClean();
 
   // Writing the current values changes nothing: still enabled, still ticking.
@@ -132,16 +123,13 @@ TEST_F(ThreadedTimer, ZeroIntervalArmsWithoutTicking) {
 
 TEST_F(ThreadedTimer, DestroyAfterZeroIntervalTogglesEndsPromptly) {
   for (int round = 0; round < 50; ++round) {
-    auto start = Clock::now();
-    {
-      TThreadedTimer timer(nullptr);
-      timer.SetInterval(0);
-      for (int i = 0; i < 20; ++i) timer.SetEnabled(i % 2 == 0);
-      timer.SetInterval(30000);
-      timer.SetEnabled(true);
-    }
-    // A long Interval must not hold up the end: the destructor's signal cuts the wait.
-    EXPECT_LT(MsSince(start), 2000);
+    TThreadedTimer timer(nullptr);
+    timer.SetInterval(0);
+    for (int i = 0; i < 20; ++i) timer.SetEnabled(i % 2 == 0);
+    // The longest Interval (over a minute): a destructor that waited for the period would
+    // hold the test past its time limit. The destructor's signal cuts the wait.
+    timer.SetInterval(65535);
+    timer.SetEnabled(true);
   }
 }
 
@@ -160,12 +148,11 @@ TEST_F(ThreadedTimer, NewIntervalStopsTheTimerUntilEnabledAgain) {
   PumpFor(250);
   EXPECT_EQ(log.ticks, 2);
 
-  auto enabled_at = Clock::now();
   timer.SetEnabled(true);
+  // The first tick comes one new Interval after the enable, not before.
+  PumpFor(100);
+  EXPECT_EQ(log.ticks, 2);
   ASSERT_TRUE(PumpUntil([&] { return log.ticks == 3; }));
-  // The first tick comes one new Interval after the enable.
-  EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(log.last - enabled_at).count(),
-            140);
   log.ExpectClean();
 }
 
@@ -180,12 +167,11 @@ TEST_F(ThreadedTimer, ReenablingWithinAPeriodStartsAFullOne) {
     PumpFor(90);  // well inside the first period
     timer.SetEnabled(false);
     timer.SetEnabled(true);
-    auto reenabled_at = Clock::now();
+    // The old period would end 60 ms from here; the new one ends 150 ms from here.
+    PumpFor(100);
+    EXPECT_EQ(log.ticks, before) << "round " << round;
     ASSERT_TRUE(PumpUntil([&] { return log.ticks > before; }));
     EXPECT_EQ(log.ticks, before + 1);
-    EXPECT_GE(
-        std::chrono::duration_cast<std::chrono::milliseconds>(log.last - reenabled_at).count(),
-        140);
     timer.SetEnabled(false);
   }
 }
@@ -195,14 +181,14 @@ TEST_F(ThreadedTimer, SlowHandlerTicksBackToBackWithoutOverlap) {
   TickLog log;
   timer.OnTimer = log.Handler(&timer, [] { SleepMs(15); });
   timer.SetInterval(5);
-  auto start = Clock::now();
   timer.SetEnabled(true);
+  // Each tick costs at least Interval plus the handler (20 ms): lost periods are not made
+  // up, which would bring a tick every 15 ms.
+  PumpFor(300);
+  EXPECT_LE(log.ticks, 16);
   ASSERT_TRUE(PumpUntil([&] { return log.ticks >= 10; }));
-  long elapsed = MsSince(start);
   timer.SetEnabled(false);
   log.ExpectClean();
-  // Each tick costs at least Interval plus the handler: lost periods are not made up.
-  EXPECT_GE(elapsed, 10 * 20 - 10);
 }
 
 TEST_F(ThreadedTimer, HandlerThatDisablesItsTimerGetsNoFurtherTick) {
@@ -285,9 +271,7 @@ TEST_F(ThreadedTimer, DestructionServesAPendingHandOver) {
     t->SetEnabled(true);
     SleepMs(5);  // the worker is now blocked until the GUI thread takes its tick
     if (round % 2) t->SetEnabled(false);  // paused while it waits for the hand-over
-    auto start = Clock::now();
-    t.reset();
-    EXPECT_LT(MsSince(start), 2000);
+    t.reset();  // must not wait for the hand-over it would have to serve itself
     // Only the tick already handed over may run during the destruction.
     EXPECT_LE(log.ticks, 1);
     PumpFor(2);

@@ -219,7 +219,7 @@ TEST_F(FilesTest, LinuxPathsBecomeWindowsPathsOfTheLongestDrive) {
   EXPECT_EQ(win32::LinuxToWindowsPath(root_ + "x").substr(0, 3), "Z:\\");
 }
 
-TEST(FilePattern, OriginalPlatformWildcardRules) {
+TEST(FilePattern, PlatformWildcardRules) {
   struct Case {
     const char* pattern;
     const char* name;
@@ -254,7 +254,7 @@ TEST(FilePattern, OriginalPlatformWildcardRules) {
     EXPECT_EQ(win32::MatchesFilePattern(c.pattern, c.name), c.match) << c.pattern << " " << c.name;
 }
 
-TEST_F(FilesTest, FindFirstFileListsWithTheOriginalPlatformsRules) {
+TEST_F(FilesTest, FindFirstFileListsWithThePlatformsRules) {
   const std::string dir = root_ + "/Find";
   ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
   ASSERT_EQ(mkdir((dir + "/Sub").c_str(), 0755), 0);

@@ -1,7 +1,7 @@
 // A second program for the message tests. It makes one window, writes the window's handle
 // to the file named on its command line, and serves messages until told to quit.
 //
-//   msg_peer <handle-file> serve          answer kEcho, kWhoAmI, kQuit, kDie
+//   msg_peer <handle-file> serve          answer kEcho, kWhoAmI, kQuit, kDie, kRecord...
 //   msg_peer <handle-file> pingpong <hwnd> <count>
 //                                          like serve, and on kStart sends <count> kEcho
 //                                          messages to <hwnd> while the other side does
@@ -24,6 +24,8 @@ int main(int argc, char** argv) {
   int failures = 0;
   HWND other = argc > 3 ? static_cast<HWND>(std::strtoul(argv[3], nullptr, 10)) : 0;
   int count = argc > 4 ? std::atoi(argv[4]) : 0;
+  long records = 0;
+  bool recordsInOrder = true;
 
   HWND self = CreateWindowWithProc([&](HWND h, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
     if (GetCurrentThreadId() != mainTid) ++failures;
@@ -42,6 +44,12 @@ int main(int argc, char** argv) {
           if (SendMessageA(other, msgtest::kEcho, static_cast<WPARAM>(i), 1) != 2 * i + 1) ++failures;
         }
         return failures;
+      case msgtest::kRecord:
+        if (static_cast<long>(w) != records) recordsInOrder = false;
+        ++records;
+        return 0;
+      case msgtest::kRecordCount:
+        return recordsInOrder ? records : -1;
       case msgtest::kPostBack:
         PostMessageA(static_cast<HWND>(w), msgtest::kPosted, l, 0);
         return 1;

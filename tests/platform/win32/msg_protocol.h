@@ -11,4 +11,6 @@ constexpr UINT kDie = WM_USER + 4;       // the peer ends inside the handler
 constexpr UINT kStart = WM_USER + 5;     // the peer starts sending kEcho back
 constexpr UINT kPostBack = WM_USER + 6;  // the peer posts kPosted(lParam) to window wParam
 constexpr UINT kPosted = WM_USER + 7;
+constexpr UINT kRecord = WM_USER + 8;       // posted with 0, 1, 2, ... in wParam
+constexpr UINT kRecordCount = WM_USER + 9;  // answers how many kRecord came, -1 if out of order
 }  // namespace msgtest

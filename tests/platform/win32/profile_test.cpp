@@ -1,4 +1,4 @@
-// Profile (INI) files: the original platform's reading rules, writes that keep every other
+// Profile (INI) files: the platform's reading rules, writes that keep every other
 // byte, and writes from two processes at once or from a process killed mid-write.
 #include <gtest/gtest.h>
 
@@ -154,7 +154,7 @@ TEST(Profile, ValueIsCutToSizeMinusOne) {
 TEST(Profile, SectionNamesAsDoubleNulListCutToSizeMinusTwo) {
   PutFile("Sections.ini", "[section1]\r\n[section2]\r\n[section3]\r\n");
   char buf[64];
-  // The original platform's figures: 27 when there is room, 26 when the list fits exactly,
+  // The platform's figures: 27 when there is room, 26 when the list fits exactly,
   // 25 when it is one byte short; always two NULs at the end.
   DWORD n = GetPrivateProfileStringA(nullptr, nullptr, "", buf, 29, "Sections.ini");
   EXPECT_EQ(n, 27u);
@@ -194,7 +194,7 @@ TEST(Profile, KeyListSkipsCommentsAndLinesWithoutEquals) {
             (std::vector<std::string>{"name1=val1", "name2=", "name3", "name4=val4"}));
 }
 
-TEST(Profile, IntegersAsTheOriginalPlatformReadsThem) {
+TEST(Profile, IntegersAsThePlatformReadsThem) {
   PutFile("Ints.ini",
           "[I]\r\nneg=-1\r\nplus=+1\r\nwrap=4294967296\r\nwrap1=4294967297\r\n"
           "negwrap=-4294967297\r\ntail=42A94967297\r\nlead=B4294967297\r\nhex=0x1F\r\n"

@@ -236,7 +236,7 @@ TEST_F(Services, StartNeedsTheDriverFile) {
   EXPECT_EQ(State(s), SERVICE_STOPPED);
   CloseServiceHandle(s);
 
-  // Image paths the original reads relative to the Windows directory.
+  // Image paths read relative to the Windows directory.
   fs::create_directories(win32::SystemDirectory() + "/drivers");
   kaztest::WriteFile(win32::SystemDirectory() + "/drivers/rel.sys", "driver\n");
   for (const char* path :
