@@ -131,6 +131,8 @@ void TfrmMain::BuildWindow() {
   BuildMenus();
   BindVolume();
   BindLink();
+  BuildExplorer();
+  BuildPlaylists();
 }
 
 void TfrmMain::BuildDeck(Integer No) {
