@@ -10,8 +10,8 @@ TXAnalyzer::~TXAnalyzer() {
 
 void TXAnalyzer::SetFileName(const String& Value) {
   file_name_ = Value;
-  int result = xanalyzer_process_file(handle_, file_name_.c_str(), &info_, stop_mask_,
-                                      watch_dog_, max_frames_);
+  int result = xanalyzer_process_file(handle_, file_name_.c_str(), &info_, stop_mask_, watch_dog_,
+                                      max_frames_);
   // Only the low word is the status; the high one carries nothing the callers use.
   if ((static_cast<unsigned>(result) & 0xFFFFu) != 0) {
     info_.frames = 0;
