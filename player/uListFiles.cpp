@@ -25,6 +25,7 @@ void TBpmList::Load(const String& FileName) {
   lines_.Clear();
   names_.clear();
   saveable_ = true;
+  loaded_.reset();
   const Int64 size = SizeOf(FileName);
   if (size < 0) {
     // Nothing there yet, or a name the listing cannot show: a folder without a cache.
@@ -43,9 +44,14 @@ void TBpmList::Load(const String& FileName) {
     return;
   }
   Pair();
+  // A file that holds its lines exactly as they would be written again (same text, same
+  // size on disk) is left alone by a scan that adds nothing, instead of being rewritten.
+  if (lines_.Text().size() == static_cast<std::size_t>(size)) loaded_ = lines_.Text();
+  loadedFrom_ = FileName;
 }
 
 void TBpmList::SetText(const String& Text) {
+  loaded_.reset();
   lines_.Clear();
   names_.clear();
   lines_.SetText(Text);
@@ -82,6 +88,7 @@ void TBpmList::Save(const String& FileName) const {
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
     throw EFCreateError(FileName);
+  if (loaded_ && *loaded_ == lines_.Text() && FileName == loadedFrom_) return;
   SaveLinesReplacing(lines_, FileName);
 }
 

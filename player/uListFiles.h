@@ -9,6 +9,7 @@
 // GUI thread only (like the explorer and playlists that use them).
 #pragma once
 
+#include <optional>
 #include <unordered_map>
 
 #include "classlib/Classes.h"
@@ -48,8 +49,9 @@ class TBpmList {
   const TStringList& Lines() const { return lines_; }
   bool Saveable() const { return saveable_; }
   String Text() const { return lines_.Text(); }
-  // Replaces the file whole (SaveLinesReplacing). A cache the user made read-only is not
-  // replaced. Raises EFCreateError when the file cannot be written.
+  // Replaces the file whole (SaveLinesReplacing); a file loaded holding exactly these
+  // lines in this form is left as it is. A cache the user made read-only is not replaced. Raises
+  // EFCreateError when the file cannot be written.
   void Save(const String& FileName) const;
 
  private:
@@ -59,4 +61,7 @@ class TBpmList {
   // Folded caption -> index of its first name line.
   std::unordered_map<String, Integer> names_;
   bool saveable_ = true;
+  // The text of the file as loaded, when it was.
+  std::optional<String> loaded_;
+  String loadedFrom_;
 };

@@ -418,6 +418,10 @@ class TfrmMain : public TForm {
   void SortPlayListByBPM(TListView* List);
   // One scan of a folder; ScanFolder runs them one after the other.
   void ScanOnce(String Folder, bool Rescan);
+  // Lets the window's pending messages through during a scan.
+  void ServeWindow();
+  static constexpr DWORD ScanServePeriodMs = 5;
+  DWORD lastServed_ = 0;
   // Whether the running scan is to stop: a newer request or the program's end.
   bool ScanStopped();
   // The folder the list shows: the one being scanned while a scan runs.
