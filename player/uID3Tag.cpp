@@ -106,18 +106,19 @@ TfrmID3Tag::TfrmID3Tag(TComponent* AOwner) : TForm(AOwner) {
     const char* label;
     Integer left, top, width;
   } edits[] = {
-      {&txtTitle, "txtTitle", "Title", 70, 34, 250},
-      {&txtArtist, "txtArtist", "Artist", 70, 60, 250},
-      {&txtAlbum, "txtAlbum", "Album", 70, 86, 250},
-      {&txtYear, "txtYear", "Year", 70, 112, 60},
-      {&txtStyle, "txtStyle", "Style", 180, 112, 140},
-      {&txtComments, "txtComments", "Comments", 70, 138, 250},
+      {&txtTitle, "txtTitle", "Title", 82, 34, 244},
+      {&txtArtist, "txtArtist", "Artist", 82, 60, 244},
+      {&txtAlbum, "txtAlbum", "Album", 82, 86, 244},
+      {&txtYear, "txtYear", "Year", 82, 112, 60},
+      {&txtStyle, "txtStyle", "Style", 186, 112, 140},
+      {&txtComments, "txtComments", "Comments", 82, 138, 198},
   };
   for (const auto& e : edits) {
-    MakeLabel(this, String("lbl") + e.label, e.left - (e.left == 70 ? 58 : 40), e.top + 3, e.label);
+    const Integer labelLeft = e.left == 82 ? 12 : e.left - 34;
+    MakeLabel(this, String("lbl") + e.label, labelLeft, e.top + 3, e.label);
     *e.field = MakeEdit(this, e.name, e.left, e.top, e.width);
   }
-  btnBPM = MakeButton(this, "btnBPM", 326, 137, 40, "BPM", "");
+  btnBPM = MakeButton(this, "btnBPM", 286, 137, 40, "BPM", "");
   btnBPM->OnClick = [this](TObject* Sender) { btnBPMClick(Sender); };
 
   bvlInfos = CreateControl<TBevel>(this, this, "bvlInfos", 334, 34, 154, 90);
