@@ -430,6 +430,7 @@ void TfrmMain::popListID3Click(TObject* Sender) {
     item = PopupList()->Selected();
   }
   if (!item || !frmID3Tag) return;
+  frmID3Tag->ShowFileInfo(PathOf(item));
 }
 
 void TfrmMain::popPLoadClick(TObject*) {

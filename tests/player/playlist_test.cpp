@@ -14,6 +14,7 @@
 #include "RecordingEngine.h"
 #include "classlib/FileCtrl.h"
 #include "classlib/SysUtils.h"
+#include "player/uID3Tag.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -377,6 +378,29 @@ TEST_F(PlaylistTest, BadPlaylistFilesAndFailedSaves) {
     EXPECT_NE(dialogs.back().Text.find("Cannot open file"), String::npos) << dialogs.back().Text;
     chmod((c + "/Lists/shut.plx").c_str(), 0644);
   }
+}
+
+TEST_F(PlaylistTest, TheTagDialogOpensOnTracksOnly) {
+  Explore({"a"});
+  Application->CreateForm(frmID3Tag);
+  std::vector<String> shown;
+  frmID3Tag->OnShow = [&](TObject*) {
+    shown.push_back(frmID3Tag->lblFile->Hint());
+    frmID3Tag->btnCloseClick(nullptr);
+  };
+  // From the explorer: a folder or the way up opens nothing, a track does.
+  SelectInExplorer({"Sub"});
+  frmMain->popListID3Click(frmMain->popListID3);
+  SelectInExplorer({"a"});
+  frmMain->popListID3Click(frmMain->popListID3);
+  // From a playlist, the entry the menu was opened on.
+  Fill(frmMain->List2, {"a"});
+  frmMain->popPList->SetTag(1);
+  frmMain->popListID3Click(frmMain->popPID3);
+  frmMain->List2->SetSelected(frmMain->List2->Items()->Item(0));
+  frmMain->popListID3Click(frmMain->popPID3);
+  EXPECT_EQ(shown, (std::vector<String>{"C:\\Music\\a.mp3", "C:\\Music\\a.mp3"}));
+  frmID3Tag = nullptr;
 }
 
 TEST_F(PlaylistTest, TheTipOfPlaylistOne) {
