@@ -56,7 +56,8 @@ bool MakeFolder(const std::string& dir, int count) {
   const std::string wav = dir + "/../tone.wav";
   const std::string mp3 = dir + "/../tone.mp3";
   const std::string synth = std::string(KAZ_BIN_DIR) + "/kaz_drumsynth";
-  const std::string cmd = "'" + synth + "' '" + wav + "' --bpm 128 --seconds 1 >/dev/null 2>&1 && " +
+  const std::string cmd = "'" + synth + "' '" + wav +
+                          "' --bpm 128 --seconds 1 >/dev/null 2>&1 && " +
                           "lame --quiet -b 128 -t '" + wav + "' '" + mp3 + "' >/dev/null 2>&1";
   if (std::system(cmd.c_str()) != 0) return false;
   const std::string stream = ReadAll(mp3);
@@ -104,7 +105,8 @@ void ExplorerScanFigures() {
   timer->SetInterval(1);
   timer->OnTimer = [&](TObject*) {
     const auto now = Clock::now();
-    maxGapMs = std::max(maxGapMs, std::chrono::duration<double, std::milli>(now - lastTick).count());
+    maxGapMs =
+        std::max(maxGapMs, std::chrono::duration<double, std::milli>(now - lastTick).count());
     lastTick = now;
   };
   auto scan = [&] {
@@ -120,7 +122,8 @@ void ExplorerScanFigures() {
   const double first = scan();
   const int listed = frmMain->ListFiles->Items()->Count();
   const double cached = scan();
-  TListItem* sample = frmMain->ListFiles->Items()->Count() > 1 ? frmMain->ListFiles->Items()->Item(1) : nullptr;
+  TListItem* sample =
+      frmMain->ListFiles->Items()->Count() > 1 ? frmMain->ListFiles->Items()->Item(1) : nullptr;
   if (!sample || sample->SubItems()->Strings(0).empty())
     std::fprintf(stderr, "the tempo of the tracks was not read\n");
   if (listed != 1001 || frmMain->ListFiles->Items()->Count() != 1001)

@@ -405,7 +405,10 @@ class TfrmMain : public TForm {
   void BindVolume();
   void BindLink();
   void BuildExplorer();
+  void BuildExplorerMenu();
   void BuildPlaylists();
+  void BuildPlaylistMenu();
+  void BuildPlayList(Integer No);
   void BindDeckDrops(TWinControl* Panel);
   // The playlist the pop-up menu was opened on.
   TListView* PopupList();
@@ -418,6 +421,8 @@ class TfrmMain : public TForm {
   void SortPlayListByBPM(TListView* List);
   // One scan of a folder; ScanFolder runs them one after the other.
   void ScanOnce(String Folder, bool Rescan);
+  // Adds the folder's sub-folders.
+  void AddFolders(const String& Folder);
   // Lets the window's pending messages through during a scan.
   void ServeWindow();
   static constexpr DWORD ScanServePeriodMs = 5;

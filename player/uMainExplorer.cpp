@@ -113,22 +113,7 @@ void TfrmMain::BuildExplorer() {
   lblLoading->SetCaption("LOADING FILES ...");
   lblLoading->SetVisible(false);
 
-  popListFiles = new TPopupMenu(this);
-  popListFiles->SetName("popListFiles");
-  // The ID3 dialog's handler tells the explorer's menu from the playlists' by this.
-  popListFiles->SetTag(2);
-  auto item = [this](const String& name, const String& caption) {
-    auto* m = new TMenuItem(this);
-    m->SetName(name);
-    m->SetCaption(caption);
-    popListFiles->Items()->Add(m);
-    return m;
-  };
-  popListID3 = item("popListID3", "ID3 Tag Editor");
-  popListID3->OnClick = [this](TObject* Sender) { popListID3Click(Sender); };
-  item("popListSep", "-");
-  popSplit = item("popSplit", "Split Files to PlayLists");
-  popSplit->OnClick = [this](TObject* Sender) { popSplitClick(Sender); };
+  BuildExplorerMenu();
 
   ListFiles = CreateControl<TListView>(this, pnlBrowse, "ListFiles", ListLeft, 32, 430, 122);
   ListFiles->SetColor(clBlack);
@@ -153,7 +138,9 @@ void TfrmMain::BuildExplorer() {
     ListFilesColumnClick(Sender, Column);
   };
   ListFiles->OnCompare = [this](TObject* Sender, TListItem* a, TListItem* b, Integer Data,
-                                Integer& Compare) { ListFilesCompare(Sender, a, b, Data, Compare); };
+                                Integer& Compare) {
+    ListFilesCompare(Sender, a, b, Data, Compare);
+  };
   ListFiles->SetSortType(stBoth);
   ListFiles->OnCustomDrawItem = [this](TListView* Sender, TListItem* Item, TCustomDrawState State,
                                        bool& DefaultDraw) {
@@ -162,7 +149,28 @@ void TfrmMain::BuildExplorer() {
   ListFiles->OnDblClick = [this](TObject* Sender) { ListFilesDblClick(Sender); };
   // The explorer is a drag source only; dropping back onto it is refused by the rule.
   ListFiles->OnDragOver = [this](TObject* Sender, TObject* Source, int X, int Y, TDragState State,
-                                 bool& Accept) { ListDragOver(Sender, Source, X, Y, State, Accept); };
+                                 bool& Accept) {
+    ListDragOver(Sender, Source, X, Y, State, Accept);
+  };
+}
+
+void TfrmMain::BuildExplorerMenu() {
+  popListFiles = new TPopupMenu(this);
+  popListFiles->SetName("popListFiles");
+  // The ID3 dialog's handler tells the explorer's menu from the playlists' by this.
+  popListFiles->SetTag(2);
+  auto item = [this](const String& name, const String& caption) {
+    auto* m = new TMenuItem(this);
+    m->SetName(name);
+    m->SetCaption(caption);
+    popListFiles->Items()->Add(m);
+    return m;
+  };
+  popListID3 = item("popListID3", "ID3 Tag Editor");
+  popListID3->OnClick = [this](TObject* Sender) { popListID3Click(Sender); };
+  item("popListSep", "-");
+  popSplit = item("popSplit", "Split Files to PlayLists");
+  popSplit->OnClick = [this](TObject* Sender) { popSplitClick(Sender); };
 }
 
 void TfrmMain::OpenExplorer(const String& LastDir) {
@@ -256,34 +264,16 @@ void TfrmMain::ScanOnce(String Folder, bool Rescan) {
   }
   if (ScanStopped()) return;
 
-  const String root = String(1, static_cast<char>(std::toupper(
-                                    static_cast<unsigned char>(cboDrives->Drive())))) +
-                      ":";
+  const String root =
+      String(1, static_cast<char>(std::toupper(static_cast<unsigned char>(cboDrives->Drive())))) +
+      ":";
   if (Folder != root) {
     TListItem* up = items->Add();
     up->SetImageIndex(ExplorerUpDir);
     up->SetCaption(UpDirCaption);
   }
 
-  WIN32_FIND_DATAA data{};
-  HANDLE h = FindFirstFileA((Folder + "\\*.*").c_str(), &data);
-  if (h != INVALID_HANDLE_VALUE) {
-    constexpr DWORD skipped = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_VOLUME;
-    do {
-      const String name = data.cFileName;
-      if (!(data.dwFileAttributes & skipped) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-          name != "." && name != "..") {
-        TListItem* dir = items->Add();
-        dir->SubItems()->Add("");
-        dir->SubItems()->Add(Folder + "\\" + name);
-        dir->SetImageIndex(ExplorerFolder);
-        dir->SetCaption(name);
-      }
-      ServeWindow();
-      if (ScanStopped()) break;
-    } while (FindNextFileA(h, &data));
-    FindClose(h);
-  }
+  AddFolders(Folder);
   if (ScanStopped()) return;
 
   const Integer count = items->Count();
@@ -293,6 +283,28 @@ void TfrmMain::ScanOnce(String Folder, bool Rescan) {
     message->SetCaption(NoFileCaption);
   }
   CurrentFolder = Folder + "\\";
+}
+
+void TfrmMain::AddFolders(const String& Folder) {
+  TListItems* items = ListFiles->Items();
+  WIN32_FIND_DATAA data{};
+  HANDLE h = FindFirstFileA((Folder + "\\*.*").c_str(), &data);
+  if (h == INVALID_HANDLE_VALUE) return;
+  constexpr DWORD skipped = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_VOLUME;
+  do {
+    const String name = data.cFileName;
+    if (!(data.dwFileAttributes & skipped) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        name != "." && name != "..") {
+      TListItem* dir = items->Add();
+      dir->SubItems()->Add("");
+      dir->SubItems()->Add(Folder + "\\" + name);
+      dir->SetImageIndex(ExplorerFolder);
+      dir->SetCaption(name);
+    }
+    ServeWindow();
+    if (ScanStopped()) break;
+  } while (FindNextFileA(h, &data));
+  FindClose(h);
 }
 
 void TfrmMain::AddMp3Files(String Folder, const String& Pattern, TBpmList& List) {

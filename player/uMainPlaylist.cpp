@@ -46,12 +46,19 @@ struct TPoolEntry {
 Cardinal SplitSeed = 0;
 Integer RandomBelow(Integer Range) {
   SplitSeed = SplitSeed * 134775813u + 1u;
-  return static_cast<Integer>((static_cast<std::uint64_t>(SplitSeed) * static_cast<Cardinal>(Range)) >> 32);
+  return static_cast<Integer>(
+      (static_cast<std::uint64_t>(SplitSeed) * static_cast<Cardinal>(Range)) >> 32);
 }
 
 }  // namespace
 
 void TfrmMain::BuildPlaylists() {
+  BuildPlaylistMenu();
+  BuildPlayList(1);
+  BuildPlayList(2);
+}
+
+void TfrmMain::BuildPlaylistMenu() {
   popPList = new TPopupMenu(this);
   popPList->SetName("popPList");
   struct MenuLine {
@@ -97,85 +104,85 @@ void TfrmMain::BuildPlaylists() {
   dlgSave->SetFilter(PlayListFilter);
   dlgSave->SetDefaultExt("plx");
   dlgSave->SetOptions({ofHideReadOnly, ofEnableSizing});
+}
 
-  for (Integer no = 1; no <= 2; ++no) {
-    const bool one = no == 1;
-    const String n = IntToStr(no);
-    TPanel* pnl = one ? pnlPlayer1 : pnlPlayer2;
-    // Two buttons over the list stand for its column headers.
-    auto* name = CreateControl<TSpeedButton>(this, pnl, "btnListName" + n, 6, 292, 192, 16);
-    name->SetCaption("Name");
-    name->SetTag(1);
-    auto* bpm = CreateControl<TSpeedButton>(this, pnl, "btnListBPM" + n, 198, 292, 40, 16);
-    bpm->SetCaption("BPM");
-    bpm->SetTag(2);
-    for (TSpeedButton* b : {name, bpm}) {
-      b->SetFlat(true);
-      b->OnClick = [this, one](TObject* Sender) {
-        one ? btnListBPM1Click(Sender) : btnListName2Click(Sender);
-      };
-      b->OnMouseUp = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
-        btnListName1MouseUp(Sender, Button, Shift, X, Y);
-      };
-    }
-    (one ? btnListName1 : btnListName2) = name;
-    (one ? btnListBPM1 : btnListBPM2) = bpm;
-
-    auto* list = CreateControl<TListView>(this, pnl, "List" + n, 6, 308, 234, 62);
-    list->SetTag(one ? 0 : 1);
-    list->SetBorderStyle(bsNone);
-    list->SetColor(clBlack);
-    list->SetViewStyle(vsReport);
-    TListColumn* caption = list->Columns()->Add();
-    caption->SetCaption("Name");
-    caption->SetWidth(192);
-    caption->SetMinWidth(192);
-    caption->SetMaxWidth(192);
-    TListColumn* tempo = list->Columns()->Add();
-    tempo->SetCaption("BPM");
-    tempo->SetWidth(40);
-    list->SetShowColumnHeaders(false);
-    list->SetMultiSelect(false);
-    list->SetRowSelect(true);
-    list->SetReadOnly(true);
-    list->SetHideSelection(false);
-    list->SetDragMode(dmAutomatic);
-    list->SetPopupMenu(popPList);
-    // Every caption change sorts; while the BPM order is off all entries compare equal and
-    // the stable sort keeps the order they have.
-    list->OnCompare = [](TObject*, TListItem* a, TListItem* b, Integer, Integer& Compare) {
-      Compare = 0;
-      if (!BPMOrder) return;
-      const Extended x = StrToFloatDef(BPMText(a), 0);
-      const Extended y = StrToFloatDef(BPMText(b), 0);
-      Compare = x < y ? -1 : (x > y ? 1 : 0);
+void TfrmMain::BuildPlayList(Integer No) {
+  const bool one = No == 1;
+  const String n = IntToStr(No);
+  TPanel* pnl = one ? pnlPlayer1 : pnlPlayer2;
+  // Two buttons over the list stand for its column headers.
+  auto* name = CreateControl<TSpeedButton>(this, pnl, "btnListName" + n, 6, 292, 192, 16);
+  name->SetCaption("Name");
+  name->SetTag(1);
+  auto* bpm = CreateControl<TSpeedButton>(this, pnl, "btnListBPM" + n, 198, 292, 40, 16);
+  bpm->SetCaption("BPM");
+  bpm->SetTag(2);
+  for (TSpeedButton* b : {name, bpm}) {
+    b->SetFlat(true);
+    b->OnClick = [this, one](TObject* Sender) {
+      one ? btnListBPM1Click(Sender) : btnListName2Click(Sender);
     };
-    list->SetSortType(stBoth);
-    list->OnCustomDrawItem = [this](TListView* Sender, TListItem* Item, TCustomDrawState State,
-                                    bool& DefaultDraw) {
-      ListCustomDrawItem(Sender, Item, State, DefaultDraw);
+    b->OnMouseUp = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+      btnListName1MouseUp(Sender, Button, Shift, X, Y);
     };
-    list->OnDragOver = [this](TObject* Sender, TObject* Source, int X, int Y, TDragState State,
-                              bool& Accept) { ListDragOver(Sender, Source, X, Y, State, Accept); };
-    list->OnDragDrop = [this](TObject* Sender, TObject* Source, int X, int Y) {
-      ListDragDrop(Sender, Source, X, Y);
-    };
-    list->OnDblClick = [this](TObject* Sender) { ListDblClick(Sender); };
-    list->OnKeyDown = [this](TObject* Sender, Word& Key, TShiftState Shift) {
-      ListKeyDown(Sender, Key, Shift);
-    };
-    list->OnContextPopup = [this](TObject* Sender, TPoint MousePos, bool& Handled) {
-      ListContextPopup(Sender, MousePos, Handled);
-    };
-    if (one) {
-      list->SetShowHint(true);
-      list->OnInfoTip = [this](TObject* Sender, TListItem* Item, String& InfoTip) {
-        List1InfoTip(Sender, Item, InfoTip);
-      };
-    }
-    (one ? List1 : List2) = list;
-    BindDeckDrops(pnl);
   }
+  (one ? btnListName1 : btnListName2) = name;
+  (one ? btnListBPM1 : btnListBPM2) = bpm;
+
+  auto* list = CreateControl<TListView>(this, pnl, "List" + n, 6, 308, 234, 62);
+  list->SetTag(one ? 0 : 1);
+  list->SetBorderStyle(bsNone);
+  list->SetColor(clBlack);
+  list->SetViewStyle(vsReport);
+  TListColumn* caption = list->Columns()->Add();
+  caption->SetCaption("Name");
+  caption->SetWidth(192);
+  caption->SetMinWidth(192);
+  caption->SetMaxWidth(192);
+  TListColumn* tempo = list->Columns()->Add();
+  tempo->SetCaption("BPM");
+  tempo->SetWidth(40);
+  list->SetShowColumnHeaders(false);
+  list->SetMultiSelect(false);
+  list->SetRowSelect(true);
+  list->SetReadOnly(true);
+  list->SetHideSelection(false);
+  list->SetDragMode(dmAutomatic);
+  list->SetPopupMenu(popPList);
+  // Every caption change sorts; while the BPM order is off all entries compare equal and
+  // the stable sort keeps the order they have.
+  list->OnCompare = [](TObject*, TListItem* a, TListItem* b, Integer, Integer& Compare) {
+    Compare = 0;
+    if (!BPMOrder) return;
+    const Extended x = StrToFloatDef(BPMText(a), 0);
+    const Extended y = StrToFloatDef(BPMText(b), 0);
+    Compare = x < y ? -1 : (x > y ? 1 : 0);
+  };
+  list->SetSortType(stBoth);
+  list->OnCustomDrawItem = [this](TListView* Sender, TListItem* Item, TCustomDrawState State,
+                                  bool& DefaultDraw) {
+    ListCustomDrawItem(Sender, Item, State, DefaultDraw);
+  };
+  list->OnDragOver = [this](TObject* Sender, TObject* Source, int X, int Y, TDragState State,
+                            bool& Accept) { ListDragOver(Sender, Source, X, Y, State, Accept); };
+  list->OnDragDrop = [this](TObject* Sender, TObject* Source, int X, int Y) {
+    ListDragDrop(Sender, Source, X, Y);
+  };
+  list->OnDblClick = [this](TObject* Sender) { ListDblClick(Sender); };
+  list->OnKeyDown = [this](TObject* Sender, Word& Key, TShiftState Shift) {
+    ListKeyDown(Sender, Key, Shift);
+  };
+  list->OnContextPopup = [this](TObject* Sender, TPoint MousePos, bool& Handled) {
+    ListContextPopup(Sender, MousePos, Handled);
+  };
+  if (one) {
+    list->SetShowHint(true);
+    list->OnInfoTip = [this](TObject* Sender, TListItem* Item, String& InfoTip) {
+      List1InfoTip(Sender, Item, InfoTip);
+    };
+  }
+  (one ? List1 : List2) = list;
+  BindDeckDrops(pnl);
 }
 
 void TfrmMain::BindDeckDrops(TWinControl* Panel) {
@@ -213,6 +220,8 @@ void TfrmMain::AddToPlayList(TListView* List, const String& Caption, const Strin
 }
 
 void TfrmMain::LoadEntry(TXPlayer& Deck, TListItem* Item, bool Remove) {
+  // Without an engine nothing can be loaded, so the entry stays where it is.
+  if (!Deck.Xaudio) return;
   const String path = PathOf(Item);
   const String bpm = BPMText(Item);
   if (Remove) Item->Delete();
@@ -243,7 +252,8 @@ void TfrmMain::ListDragOver(TObject* Sender, TObject* Source, Integer, Integer, 
 void TfrmMain::pnlPlayerDragDrop(TObject* Sender, TObject* Source, Integer, Integer) {
   // The deck whose panel holds the control that took the drop.
   TXPlayer* deck = nullptr;
-  for (auto* c = dynamic_cast<TControl*>(static_cast<TObject*>(Sender)); c && !deck; c = c->Parent())
+  for (auto* c = dynamic_cast<TControl*>(static_cast<TObject*>(Sender)); c && !deck;
+       c = c->Parent())
     if (c == pnlPlayer1)
       deck = &Deck1;
     else if (c == pnlPlayer2)
@@ -279,9 +289,9 @@ void TfrmMain::ListDblClick(TObject* Sender) {
   TListItem* item = list->Selected();
   if (!item) return;
   TXPlayer& deck = list == List1 ? Deck1 : Deck2;
-  const String path = PathOf(item);
-  LoadDeck(deck, path, BPMText(item));
-  if (deck.Xaudio) deck.Xaudio->Play();
+  if (!deck.Xaudio) return;
+  LoadDeck(deck, PathOf(item), BPMText(item));
+  deck.Xaudio->Play();
   // Loading may have let messages through; the entry goes only if it is still there.
   if (list->Items()->IndexOf(item) >= 0) item->Delete();
 }
@@ -383,7 +393,8 @@ void TfrmMain::popSplitClick(TObject*) {
   std::vector<TPoolEntry> pool;
   for (Integer i = 0; i < ListFiles->Items()->Count(); ++i) {
     TListItem* item = ListFiles->Items()->Item(i);
-    if (item->ImageIndex() == ExplorerMp3) pool.push_back({item->Caption(), BPMText(item), PathOf(item)});
+    if (item->ImageIndex() == ExplorerMp3)
+      pool.push_back({item->Caption(), BPMText(item), PathOf(item)});
   }
   List1->Items()->BeginUpdate();
   List2->Items()->BeginUpdate();

@@ -43,7 +43,9 @@ constexpr Area kPos2{532 + 16, 40 + 54, 60, 14};
 
 // Whether the build has the automatic mix (its switch on the main window).
 template <typename Form>
-constexpr bool HasAutoMix = requires(Form& f) { f.chkAutoMix; };
+constexpr bool HasAutoMix = requires(Form& f) {
+  f.chkAutoMix;
+};
 
 std::string Shell(const std::string& cmd) {
   std::string out;
@@ -122,8 +124,8 @@ class EndToEnd : public ::testing::Test {
 
   // The main window's place on the screen.
   bool FindWindow() {
-    const std::string id =
-        Shell("timeout 20 xdotool search --sync --onlyvisible --name '^KAZ$' 2>/dev/null | head -1");
+    const std::string id = Shell(
+        "timeout 20 xdotool search --sync --onlyvisible --name '^KAZ$' 2>/dev/null | head -1");
     if (id.empty()) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     std::istringstream in(Shell("xdotool getwindowgeometry --shell " + id));
@@ -149,7 +151,8 @@ class EndToEnd : public ::testing::Test {
     // KAZ_E2E_SHOTS=<folder> keeps each shot as a picture to look at.
     static int shots = 0;
     if (const char* keep = std::getenv("KAZ_E2E_SHOTS"))
-      Shell("import -window root " + std::string(keep) + "/shot" + std::to_string(++shots) + ".png");
+      Shell("import -window root " + std::string(keep) + "/shot" + std::to_string(++shots) +
+            ".png");
     Screen s;
     s.w = 1024;
     s.h = 768;

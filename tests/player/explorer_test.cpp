@@ -86,8 +86,8 @@ TEST_F(ExplorerTest, AFolderListsUpDirThenFoldersThenTracksByName) {
   frmMain->cboDrives->SetDrive('C');
 
   Scan("C:\\Music");
-  EXPECT_EQ(Listed(), (Names{"up .. [ UP DIR ]", "dir A-sub", "dir b-sub", "mp3 alpha",
-                             "mp3 Track", "mp3 zeta"}));
+  EXPECT_EQ(Listed(), (Names{"up .. [ UP DIR ]", "dir A-sub", "dir b-sub", "mp3 alpha", "mp3 Track",
+                             "mp3 zeta"}));
   EXPECT_EQ(frmMain->CurrentFolder, "C:\\Music\\");
   EXPECT_EQ(Sub("Track", 0), "128");
   EXPECT_EQ(Sub("Track", 1), "C:\\Music\\Track.MP3");
@@ -355,6 +355,34 @@ TEST_F(ExplorerTest, TheStoredFolderIsScannedAtStartAndSavedAtClose) {
   frmMain->SaveSettings();
   TIniFile ini("KAZ_PRO.ini");
   EXPECT_EQ(ini.ReadString("Browse", "LastDir", ""), "C:\\Stored\\");
+}
+
+TEST_F(ExplorerTest, RowsAreDrawnDarkBlueWhenSelected) {
+  Track(c + "/Draw/a.mp3");
+  Track(c + "/Draw/b.mp3");
+  Scan("C:\\Draw");
+  TListView* list = frmMain->ListFiles;
+  list->SetFocus();
+  list->SetSelected(Entry("a"));
+  const TRect sel = Entry("a")->DisplayRect(drLabel);
+  const TRect other = Entry("b")->DisplayRect(drLabel);
+  // Beyond the caption, inside both columns' width: the row's background.
+  const Integer x = 300;
+  EXPECT_EQ(SurfacePixelForTesting(list, x, sel.Top + 2), TColor(0x400A00));
+  EXPECT_EQ(SurfacePixelForTesting(list, x, other.Top + 2), clBlack);
+  // The tempo is written in the BPM column, in the selected row's light blue.
+  const Integer w0 = list->Columns()->Items(0)->Width();
+  bool tempo = false;
+  for (Integer px = w0 + 2; px < w0 + 30 && !tempo; ++px)
+    for (Integer py = sel.Top; py < sel.Bottom && !tempo; ++py)
+      tempo = SurfacePixelForTesting(list, px, py) == TColor(0xFFB9AE);
+  EXPECT_TRUE(tempo);
+  // Left of the fill, the track's picture.
+  bool icon = false;
+  for (Integer px = 4; px < 20 && !icon; ++px)
+    for (Integer py = other.Top; py < other.Bottom && !icon; ++py)
+      icon = SurfacePixelForTesting(list, px, py) != clBlack;
+  EXPECT_TRUE(icon);
 }
 
 TEST(StringRoutines, WhatFollowsASeparator) {

@@ -87,7 +87,8 @@ class PlaylistTest : public PlayerTest {
   static void DragTo(TListView* from, TListItem* row, TControl* to) {
     const TRect r = row->DisplayRect(drBounds);
     const TPoint start{40, r.Top + 2};
-    const TPoint end = from->ScreenToClient(to->ClientToScreen({to->Width() / 2, to->Height() / 2}));
+    const TPoint end =
+        from->ScreenToClient(to->ClientToScreen({to->Width() / 2, to->Height() / 2}));
     SendMouseForTesting(from, WM_LBUTTONDOWN, start.x, start.y, {ssLeft});
     SendMouseForTesting(from, WM_MOUSEMOVE, start.x + 10, start.y + 10, {ssLeft});
     SendMouseForTesting(from, WM_MOUSEMOVE, end.x, end.y, {ssLeft});
@@ -403,10 +404,14 @@ TEST_F(PlaylistTest, TheTagDialogOpensOnTracksOnly) {
   frmID3Tag = nullptr;
 }
 
-TEST_F(PlaylistTest, TheTipOfPlaylistOne) {
-  Fill(frmMain->List1, {"song"}, {"128"});
-  const TRect r = frmMain->List1->Items()->Item(0)->DisplayRect(drBounds);
-  EXPECT_EQ(frmMain->List1->TipAt({10, r.Top + 2}), "song\n128");
+TEST_F(PlaylistTest, TheTipAndTheSelectedRowOfPlaylistOne) {
+  Fill(frmMain->List1, {"song", "other"}, {"128", "120"});
+  TListView* list = frmMain->List1;
+  const TRect r = list->Items()->Item(0)->DisplayRect(drBounds);
+  EXPECT_EQ(list->TipAt({10, r.Top + 2}), "song\n128");
+  list->SetSelected(list->Items()->Item(0));
+  EXPECT_EQ(SurfacePixelForTesting(list, 150, r.Top + 2), TColor(0x400A00));
+  EXPECT_EQ(SurfacePixelForTesting(list, 150, r.Bottom + 2), clBlack);
 }
 
 }  // namespace

@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const String path = paths.Strings(i);
     const String caption = PlaylistCaption(path);
     if (caption.find_first_of("\\:") != String::npos) std::abort();
-    if (caption.size() > path.size() || path.compare(path.size() - caption.size(), caption.size(), caption) != 0)
+    if (caption.size() > path.size() ||
+        path.compare(path.size() - caption.size(), caption.size(), caption) != 0)
       std::abort();
   }
   SaveLinesReplacing(paths, out);
