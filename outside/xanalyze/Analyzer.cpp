@@ -10,7 +10,6 @@
 #include <limits>
 #include <mutex>
 
-#include "win32/Paths.h"
 #include "xanalyze/Stream.h"
 #include "xanalyze/Tags.h"
 
@@ -54,19 +53,12 @@ void Analyzer::Clear(XA_AnalyzerFileInfo* info) {
   comment_.clear();
 }
 
-int Analyzer::ProcessFile(const char* filename, XA_AnalyzerFileInfo* info) {
+int Analyzer::ProcessFile(const char* path, XA_AnalyzerFileInfo* info) {
   if (!info) return XA_ANALYZER_ERROR_INVALID_PARAMETERS;
   Clear(info);
-  if (!filename || !*filename) return XA_ANALYZER_ERROR_INVALID_PARAMETERS;
-  std::string path = filename;
-  if (path[0] != '/') {
-    std::string linux;
-    DWORD error = 0;
-    if (!win32::WindowsToLinuxPath(path, linux, error)) return XA_ANALYZER_ERROR_NO_SUCH_FILE;
-    path = linux;
-  }
+  if (!path || !*path) return XA_ANALYZER_ERROR_INVALID_PARAMETERS;
   // Non-blocking, so that a named pipe given as a file cannot hang the caller.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0)
     return (errno == ENOENT || errno == ENOTDIR) ? XA_ANALYZER_ERROR_NO_SUCH_FILE
                                                  : XA_ANALYZER_ERROR_OPEN_FAILED;

@@ -21,8 +21,8 @@ class Analyzer {
   // first; on failure it keeps what was read before the failure (the tag texts of a file
   // whose stream is broken, for instance). Answers an XA_AnalyzerStatus.
   int ProcessFd(int fd, XA_AnalyzerFileInfo* info);
-  // The same from a Windows path (or a Linux absolute path).
-  int ProcessFile(const char* filename, XA_AnalyzerFileInfo* info);
+  // The same from a Linux path; XA_ANALYZER_ERROR_NO_SUCH_FILE when nothing is there.
+  int ProcessFile(const char* path, XA_AnalyzerFileInfo* info);
 
  private:
   void Clear(XA_AnalyzerFileInfo* info);

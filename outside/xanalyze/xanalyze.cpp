@@ -1,7 +1,9 @@
 #include "xanalyze/xanalyze.h"
 
 #include <new>
+#include <string>
 
+#include "win32/Paths.h"
 #include "xanalyze/Analyzer.h"
 
 extern "C" {
@@ -20,7 +22,19 @@ int xanalyzer_process_file(void* analyzer, const char* filename, XA_AnalyzerFile
     if (info) *info = XA_AnalyzerFileInfo{};
     return XA_ANALYZER_ERROR_INVALID_PARAMETERS;
   }
-  return static_cast<xanalyze::Analyzer*>(analyzer)->ProcessFile(filename, info);
+  auto* a = static_cast<xanalyze::Analyzer*>(analyzer);
+  // Names come as Windows paths; a Linux path is taken as it is.
+  std::string path = filename ? filename : "";
+  if (!path.empty() && path[0] != '/') {
+    std::string linux;
+    DWORD error = 0;
+    if (!win32::WindowsToLinuxPath(path, linux, error)) {
+      a->ProcessFile("", info);  // clears the record and the texts of the last file
+      return XA_ANALYZER_ERROR_NO_SUCH_FILE;
+    }
+    path = linux;
+  }
+  return a->ProcessFile(path.c_str(), info);
 }
 
 int xanalyzer_delete(void* analyzer) {
