@@ -321,6 +321,13 @@ TEST_F(ExplorerTest, NamesOutsideTheCodePageRoundTrip) {
   EXPECT_FALSE(Analysed());
   EXPECT_EQ(Sub(caption, 0), "128");
   EXPECT_EQ(kaztest::ReadFile(c + "/Intl/List.bpm"), caption + "\r\n128\r\n");
+
+  // A name with a line break cannot be a line of the cache: it is listed, analysed at each
+  // scan, and the cache keeps its pairs.
+  Track(c + "/Intl/two\nlines.mp3");
+  Scan("C:\\Intl");
+  EXPECT_EQ(Sub("two\nlines", 0), "128");
+  EXPECT_EQ(kaztest::ReadFile(c + "/Intl/List.bpm"), caption + "\r\n128\r\n");
 }
 
 constexpr UINT WM_TEST_SCAN = WM_USER + 900;
