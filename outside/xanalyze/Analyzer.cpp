@@ -110,11 +110,12 @@ int Analyzer::ReadStream(int fd, XA_AnalyzerFileInfo* info) {
   bool truncated = xing.bytes > 0 && end - start + first.size < xing.bytes;
   if (xing.present && xing.frames > 0 && !truncated) {
     frames = xing.frames;
-    off_t length = mpg123_length(mh_);  // without the encoder's delay and padding
+    // lame's index also gives the encoder's delay and padding, which mpg123 takes off.
+    off_t length = xing.vbri ? 0 : mpg123_length(mh_);
     samples = length > 0 ? length : frames * first.samples;
     exact = true;
     struct mpg123_frameinfo fi {};
-    variable = mpg123_info(mh_, &fi) == MPG123_OK && fi.vbr != MPG123_CBR;
+    variable = xing.vbri || (mpg123_info(mh_, &fi) == MPG123_OK && fi.vbr != MPG123_CBR);
   } else if (!xing.present && LooksConstant(file, start, end, first)) {
     frames = static_cast<int64_t>((end - start + 1) / first.AverageSize());
     samples = frames * first.samples;

@@ -22,8 +22,8 @@ constexpr int kBitrates[2][3][15] = {
 constexpr int kFrequencies[3][3] = {
     {44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
 
-// Enough for two of the largest frames and a Xing index behind the first header.
-constexpr size_t kMaxFrame = 4096;
+// Past the largest frame (1,729 bytes): room to read the header after any frame.
+constexpr size_t kMaxFrame = 2048;
 constexpr size_t kChunk = 256 * 1024;
 
 uint32_t BigEndian32(const unsigned char* p) {
@@ -58,16 +58,33 @@ class Cursor {
 }  // namespace
 
 size_t FileBytes::Read(int64_t offset, size_t len, std::string& out) const {
-  out.resize(len);
-  size_t got = 0;
-  while (got < len) {
-    ssize_t n = ::pread(fd_, out.data() + got, len - got, static_cast<off_t>(offset + got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
+  // Never ask past the size seen at the start: that read would only answer nothing.
+  len = offset >= size_ ? 0 : std::min<size_t>(len, static_cast<size_t>(size_ - offset));
+  const int64_t cacheEnd = cacheStart_ + static_cast<int64_t>(cache_.size());
+  if (offset < cacheStart_ || offset + static_cast<int64_t>(len) > cacheEnd) {
+    // A short file is read whole at once; of a long one, a few pages around each place.
+    constexpr int64_t kWhole = 64 * 1024;
+    constexpr int64_t kBlock = 8 * 1024;
+    cacheStart_ = size_ <= kWhole ? 0 : offset & ~int64_t{4095};
+    const int64_t block = size_ <= kWhole ? kWhole : kBlock;
+    const int64_t want = std::min<int64_t>(
+        std::max<int64_t>(block, offset + static_cast<int64_t>(len) - cacheStart_),
+        size_ - cacheStart_);
+    cache_.resize(static_cast<size_t>(want));
+    size_t got = 0;
+    while (got < cache_.size()) {
+      ssize_t n = ::pread(fd_, cache_.data() + got, cache_.size() - got,
+                          static_cast<off_t>(cacheStart_ + static_cast<int64_t>(got)));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += static_cast<size_t>(n);
+    }
+    cache_.resize(got);
   }
-  out.resize(got);
-  return got;
+  const int64_t available = cacheStart_ + static_cast<int64_t>(cache_.size()) - offset;
+  const size_t n = available <= 0 ? 0 : std::min<size_t>(len, static_cast<size_t>(available));
+  out.assign(n == 0 ? "" : cache_.data() + (offset - cacheStart_), n);
+  return n;
 }
 
 double FrameHeader::AverageSize() const {
@@ -104,21 +121,31 @@ bool ParseHeader(const unsigned char* p, FrameHeader& h) {
 
 int64_t FindStream(const FileBytes& file, int64_t from, int64_t window, FrameHeader* first) {
   if (from < 0 || window <= 0) return -1;
+  // Streams nearly always start right where they are looked for: read a little at a time.
+  constexpr int64_t kStep = 4096;
   std::string buf;
-  size_t got = file.Read(from, static_cast<size_t>(window) + kMaxFrame, buf);
-  auto* p = reinterpret_cast<const unsigned char*>(buf.data());
-  size_t last = std::min<size_t>(static_cast<size_t>(window), got);
-  for (size_t i = 0; i + 4 <= last; ++i) {
-    FrameHeader h;
-    if (!ParseHeader(p + i, h)) continue;
-    size_t next = i + static_cast<size_t>(h.size);
-    FrameHeader n;
-    bool confirmed = next + 4 <= got ? ParseHeader(p + next, n) && SameStream(h, n)
-                                     // A stream of one frame ends exactly at the file's end.
-                                     : from + static_cast<int64_t>(next) == file.Size();
-    if (!confirmed) continue;
-    if (first) *first = h;
-    return from + static_cast<int64_t>(i);
+  for (int64_t base = from; base < from + window && base < file.Size(); base += kStep) {
+    const size_t span = static_cast<size_t>(std::min(kStep, from + window - base));
+    const size_t got = file.Read(base, span + kMaxFrame, buf);
+    auto* p = reinterpret_cast<const unsigned char*>(buf.data());
+    const size_t last = std::min(span, got);
+    for (size_t i = 0; i < last && i + 4 <= got; ++i) {
+      // Jump to the next byte that can start a header.
+      const void* sync = std::memchr(p + i, 0xFF, last - i);
+      if (!sync) break;
+      i = static_cast<size_t>(static_cast<const unsigned char*>(sync) - p);
+      FrameHeader h;
+      if (i + 4 > got || !ParseHeader(p + i, h)) continue;
+      const size_t next = i + static_cast<size_t>(h.size);
+      FrameHeader n;
+      const bool confirmed = next + 4 <= got
+                                 ? ParseHeader(p + next, n) && SameStream(h, n)
+                                 // A stream of one frame ends exactly at the file's end.
+                                 : base + static_cast<int64_t>(next) == file.Size();
+      if (!confirmed) continue;
+      if (first) *first = h;
+      return base + static_cast<int64_t>(i);
+    }
   }
   return -1;
 }
@@ -144,6 +171,13 @@ XingIndex ReadXing(const FileBytes& file, int64_t offset, const FrameHeader& h) 
     if ((flags & 2) && field + 4 <= reinterpret_cast<const unsigned char*>(buf.data()) + buf.size())
       x.bytes = BigEndian32(field);
     return x;
+  }
+  // The other encoders' index sits 32 bytes past the header, whatever the mode.
+  if (buf.size() >= 4 + 32 + 18 && std::memcmp(buf.data() + 36, "VBRI", 4) == 0) {
+    const auto* p = reinterpret_cast<const unsigned char*>(buf.data()) + 36;
+    x.present = x.vbri = true;
+    x.bytes = BigEndian32(p + 10);
+    x.frames = BigEndian32(p + 14);
   }
   return x;
 }
@@ -202,11 +236,12 @@ FrameCount CountFrames(const FileBytes& file, int64_t offset, int64_t end) {
 }
 
 bool LooksConstant(const FileBytes& file, int64_t offset, int64_t end, const FrameHeader& first) {
-  constexpr int kSamples = 8;
-  for (int k = 1; k < kSamples; ++k) {
-    int64_t at = offset + (end - offset) * k / kSamples;
+  // A handful of small reads: a stream that varies its bitrate does so nearly everywhere.
+  constexpr int kParts = 5;
+  for (int k = 1; k < kParts; ++k) {
+    int64_t at = offset + (end - offset) * k / kParts;
     FrameHeader h;
-    if (FindStream(file, at, 16 * 1024, &h) < 0) return false;
+    if (FindStream(file, at, 2048, &h) < 0) return false;
     if (!SameStream(h, first) || h.bitrate != first.bitrate) return false;
   }
   return true;

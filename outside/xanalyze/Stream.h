@@ -10,7 +10,9 @@
 
 namespace xanalyze {
 
-// Positioned reads of an open file descriptor.
+// Positioned reads of an open file descriptor. The analysis looks at a few small places of
+// a file, most of them near each other: reads are served from one cached block of the
+// file, so that a short file is read once.
 class FileBytes {
  public:
   FileBytes(int fd, int64_t size) : fd_(fd), size_(size) {}
@@ -21,6 +23,8 @@ class FileBytes {
  private:
   int fd_;
   int64_t size_;
+  mutable int64_t cacheStart_ = 0;
+  mutable std::string cache_;
 };
 
 // One decoded frame header.
@@ -44,9 +48,10 @@ bool ParseHeader(const unsigned char* p, FrameHeader& h);
 // Searches `window` bytes from `from`; answers the offset or -1.
 int64_t FindStream(const FileBytes& file, int64_t from, int64_t window, FrameHeader* first);
 
-// The Xing/Info index of the first frame, when it has one.
+// The index in the first frame, when it has one: lame's Xing/Info, or a VBRI.
 struct XingIndex {
   bool present = false;
+  bool vbri = false;
   int64_t frames = -1;  // -1 when the index does not say
   int64_t bytes = -1;
 };
