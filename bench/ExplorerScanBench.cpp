@@ -132,6 +132,14 @@ void ExplorerScanFigures() {
   std::printf("cached_scan_ms %.1f\n", cached);
   std::printf("scan_max_gui_block_ms %.1f\n", maxGapMs);
   timer->SetEnabled(false);
+  // The tracks go now; the prefix itself when the program ends, since the platform and
+  // later figures of the program still use it.
   std::error_code ec;
-  fs::remove_all(prefix, ec);
+  fs::remove_all(drive, ec);
+  static std::string made;
+  made = prefix;
+  std::atexit([] {
+    std::error_code e;
+    fs::remove_all(made, e);
+  });
 }
