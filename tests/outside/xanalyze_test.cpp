@@ -84,6 +84,24 @@ std::string Slurp(const std::string& path) {
   return ReadFile(path);
 }
 
+// A WAV file of a loud sawtooth: PCM whose bytes are anything but MPEG frames.
+std::string Riff() {
+  std::string pcm;
+  for (int i = 0; i < 200000; ++i) {
+    const auto v = static_cast<int16_t>((i * 977) % 65536 - 32768);
+    pcm += static_cast<char>(v & 0xFF);
+    pcm += static_cast<char>((v >> 8) & 0xFF);
+  }
+  auto le32 = [](uint32_t v) {
+    return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                       static_cast<char>(v >> 24)};
+  };
+  std::string fmt("\x01\x00\x02\x00", 4);
+  fmt += le32(44100) + le32(44100 * 4) + std::string("\x04\x00\x10\x00", 4);
+  return "RIFF" + le32(static_cast<uint32_t>(36 + pcm.size())) + "WAVEfmt " + le32(16) + fmt +
+         "data" + le32(static_cast<uint32_t>(pcm.size())) + pcm;
+}
+
 class XanalyzeTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -220,6 +238,27 @@ TEST_F(XanalyzeTest, DurationWithinAFrameWithAndWithoutAnIndex) {
   EXPECT_NEAR(vbr.info.bitrate, bytes * 8 / vbr.info.duration, 2.0);
 }
 
+TEST_F(XanalyzeTest, TheOtherEncodersIndexGivesTheLengthToo) {
+  // A stream without lame's index, behind a first frame carrying a VBRI index of its frames.
+  std::string stream = Slurp(Media("cbr_noindex.mp3"));
+  ASSERT_GT(stream.size(), 4u);
+  ASSERT_EQ(static_cast<unsigned char>(stream[0]), 0xFFu);
+  long rate = 0;
+  const int64_t samples = DecodedSamples(Media("cbr_noindex.mp3"), &rate);
+  const uint32_t frames = static_cast<uint32_t>(samples / 1152);
+  std::string index(417, '\0');
+  index.replace(0, 4, stream.substr(0, 4));
+  index[2] = static_cast<char>(index[2] & ~0x02);  // no padding: 417 bytes
+  index.replace(36, 4, "VBRI");
+  index.replace(46, 4, BigEndian(static_cast<uint32_t>(stream.size() + index.size())));
+  index.replace(50, 4, BigEndian(frames));
+  Result r = a_.Run(Write("vbri.mp3", index + stream));
+  ASSERT_EQ(r.status, XA_ANALYZER_SUCCESS);
+  EXPECT_EQ(r.info.frames, frames);
+  EXPECT_NEAR(r.info.duration, frames * 1152.0 * 1000 / rate, 1.0);
+  EXPECT_TRUE(r.info.flags & XA_ANALYZER_FLAG_EXACT);
+}
+
 TEST_F(XanalyzeTest, ATruncatedFileLastsAsLongAsWhatIsLeft) {
   std::string whole = Slurp(Media("cbr128.mp3"));  // its index names all 7 seconds
   for (size_t keep : {whole.size() / 2, whole.size() / 2 + 100}) {
@@ -242,6 +281,7 @@ TEST_F(XanalyzeTest, WhatIsNotAnMp3FileFails) {
       {Write("notes.txt", std::string(5000, 'x') + "\nplain text\n"),
        XA_ANALYZER_ERROR_INVALID_STREAM},
       {Write("empty.mp3", ""), XA_ANALYZER_ERROR_INVALID_STREAM},
+      {Write("sound.wav", Riff()), XA_ANALYZER_ERROR_INVALID_STREAM},
       {Write("zeros.mp3", std::string(200000, '\0')), XA_ANALYZER_ERROR_INVALID_STREAM},
       {Write("tagonly.mp3", Id3Tag(3, Id3Frame(3, "TIT2", Id3Text(0, "Alone")))),
        XA_ANALYZER_ERROR_INVALID_STREAM},
