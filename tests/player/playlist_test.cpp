@@ -190,10 +190,14 @@ TEST_F(PlaylistTest, DoubleClickPlaysTheMenuOnlyLoads) {
   EXPECT_EQ(frmMain->txtBPM2->Text(), "130");
   EXPECT_EQ(Captions(list), (Names{"x"}));
 
-  // "To Player 1" on playlist 2 loads deck 1 without playing it.
+  // "To Player 1" on playlist 2 (the menu learns its list from the right click) loads
+  // deck 1 without playing it.
   rec.clear();
   list->SetSelected(list->Items()->Item(0));
-  frmMain->popPList->SetTag(1);
+  frmMain->popPList->SetTag(0);
+  SendMouseForTesting(list, WM_RBUTTONDOWN, 20, 2);
+  SendMouseForTesting(list, WM_RBUTTONUP, 20, 2);
+  EXPECT_EQ(frmMain->popPList->Tag(), 1);
   frmMain->popPPlayerClick(frmMain->popPPlayer1);
   EXPECT_EQ(Heard(), (Names{"1 8 C:\\Music\\x.mp3"}));
   EXPECT_EQ(Captions(list), Names{});
