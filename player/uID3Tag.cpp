@@ -50,17 +50,20 @@ TSpeedButton* MakeButton(TfrmID3Tag* Form, const String& Name, Integer Left, Int
 }
 
 // The size of a file from its folder's entry: no need to open the file, so a file or
-// folder the user may not write still shows its facts.
+// folder the user may not write still shows its facts. The search takes the name as a
+// pattern, so only an entry of exactly that name (letter case aside) counts.
 Int64 FileSizeOf(const String& Path) {
+  const String name = ExtractFileName(Path);
   WIN32_FIND_DATAA data{};
   HANDLE find = FindFirstFileA(Path.c_str(), &data);
   DWORD error = find == INVALID_HANDLE_VALUE ? GetLastError() : 0;
   if (find != INVALID_HANDLE_VALUE) {
+    bool found = false;
+    do {
+      found = SameText(data.cFileName, name) && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    } while (!found && FindNextFileA(find, &data));
     FindClose(find);
-    // A pattern or a folder is not a file.
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        Path.find_first_of("*?") != String::npos)
-      error = ERROR_FILE_NOT_FOUND;
+    if (!found) error = ERROR_FILE_NOT_FOUND;
   }
   if (error != 0) {
     const char* text = error == ERROR_FILE_NOT_FOUND   ? "File not found"

@@ -119,6 +119,9 @@ TEST_F(ID3TagTest, AFileThatCannotBeFoundRaisesAndShowsNothing) {
   EXPECT_THROW(frmID3Tag->ShowFileInfo("T:\\Music\\Gone.mp3"), EInOutError);
   EXPECT_THROW(frmID3Tag->ShowFileInfo("T:\\Nowhere\\Gone.mp3"), EInOutError);
   EXPECT_THROW(frmID3Tag->ShowFileInfo("T:\\Music"), EInOutError);
+  // A name that reads as a pattern names no file but itself.
+  EXPECT_THROW(frmID3Tag->ShowFileInfo("T:\\Music\\Tun?.mp3"), EInOutError);
+  EXPECT_THROW(frmID3Tag->ShowFileInfo("T:\\Music\\*.mp3"), EInOutError);
   EXPECT_EQ(shown_, 0);
 }
 
