@@ -26,6 +26,14 @@ uint32_t Clamp32(int64_t v) {
                                                   : static_cast<uint32_t>(v);
 }
 
+// Whether `frames` frames can fill `bytes` bytes at a bitrate MPEG audio has at all (8 to
+// 448 kbit/s, with room for padding and trailing tags).
+bool Plausible(int64_t frames, int64_t bytes, const FrameHeader& first) {
+  const double seconds = static_cast<double>(frames) * first.samples / first.frequency;
+  const double kbps = bytes * 8.0 / 1000.0 / seconds;
+  return kbps >= 7.0 && kbps <= 500.0;
+}
+
 }  // namespace
 
 Analyzer::Analyzer() {
@@ -106,9 +114,10 @@ int Analyzer::ReadStream(int fd, XA_AnalyzerFileInfo* info) {
   int64_t frames = 0, samples = 0;
   bool variable = false, exact = false;
   XingIndex xing = ReadXing(file, start, first);
-  // A file cut short still carries the index of the whole stream: then count what is there.
+  // A file cut short still carries the index of the whole stream, and a damaged index may
+  // claim anything: then count what is there.
   bool truncated = xing.bytes > 0 && end - start + first.size < xing.bytes;
-  if (xing.present && xing.frames > 0 && !truncated) {
+  if (xing.present && xing.frames > 0 && !truncated && Plausible(xing.frames, end - start, first)) {
     frames = xing.frames;
     // lame's index also gives the encoder's delay and padding, which mpg123 takes off.
     off_t length = xing.vbri ? 0 : mpg123_length(mh_);

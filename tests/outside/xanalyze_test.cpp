@@ -259,6 +259,18 @@ TEST_F(XanalyzeTest, TheOtherEncodersIndexGivesTheLengthToo) {
   EXPECT_TRUE(r.info.flags & XA_ANALYZER_FLAG_EXACT);
 }
 
+TEST_F(XanalyzeTest, AnIndexClaimingTheImpossibleIsNotBelieved) {
+  std::string stream = Slurp(Media("cbr128.mp3"));  // no tag: the index frame comes first
+  ASSERT_EQ(stream.substr(36, 4), "Info");
+  ASSERT_TRUE(stream[43] & 1);  // it holds a frame count
+  for (uint32_t claim : {0x7FFFFFFFu, 3u}) {
+    stream.replace(44, 4, BigEndian(claim));
+    Result r = a_.Run(Write("claims.mp3", stream));
+    ASSERT_EQ(r.status, XA_ANALYZER_SUCCESS);
+    EXPECT_NEAR(r.info.duration, 7000, 80) << claim;
+  }
+}
+
 TEST_F(XanalyzeTest, ATruncatedFileLastsAsLongAsWhatIsLeft) {
   std::string whole = Slurp(Media("cbr128.mp3"));  // its index names all 7 seconds
   for (size_t keep : {whole.size() / 2, whole.size() / 2 + 100}) {
