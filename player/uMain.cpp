@@ -139,6 +139,8 @@ void TfrmMain::BuildWindow() {
   BuildEqualizer();
   BuildPitchControls();
   BuildMixControls();
+  BuildExplorer();
+  BuildPlaylists();
 }
 
 void TfrmMain::BuildDeck(Integer No) {

@@ -11,6 +11,7 @@
 
 #include "classlib/Buttons.h"
 #include "classlib/Classes.h"
+#include "classlib/ComCtrls.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
 #include "classlib/Menus.h"
@@ -28,6 +29,13 @@
 #include "widgets/ThdTimer.h"
 
 class TListView;
+class TListItem;
+class TDriveComboBox;
+class TImageList;
+class TOpenDialog;
+class TSaveDialog;
+class TXAnalyzer;
+class TBpmList;
 
 // A track's length as the engine reported it.
 struct TZik {
@@ -116,6 +124,12 @@ extern TPoint DragOrigin;
 // (1: a single-point peak, 2: a rise followed by a flat top).
 extern Integer SoundLine;
 extern Integer BoomMethod;
+
+// Explorer entries are told apart by their image index.
+constexpr Integer ExplorerFolder = 0;
+constexpr Integer ExplorerMp3 = 1;
+constexpr Integer ExplorerUpDir = 3;
+constexpr Integer ExplorerMessage = -1;
 
 // Image sliders: a track picture and a thumb picture in the same parent.
 void PlaceHSlider(TImage* Track, TImage* Thumb, Integer Value, Integer Max, Integer Min);
@@ -287,6 +301,39 @@ class TfrmMain : public TForm {
   // Output devices as the engine lists them.
   std::unique_ptr<TStringList> CardList;
 
+  // The explorer, on pnlBrowse: a folder's sub-folders and MP3 files with their tempi.
+  TDriveComboBox* cboDrives;
+  TListView* ListFiles;
+  TSpeedButton* btnRescan;
+  TLabel* lblLoading;
+  TImageList* imgList;
+  TPopupMenu* popListFiles;
+  TMenuItem* popListID3;
+  TMenuItem* popSplit;
+  // Reads the tempo from the comments of the files listed and loaded from playlists.
+  TXAnalyzer* Xanalyser;
+  // The explorer's current folder: the last folder scanned, ending in one "\".
+  String CurrentFolder;
+
+  // The playlists, one per deck, and their menu and file dialogs.
+  TListView* List1;
+  TListView* List2;
+  TSpeedButton* btnListName1;
+  TSpeedButton* btnListBPM1;
+  TSpeedButton* btnListName2;
+  TSpeedButton* btnListBPM2;
+  TPopupMenu* popPList;
+  TMenuItem* popPPlayer1;
+  TMenuItem* popPPlayer2;
+  TMenuItem* popPBPM;
+  TMenuItem* popPID3;
+  TMenuItem* popPLoad;
+  TMenuItem* popPSave;
+  TMenuItem* popLClear;
+  TMenuItem* popPRemove;
+  TOpenDialog* dlgOpen;
+  TSaveDialog* dlgSave;
+
   void FormCreate(TObject* Sender);
   void FormShow(TObject* Sender);
   void FormCloseQuery(TObject* Sender, bool& CanClose);
@@ -450,6 +497,51 @@ class TfrmMain : public TForm {
   void sldEQ1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
                        Integer Y);
   void ApplyEqualizer(TXPlayer& Deck);
+  // Explorer.
+  void ScanFolder(String Folder, bool Rescan);
+  void AddMp3Files(String Folder, const String& Pattern, TBpmList& List);
+  void GoUpFolder();
+  // The first scan at start-up: the stored folder ("C:" when blank), with the drive box
+  // set to its drive.
+  void OpenExplorer(const String& LastDir);
+  void cboDrivesClick(TObject* Sender);
+  void ListFilesDblClick(TObject* Sender);
+  void btnRescanClick(TObject* Sender);
+  void ListFilesColumnClick(TObject* Sender, TListColumn* Column);
+  void ListFilesCompare(TObject* Sender, TListItem* Item1, TListItem* Item2, Integer Data,
+                        Integer& Compare);
+  void ListFilesCustomDrawItem(TListView* Sender, TListItem* Item, TCustomDrawState State,
+                               bool& DefaultDraw);
+  // The tempo text in the comment of a file, as the analyser reads it.
+  String BPMOfFile(const String& Path);
+
+  // Playlists.
+  // Loads the first entry of the deck's playlist into the deck and removes it; answers
+  // false, doing nothing, when the playlist is empty. The end of an automatic mix takes
+  // the next title with it.
+  bool LoadNextTitle(TXPlayer& Deck);
+  void ListDragOver(TObject* Sender, TObject* Source, Integer X, Integer Y, TDragState State,
+                    bool& Accept);
+  void pnlPlayerDragDrop(TObject* Sender, TObject* Source, Integer X, Integer Y);
+  void ListDragDrop(TObject* Sender, TObject* Source, Integer X, Integer Y);
+  void ListDblClick(TObject* Sender);
+  void ListKeyDown(TObject* Sender, Word& Key, TShiftState Shift);
+  void ListContextPopup(TObject* Sender, TPoint MousePos, bool& Handled);
+  void btnListBPM1Click(TObject* Sender);
+  void btnListName2Click(TObject* Sender);
+  void btnListName1MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                           Integer Y);
+  void List1InfoTip(TObject* Sender, TListItem* Item, String& InfoTip);
+  void ListCustomDrawItem(TListView* Sender, TListItem* Item, TCustomDrawState State,
+                          bool& DefaultDraw);
+  void popSplitClick(TObject* Sender);
+  void popPPlayerClick(TObject* Sender);
+  void popPBPMClick(TObject* Sender);
+  void popListID3Click(TObject* Sender);
+  void popPLoadClick(TObject* Sender);
+  void popPSaveClick(TObject* Sender);
+  void popLClearClick(TObject* Sender);
+  void popPRemoveClick(TObject* Sender);
 
  private:
   void BuildVUMeters();
@@ -470,6 +562,40 @@ class TfrmMain : public TForm {
   void BendRelease(TObject* Sender, TXPlayer& Deck);
   // Ends a running mix: both timers off, the notice hidden. The fader stays where it is.
   void StopMix();
+  void BuildExplorer();
+  void BuildExplorerMenu();
+  void BuildPlaylists();
+  void BuildPlaylistMenu();
+  void BuildPlayList(Integer No);
+  void BindDeckDrops(TWinControl* Panel);
+  // The playlist the pop-up menu was opened on.
+  TListView* PopupList();
+  // Appends an entry complete (BPM and path before the caption, so a BPM sort never meets
+  // an entry without them).
+  void AddToPlayList(TListView* List, const String& Caption, const String& BPM,
+                     const String& Path);
+  // Loads the entry into the deck; when it came from a playlist it leaves it.
+  void LoadEntry(TXPlayer& Deck, TListItem* Item, bool Remove);
+  void SortPlayListByBPM(TListView* List);
+  // One scan of a folder; ScanFolder runs them one after the other.
+  void ScanOnce(String Folder, bool Rescan);
+  // Adds the folder's sub-folders.
+  void AddFolders(const String& Folder);
+  // Lets the window's pending messages through during a scan.
+  void ServeWindow();
+  static constexpr DWORD ScanServePeriodMs = 5;
+  DWORD lastServed_ = 0;
+  // Whether the running scan is to stop: a newer request or the program's end.
+  bool ScanStopped();
+  // The folder the list shows: the one being scanned while a scan runs.
+  String ListedFolder() const;
+  // Scanning state: a scan runs, and the request that came in during it.
+  bool scanning_ = false;
+  bool scanAbandoned_ = false;
+  bool scanPending_ = false;
+  String pendingFolder_;
+  bool pendingRescan_ = false;
+  String scanningFolder_;
   // Where the light controller's window goes: over pnlSpots, in screen coordinates.
   void SendLightsMove();
   void UpdateBeatLine(TXPlayer& Deck, Integer AverageY);

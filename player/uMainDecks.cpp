@@ -60,8 +60,7 @@ void TfrmMain::InitPlayers() {
     d.BeatLamp = one ? shpBoom1 : shpBoom2;
     d.LoopButton = one ? btnLoop1 : nullptr;
     d.PreLButton = one ? btnPreL1 : btnPreL2;
-    // The playlists come with the playlist panel.
-    d.PlayList = nullptr;
+    d.PlayList = one ? List1 : List2;
     d.PosBar = one ? prgBar1 : prgBar2;
     if (one)
       d.LoopEdits = {txtLoopSM1, txtLoopSS1, txtLoopSF1, txtLoopEM1, txtLoopES1, txtLoopEF1};

@@ -53,11 +53,13 @@ void TfrmMain::LoadSettings() {
     ini.WriteInteger("Handle", "KAZ", static_cast<Integer>(Handle()));
   } catch (const Exception&) {
   }
+  OpenExplorer(ini.ReadString("Browse", "LastDir", "C:"));
 }
 
 void TfrmMain::SaveSettings() {
   TIniFile ini(SettingsFile);
   ini.WriteInteger("Handle", "KAZ", 0);
+  ini.WriteString("Browse", "LastDir", CurrentFolder);
 }
 
 void TfrmMain::FormCloseQuery(TObject*, bool&) {

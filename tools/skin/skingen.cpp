@@ -344,6 +344,15 @@ Image AboutWeb() {
   return im;
 }
 
+// The ID3 dialog's background: deep blue, darker towards the foot.
+Image Id3Back() {
+  Image im(500, 250);
+  im.VGradient(0, 0, 500, 250, Rgb{0, 0, 60 / 255.0f}, Rgb{0, 0, 0.10f});
+  im.HGradient(0, 0, 500, 3, kDeckAccent[0], kDeckAccent[1]);
+  im.Bevel(0, 0, 500, 250, kLight, kShadow);
+  return im;
+}
+
 enum Icon { kPlay, kPause, kStop, kSync, kBendUp, kBendDown };
 enum Face { kNormal, kOver, kDown, kUp };
 
@@ -624,6 +633,7 @@ int main(int argc, char** argv) {
   jpg("KAZ_DECK1", back.Crop(8, 40, 260, 385));
   jpg("KAZ_DECK2", back.Crop(532, 40, 260, 385));
   jpg("KAZ_SPLASH", Splash());
+  jpg("KAZ_ID3BACK", Id3Back());
   bmp("KAZ_TITLE", Title());
 
   const struct {
