@@ -26,6 +26,9 @@ class PlayerTest : public GuiTest {
     DragOrigin = {};
     SoundLine = 0;
     BoomMethod = 1;
+    CardIndex1 = 0;
+    CardIndex2 = 0;
+    AlwaysHeadphones = 0;
   }
   void TearDown() override {
     SplashProgressObserverForTesting = nullptr;
