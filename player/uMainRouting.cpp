@@ -30,7 +30,7 @@ Integer MainBalance() {
 }  // namespace
 
 void TfrmMain::BuildRouting() {
-  chk2SC = CreateControl<TCheckBox>(this, pnlSetup, "chk2SC", 16, 10, 270, 17);
+  chk2SC = CreateControl<TCheckBox>(this, pnlSetup, "chk2SC", 16, 10, 300, 17);
   chk2SC->SetCaption("2 Sound Card output [ Mix w/ TurnTable ]");
   chk2SC->OnClick = [this](TObject* Sender) { chk2SCClick(Sender); };
 
@@ -50,10 +50,10 @@ void TfrmMain::BuildRouting() {
     l->SetCaption("(Default)");
   }
 
-  chkPreL = CreateControl<TCheckBox>(this, pnlSetup, "chkPreL", 16, 94, 290, 17);
+  chkPreL = CreateControl<TCheckBox>(this, pnlSetup, "chkPreL", 16, 94, 320, 17);
   chkPreL->SetCaption("PreListening Mode [ with Vorn Corp. cable ]");
   chkPreL->OnClick = [this](TObject* Sender) { chkPreLClick(Sender); };
-  chkASound = CreateControl<TCheckBox>(this, pnlSetup, "chkASound", 34, 116, 300, 17);
+  chkASound = CreateControl<TCheckBox>(this, pnlSetup, "chkASound", 34, 116, 340, 17);
   chkASound->SetCaption("Always plays in headphones [ PreListening Mode ]");
   chkASound->OnClick = [this](TObject* Sender) { chkASoundClick(Sender); };
   for (TCheckBox* c : {chk2SC, chkPreL, chkASound}) c->SetColor(pnlSetup->Color());
@@ -63,9 +63,8 @@ void TfrmMain::BuildRouting() {
 
   for (TSpeedButton* b : {btnPreL1, btnPreL2})
     b->OnClick = [this](TObject* Sender) { btnPreLClick(Sender); };
-  Xaudio1->OnNotifyOutputDeviceInfo = [this](TObject* Sender, Byte ModuleID, Byte Index,
-                                             Byte Flags, const String& Name,
-                                             const String& Description) {
+  Xaudio1->OnNotifyOutputDeviceInfo = [this](TObject* Sender, Byte ModuleID, Byte Index, Byte Flags,
+                                             const String& Name, const String& Description) {
     Xaudio1NotifyOutputDeviceInfo(Sender, ModuleID, Index, Flags, Name, Description);
   };
 }
