@@ -24,6 +24,7 @@ Integer LastTap = 0;
 std::array<bool, 3> CommandBits{};
 HWND SurveyorWindow = 0;
 TPoint DragAnchor{0, 0};
+HWND PlayerWindow = 0;
 
 namespace {
 
@@ -60,6 +61,7 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
   CommandBits = {};
   SurveyorWindow = 0;
   DragAnchor = {0, 0};
+  PlayerWindow = 0;
   if (!Form1) Form1 = this;
 
   BuildWindow();
@@ -89,6 +91,8 @@ TForm1::~TForm1() {
   }
   Timer1->SetEnabled(false);
   Timer1->OnTimer = nullptr;
+  PlayerWatch->SetEnabled(false);
+  PlayerWatch->OnTimer = nullptr;
   if (Form1 == this) Form1 = nullptr;
 }
 
@@ -281,6 +285,11 @@ void TForm1::BuildTimers() {
   Timer1->SetEnabled(false);
   Timer1->SetInterval(500);
   Timer1->OnTimer = [this](TObject* S) { Timer1Timer(S); };
+  PlayerWatch = new TTimer(this);
+  PlayerWatch->SetName("PlayerWatch");
+  PlayerWatch->SetEnabled(false);
+  PlayerWatch->SetInterval(1000);
+  PlayerWatch->OnTimer = [this](TObject* S) { PlayerWatchTimer(S); };
 
   auto threaded = [this](const char* Name, Word Interval, TThreadPriority Priority) {
     TThreadedTimer* t = new TThreadedTimer(this);
@@ -304,7 +313,9 @@ void TForm1::BuildTimers() {
   SaveDialog1->SetName("SaveDialog1");
   SaveDialog1->SetFilter("Beam FX list|*.bfx");
   SaveDialog1->SetTitle("Save Beam FX list ...");
-  SaveDialog1->SetOptions({ofHideReadOnly, ofFileMustExist, ofEnableSizing});
+  // A light program is saved under a new name as often as over an old one: the file need
+  // not exist yet.
+  SaveDialog1->SetOptions({ofHideReadOnly, ofEnableSizing});
 
   PortIO = new TDLPortIO(this);
   PortIO->SetName("PortIO");
@@ -350,6 +361,7 @@ void TForm1::FormCreate(TObject* Sender) {
   PaintAllLamps(LitColor);
   WriteLamps(0);
 
+  PlayerWindow = player;
   if (player != 0) {
     SendMessageA(player, WM_LIGHTS_ATTACH, Handle(), 0);
     Automode1->SetChecked(true);
@@ -430,10 +442,35 @@ void TForm1::BeamFXpluginv101Click(TObject* Sender) {
 
 void TForm1::WMLightsShow(TMessage& Message) {
   MainBevel->SetBevelOuter(bvNone);
-  if (Message.WParam != 0)
+  if (Message.WParam != 0) {
+    PlayerWatch->SetEnabled(false);
     Show();
-  else
-    Hide();
+    return;
+  }
+  Hide();
+  // Hidden, this window has no button and no place to be clicked: only its player can
+  // bring it back. A player that started after this window is found where it left its
+  // handle.
+  if (!IsWindow(PlayerWindow)) {
+    try {
+      PlayerWindow = static_cast<HWND>(TIniFile("kaz_pro.ini").ReadInteger("Handle", "kaz", 0));
+    } catch (...) {
+      PlayerWindow = 0;
+    }
+  }
+  PlayerWatch->SetEnabled(true);
+}
+
+void TForm1::PlayerWatchTimer(TObject* Sender) {
+  (void)Sender;
+  if (Visible()) {
+    PlayerWatch->SetEnabled(false);
+    return;
+  }
+  if (IsWindow(PlayerWindow)) return;
+  // The player has gone (or none was ever known): nobody else can show this window now.
+  PlayerWatch->SetEnabled(false);
+  Show();
 }
 
 void TForm1::WMLightsMove(TMessage& Message) {

@@ -60,6 +60,9 @@ extern Integer LastTap;
 extern std::array<bool, 3> CommandBits;
 extern HWND SurveyorWindow;
 extern TPoint DragAnchor;
+// The player whose window this one is docked into: read at start, or when the player hides
+// this window, from "Handle"/"kaz" (0 when none is known).
+extern HWND PlayerWindow;
 
 // The port byte of a set of channels.
 Byte PortByteOf(const std::array<bool, 9>& AChannels);
@@ -136,6 +139,9 @@ class TForm1 : public TForm {
   TSpeedButton* SpeedButton11;
 
   TTimer* Timer1;
+  // Runs while the player keeps this window hidden: a player that has gone can no longer
+  // show it, so it shows itself then.
+  TTimer* PlayerWatch;
   TThreadedTimer* Boomtimer;
   TThreadedTimer* CutoffTimer;
   TThreadedTimer* FilterTimer;
@@ -160,6 +166,7 @@ class TForm1 : public TForm {
   void WMLightsShow(TMessage& Message);
   void WMLightsMove(TMessage& Message);
   void WMSurveyorPing(TMessage& Message);
+  void PlayerWatchTimer(TObject* Sender);
 
   // Lamps and patterns.
   void Timer1Timer(TObject* Sender);

@@ -4,10 +4,15 @@
 #include "player/uAbout.h"
 #include "player/uID3Tag.h"
 #include "player/uMain.h"
+#include "player/uSkin.h"
 #include "player/uSplash.h"
+#include "widgets/RXConst.h"
 
 int main() {
   Application->Initialize();
+  // The skin's pictures and the widget kit's cursors are in place before any window.
+  RegisterSkinPictures();
+  InstallRxCursors();
   Application->SetTitle("KAZ v2.0 PRO");
 
   frmSplash = new TfrmSplash(Application);

@@ -70,6 +70,8 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
 }
 
 TfrmMain::~TfrmMain() {
+  // The timer outlives the bars it moves (controls go first): its last tick must not run.
+  if (tmrVU) tmrVU->OnTimer = nullptr;
   if (frmMain == this) frmMain = nullptr;
 }
 
@@ -127,11 +129,16 @@ void TfrmMain::BuildWindow() {
   imgSldrVol->SetCursor(crHandPoint);
 
   BuildLowerPanels();
+  BuildCDPanel();
   BuildGraphControls();
   BuildMenus();
   BindVolume();
   BindLink();
   BindAbout();
+  BuildVUMeters();
+  BuildEqualizer();
+  BuildPitchControls();
+  BuildMixControls();
   BuildRouting();
   BuildLoop();
 }
@@ -314,14 +321,6 @@ void TfrmMain::BuildLowerPanels() {
   // The light controller's window is put over this one.
   pnlSpots = MakePanel(this, this, "pnlSpots", 126, 433, 665, 159, clBlack);
 
-  // Twenty equalizer bands, 0 dB in the middle of each track.
-  for (int i = 0; i < 20; ++i) {
-    const String n = IntToStr(i + 1);
-    const Integer left = 26 + i * 31;
-    imgSldEQ[i] = MakePicture(this, pnlEQ, "imgSldEQ" + n, left, 14, "SLD_EQ_TRACK");
-    imgSldrEQ[i] = MakePicture(this, pnlEQ, "imgSldrEQ" + n, left, 14, "SLD_EQ_THUMB");
-    imgSldrEQ[i]->SetCursor(crHandPoint);
-  }
 }
 
 void TfrmMain::BuildGraphControls() {
@@ -365,8 +364,10 @@ void TfrmMain::BuildMenus() {
     return m;
   };
 
-  popGraphOptions = new TPopupMenu(this);
+  // The window's menus frame the item under the pointer instead of filling it.
+  popGraphOptions = new TRxPopupMenu(this);
   popGraphOptions->SetName("popGraphOptions");
+  popGraphOptions->SetStyle(msBtnRaised);
   popSoundLine = item(popGraphOptions->Items(), "popSoundLine", "Sound Line");
   popSoundLine->OnClick = [this](TObject* Sender) { popSoundLineClick(Sender); };
   popBoomLine = item(popGraphOptions->Items(), "popBoomLine", "Beat Line");
@@ -387,8 +388,9 @@ void TfrmMain::BuildMenus() {
   popBDetect1->SetDefault(true);
   popBDetect1->SetChecked(true);
 
-  MainPop = new TPopupMenu(this);
+  MainPop = new TRxPopupMenu(this);
   MainPop->SetName("MainPop");
+  MainPop->SetStyle(msBtnRaised);
   popAbout = item(MainPop->Items(), "popAbout", "About KAZ Player v2.0");
   popAbout->SetDefault(true);
   popUpdate = item(MainPop->Items(), "popUpdate", "Check for update");
@@ -426,8 +428,10 @@ void TfrmMain::FormCreate(TObject*) {
   BPMOrder = 0;
   MixRunning = 0;
   Closing = 0;
+  CDPlayer->SetColoredButtons({});
   // The explorer is the panel shown at start.
   pnlBrowse->BringToFront();
+  InitMicrophone();
 
   SplashProgress("Loading About Box ...", 100);
 }

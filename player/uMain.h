@@ -15,9 +15,17 @@
 #include "classlib/Forms.h"
 #include "classlib/Menus.h"
 #include "classlib/StdCtrls.h"
+#include "classlib/Timers.h"
+#include "classlib/FileCtrl.h"
+#include "classlib/MPlayer.h"
+#include "engine/AMixer.h"
 #include "engine/XaudioPlayer.h"
 #include "widgets/ALProgressBar.h"
 #include "widgets/ButtonComps.h"
+#include "widgets/RXSlider.h"
+#include "widgets/RxMenus.h"
+#include "widgets/RXSpin.h"
+#include "widgets/ThdTimer.h"
 
 class TListView;
 
@@ -92,6 +100,14 @@ extern TPoint SliderGrab;
 extern Integer AutoMix;
 extern Integer MixStart;
 extern Integer MixRunning;
+// The rest of the automatic mix's settings: its length and the offset of the incoming
+// track in seconds, and the method (kept only); the deck an automatic mix fades out.
+extern Integer MixLength;
+extern Integer MixSeek;
+extern Integer MixMethod;
+extern TXPlayer* EndingDeck;
+// The pitch bend's current step in per mille.
+extern Integer BendStep;
 // Sort the playlists by BPM.
 extern Integer BPMOrder;
 // Where the mouse went down on the window's background; x = 0: no drag in progress.
@@ -111,6 +127,20 @@ void PlaceHSlider(TImage* Track, TImage* Thumb, Integer Value, Integer Max, Inte
 void PlaceVSlider(TImage* Track, TImage* Thumb, Integer Value, Integer Max, Integer Min);
 Integer DragHSlider(TImage* Track, TImage* Thumb, Integer X, Integer Min, Integer Max);
 Integer DragVSlider(TImage* Track, TImage* Thumb, Integer Y, Integer Min, Integer Max);
+
+// The VU meters' ring: the values of the last 39 messages of either deck. Each message
+// writes one frame, for its own deck only; index 0 is deck 1, 1 is deck 2.
+constexpr Integer VUFrameCount = 39;
+struct TVUFrame {
+  std::array<Smallint, 2> Left{};
+  std::array<Smallint, 2> Right{};
+};
+
+// The equalizer: which of a deck's ten band sliders each of the engine's 32 bands follows.
+extern const std::array<Byte, 32> EQBandSlider;
+// The record for the engine from a preamp and ten slider values (-40 at a thumb's top,
+// +40 at its bottom): each band is the preamp minus its slider, both channels alike.
+XA_EqualizerInfo EqualizerRecord(Integer Preamp, const std::array<Integer, 10>& Sliders);
 
 // The deck's file name without folder and extension ("a.b.mp3" gives "a.b").
 String TitleOfPath(const String& Path);
@@ -139,14 +169,14 @@ class TfrmMain : public TForm {
   TSpeedButton* btnForceBoomLine2;
   TSpeedButton* btnGraphOptions1;
   TSpeedButton* btnGraphOptions2;
-  TPopupMenu* popGraphOptions;
+  TRxPopupMenu* popGraphOptions;
   TMenuItem* popSoundLine;
   TMenuItem* popBoomLine;
   TMenuItem* popBeatDetection;
   TMenuItem* popBDetect1;
   TMenuItem* popBDetect2;
   // The right-click menu of the background.
-  TPopupMenu* MainPop;
+  TRxPopupMenu* MainPop;
   TMenuItem* popAbout;
   TMenuItem* popUpdate;
 
@@ -240,6 +270,25 @@ class TfrmMain : public TForm {
   TXaudioPlayer* Xaudio1;
   TXaudioPlayer* Xaudio2;
 
+  // Pitch bend options (on the options panel) and the dynamic bend's timer.
+  TPanel* pnlPitchBend;
+  TRadioButton* chkDPitchBend;
+  TRadioButton* chkSPitchBend;
+  TRxSpinEdit* spnSPitchBend;
+  TTimer* tmrPitchBend;
+
+  // Mixing: the manual mix, its step timer, the blinking notice and the automatic mix.
+  TSpeedButton* btnMix;
+  TRxSpinEdit* spnMixLength;
+  TLabel* lblMixInfo;
+  TThreadedTimer* tmrTrans;
+  TTimer* TmrMixInfo;
+  TCheckBox* chkAutoMix;
+  TRxSpinEdit* spnAMixStart;
+  TRxSpinEdit* spnAMixLength;
+  TRxSpinEdit* spnASeek;
+  TRxSpinEdit* spnAMethod;
+
   // Output devices as the engine lists them.
   std::unique_ptr<TStringList> CardList;
 
@@ -251,7 +300,7 @@ class TfrmMain : public TForm {
   TLabel* lblSC2;
   TCheckBox* chkPreL;
   TCheckBox* chkASound;
-  TPopupMenu* popSC;
+  TRxPopupMenu* popSC;
   void Xaudio1NotifyOutputDeviceInfo(TObject* Sender, Byte ModuleID, Byte Index, Byte Flags,
                                      const String& Name, const String& Description);
   void btnSC1Click(TObject* Sender);
@@ -262,7 +311,7 @@ class TfrmMain : public TForm {
   void btnPreLClick(TObject* Sender);
 
   // Deck 1's loop and auto-sync.
-  TPopupMenu* popLoop1;
+  TRxPopupMenu* popLoop1;
   TMenuItem* popLLoop1;
   TMenuItem* popFullRepeat1;
   void txtLoopKeyPress(TObject* Sender, char& Key);
@@ -314,6 +363,43 @@ class TfrmMain : public TForm {
   // A deck's volume: 100 minus its thumb's place, read without moving the thumb.
   Integer DeckVolume(TXPlayer& Deck);
 
+  // Pitch, auto pitch and pitch bend.
+  void imgSldrPitch1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                              Integer Y);
+  void imgSldrPitch1MouseMove(TObject* Sender, TShiftState Shift, Integer X, Integer Y);
+  void imgSldrPitch2MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                              Integer Y);
+  void imgSldrPitch2MouseMove(TObject* Sender, TShiftState Shift, Integer X, Integer Y);
+  void btnAutoPitchClick(TObject* Sender);
+  void btnSyncLMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                         Integer Y);
+  void btnSyncLMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                       Integer Y);
+  void btnSyncRMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                         Integer Y);
+  void btnSyncRMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                       Integer Y);
+  void tmrPitchBendTimer(TObject* Sender);
+  void chkDPitchBendClick(TObject* Sender);
+  void chkSPitchBendClick(TObject* Sender);
+  void txtBPMKeyPress(TObject* Sender, char& Key);
+
+  // Mixing.
+  void btnMixClick(TObject* Sender);
+  void tmrTransTimer(TObject* Sender);
+  void tmrMixInfoTimer(TObject* Sender);
+  void chkAutoMixClick(TObject* Sender);
+  void spnAMixStartChange(TObject* Sender);
+  void spnAMixLengthChange(TObject* Sender);
+  void spnASeekChange(TObject* Sender);
+  void spnAMethodChange(TObject* Sender);
+  void spnMixLengthChange(TObject* Sender);
+  void spnMixLengthMouseWheelUp(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled);
+  void spnMixLengthMouseWheelDown(TObject* Sender, TShiftState Shift, TPoint MousePos,
+                                  bool& Handled);
+  void StartAutoMix(TXPlayer& A);
+  void FinishMix(TXPlayer& X);
+
   // The light controller and the window.
   void WMLightsAttach(TMessage& Message);
   void btnSpotsClick(TObject* Sender);
@@ -327,6 +413,37 @@ class TfrmMain : public TForm {
   void imgBkMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X, Integer Y);
   void btnMinClick(TObject* Sender);
   void btnCloseClick(TObject* Sender);
+
+  // CD audio, the display modes, the samples area and the microphone (pnlCD).
+  TDriveComboBox* cboListDrives;
+  TListBox* lstTracks;
+  TMediaPlayer* CDPlayer;
+  TSpeedButton* Button3;
+  TSpeedButton* Button4;
+  TListView* lstSamples;
+  TDriveComboBox* cboSamplesDrive;
+  TWindowsMediaPlayer* WinMediaPlayer;
+  TLabel* lblSamplesLoading;
+  TCheckBox* chkMicro;
+  TAudioMixer* AudioMixer;
+  // The microphone's source line on the mixer's destination 0, found once at start.
+  Integer MicroLine = 0;
+  void BuildCDPanel();
+  void LoadCdDrive(char Letter);
+  void cboListDrivesChange(TObject* Sender);
+  void lstTracksDblClick(TObject* Sender);
+  void lstTracksDrawItem(TWinControl* Control, Integer Index, TRect Rect, TOwnerDrawState State);
+  void Button3Click(TObject* Sender);
+  void Button4Click(TObject* Sender);
+  void lstSamplesDblClick(TObject* Sender);
+  void lstSamplesKeyDown(TObject* Sender, Word& Key, TShiftState Shift);
+  void cboSamplesDriveChange(TObject* Sender);
+  void chkMicroClick(TObject* Sender);
+  Integer FindMixerLine(const String& Name);
+  // At start: the microphone's line and the box's first state.
+  void InitMicrophone();
+  // At close: the CD device closed, whatever it answers.
+  void CloseCD();
 
   // The about box and the update check.
   void imgTitleDblClick(TObject* Sender);
@@ -343,7 +460,36 @@ class TfrmMain : public TForm {
   void btnForceBoomLineMouseMove(TObject* Sender, TShiftState Shift, Integer X, Integer Y);
   void btnForceBoomLineClick(TObject* Sender);
 
+  // VU meters: the ring filled by the output filters and the timer that moves the bars
+  // toward its oldest frame; switched and timed on the OPTIONS panel.
+  TThreadedTimer* tmrVU = nullptr;
+  TLabel* lblVuMeters;
+  TCheckBox* chkVuMeters;
+  TLabel* lblRefreshVU;
+  TRxSlider* sldRefreshVU;
+  std::array<TVUFrame, VUFrameCount> VURing{};
+  // The frame the last message wrote; -1 after frame 38, so that the next one is 0.
+  Integer VUWrite = 0;
+  void WMDeckVU(TMessage& Message);
+  void tmrVUTimer(TObject* Sender);
+  void chkVuMetersClick(TObject* Sender);
+  void sldRefreshVUChange(TObject* Sender);
+  void sldRefreshVUMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                             Integer Y);
+
+  // Equalizer: ten band thumbs and a preamp per deck (Tag 0 deck 1, 1 deck 2).
+  TRxSlider* sldEQ1;
+  TRxSlider* sldEQ2;
+  void imgSldrEQMouseMove(TObject* Sender, TShiftState Shift, Integer X, Integer Y);
+  void sldEQ1Change(TObject* Sender);
+  void sldEQ2Change(TObject* Sender);
+  void sldEQ1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
+                       Integer Y);
+  void ApplyEqualizer(TXPlayer& Deck);
+
  private:
+  void BuildVUMeters();
+  void BuildEqualizer();
   void BuildWindow();
   void BuildDeck(Integer No);
   void BuildLowerPanels();
@@ -352,6 +498,14 @@ class TfrmMain : public TForm {
   void BindVolume();
   void BindLink();
   void BindAbout();
+  void BuildPitchControls();
+  void BuildMixControls();
+  void PitchSliderDown(TXPlayer& Deck, TObject* Sender, TShiftState Shift, Integer X, Integer Y);
+  void PitchSliderMove(TXPlayer& Deck, TShiftState Shift, Integer X);
+  void BendPress(TObject* Sender, TXPlayer& Deck, bool Up);
+  void BendRelease(TObject* Sender, TXPlayer& Deck);
+  // Ends a running mix: both timers off, the notice hidden. The fader stays where it is.
+  void StopMix();
   void BuildRouting();
   void BuildLoop();
   // Where the light controller's window goes: over pnlSpots, in screen coordinates.

@@ -68,6 +68,10 @@ void TfrmMain::FormCloseQuery(TObject*, bool&) {
   } catch (const Exception&) {
     Application->HandleException(this);
   }
+  // No mix step or bend may reach the decks once they are stopped.
+  StopMix();
+  tmrPitchBend->SetEnabled(false);
+  CloseCD();
   if (Deck1.Xaudio) {
     Xaudio1->Stop();
     Xaudio2->Stop();

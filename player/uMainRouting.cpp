@@ -58,8 +58,9 @@ void TfrmMain::BuildRouting() {
   chkASound->OnClick = [this](TObject* Sender) { chkASoundClick(Sender); };
   for (TCheckBox* c : {chk2SC, chkPreL, chkASound}) c->SetColor(pnlSetup->Color());
 
-  popSC = new TPopupMenu(this);
+  popSC = new TRxPopupMenu(this);
   popSC->SetName("popSC");
+  popSC->SetStyle(msBtnRaised);
 
   for (TSpeedButton* b : {btnPreL1, btnPreL2})
     b->OnClick = [this](TObject* Sender) { btnPreLClick(Sender); };

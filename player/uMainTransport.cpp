@@ -1,5 +1,7 @@
 // Deck transport: play, pause, stop, seek, hold, loading a track, and what the engines
 // report back.
+#include <algorithm>
+
 #include "player/uMain.h"
 
 String TitleOfPath(const String& Path) {
@@ -79,7 +81,8 @@ void TfrmMain::LoadDeck(TXPlayer& Deck, const String& Path, const String& BPM) {
 }
 
 void TfrmMain::XaudioNotifyPlayerState(TObject* Sender, Integer State) {
-  if (Closing) return;
+  // Without an engine the start-up stopped before the decks were filled.
+  if (Closing || !DeckOfEngine(Sender).Xaudio) return;
   CurrentDeck = &DeckOfEngine(Sender);
   TXPlayer& d = *CurrentDeck;
   if (State == 0 || State == 3) {
@@ -98,12 +101,14 @@ void TfrmMain::XaudioNotifyPlayerState(TObject* Sender, Integer State) {
 }
 
 void TfrmMain::XaudioNotifyInputPosition(TObject* Sender, Cardinal Offset, Cardinal) {
-  if (Closing) return;
+  if (Closing || !DeckOfEngine(Sender).Xaudio) return;
   CurrentDeck = &DeckOfEngine(Sender);
   TXPlayer& d = *CurrentDeck;
-  // Until the track's own duration is known there is no mix point to mark.
+  // Until the track's own duration is known there is no mix point to mark. The product
+  // takes 64 bits, and a start beyond the track's length marks its beginning.
   if (AutoMix && !d.OtherDeck->TitleLabel->Caption().empty() && d.Zik.DurSecs != 0)
-    d.PosBar->SetMax(1000 - MixStart * 1000 / d.Zik.DurSecs);
+    d.PosBar->SetMax(static_cast<Integer>(
+        std::clamp<Int64>(1000 - static_cast<Int64>(MixStart) * 1000 / d.Zik.DurSecs, 0, 1000)));
   else
     d.PosBar->SetMax(1000);
   d.PosBar->SetPosition(static_cast<Integer>(Offset));
@@ -111,7 +116,7 @@ void TfrmMain::XaudioNotifyInputPosition(TObject* Sender, Cardinal Offset, Cardi
 
 void TfrmMain::XaudioNotifyInputTimecode(TObject* Sender, Byte, Byte Minutes, Byte Seconds,
                                          Byte Fractions) {
-  if (Closing) return;
+  if (Closing || !DeckOfEngine(Sender).Xaudio) return;
   CurrentDeck = &DeckOfEngine(Sender);
   TXPlayer& d = *CurrentDeck;
   const bool one = &d == &Deck1;
@@ -119,10 +124,14 @@ void TfrmMain::XaudioNotifyInputTimecode(TObject* Sender, Byte, Byte Minutes, By
   const Integer r = d.Zik.DurSecs - (Minutes * 60 + Seconds);
   (one ? lblRem1 : lblRem2)->SetCaption(Format("%.2d:%.2d", r / 60, r % 60));
   LoopAndSyncCheck(d, Minutes, Seconds, Fractions);
+  // The timecode comes several times a second: the running mix keeps a second start
+  // from happening within the same second.
+  if (AutoMix && Minutes * 60 + Seconds == d.Zik.DurSecs - MixStart && !MixRunning)
+    StartAutoMix(d);
 }
 
 void TfrmMain::XaudioNotifyStreamDuration(TObject* Sender, Cardinal Duration) {
-  if (Closing) return;
+  if (Closing || !DeckOfEngine(Sender).Xaudio) return;
   TLabel* label = Sender == Xaudio1 ? lblDur1 : lblDur2;
   label->SetCaption(Format("%.2d:%.2d", Duration / 60, Duration % 60));
   CurrentDeck = &DeckOfEngine(Sender);

@@ -19,8 +19,10 @@ TImageButton::TImageButton(TComponent* AOwner)
       bitmapDisabled_(std::make_unique<TBitmap>()) {
   SetBounds(Left(), Top(), 50, 50);
   Canvas()->Brush()->SetColor(clBtnFace);
-  // Its own hint setting: the player's buttons show their hints whatever the form says.
+  // Shows hints of its own until it is placed; a parent then decides, as for any control
+  // that follows its parent's hint setting.
   SetShowHint(true);
+  SetParentShowHint(true);
 }
 
 TImageButton::~TImageButton() = default;
@@ -110,8 +112,9 @@ void TImageButton::Click() {
 
 void TImageButton::MouseUp(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) {
   TGraphicControl::MouseUp(Button, Shift, X, Y);
-  if (!Enabled()) return;
-  if (Button == mbLeft && OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
+  // Only the left button pressed the button, so only its release shows a face.
+  if (Button != mbLeft || !Enabled()) return;
+  if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
   // The mouse stays captured from the press, so the release may come from anywhere: what
   // counts is whether the pointer is still over this button. The release face is only
   // drawn; the current face stays the down face until the pointer next leaves or enters.

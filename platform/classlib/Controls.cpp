@@ -8,6 +8,9 @@
 #include <QPainter>
 #include <QPaintEvent>
 #include <QPointer>
+#include <QScreen>
+#include <QThread>
+#include <QWindow>
 #include <QToolTip>
 #include <QWheelEvent>
 
@@ -29,6 +32,10 @@ TControl* g_capture = nullptr;
 TControl* g_hover = nullptr;
 QPoint g_cursorPos;
 Qt::KeyboardModifiers g_modifiers;
+// The widget whose WM_SETCURSOR is being answered, and the one showing a cursor that a
+// handler set (it goes back to its control's cursor when no handler sets one).
+QPointer<QWidget> g_cursorAsker;
+QPointer<QWidget> g_cursorSet;
 // Every control alive: a drag checks here before it calls a control its handler may have
 // destroyed.
 std::vector<TControl*> g_alive;
@@ -146,6 +153,27 @@ int VKToQtKey(Word vk) {
 
 }  // namespace
 
+void SetTopLevelFlags(QWidget* w, Qt::WindowFlags f) {
+  if (w->windowFlags() == f) return;
+  QWindow* win = w->windowHandle();
+  const Qt::WindowFlags changed = w->windowFlags() ^ f;
+  if (!win || changed != Qt::WindowStaysOnTopHint) {
+    // Not on the screen yet, or a new kind of window: Qt makes it anew, which costs
+    // nothing before it is shown.
+    const bool vis = w->isVisible();
+    const QPoint at = w->pos();
+    w->setWindowFlags(f);
+    w->move(at);
+    if (vis) w->show();
+    return;
+  }
+  // Staying on top alone is a state of the window the window system already has: Qt's
+  // window takes it in place, and the widget's flags only follow. (X11 never comes here:
+  // its Qt window would be made anew at the next showing, see StayOnTop.cpp.)
+  w->overrideWindowFlags(f);
+  win->setFlags(f);
+}
+
 void RaiseWindow(QWidget* w) {
   // The off-screen platform has no window order and complains when asked.
   if (w->isWindow() && QGuiApplication::platformName() == "offscreen") return;
@@ -218,7 +246,23 @@ TQtWidget::TQtWidget(TWinControl* control) : control_(control) {
   setFocusPolicy(Qt::NoFocus);
 }
 
+namespace {
+// Paint events being handled: a window painting now shows on screen when its paint ends,
+// and Qt refuses a synchronous repaint from inside one.
+int g_paintDepth = 0;
+// Set while a repaint waits for its window to reach the screen.
+bool g_awaitingScreen = false;
+}  // namespace
+
+bool AwaitingScreen() {
+  return g_awaitingScreen;
+}
+
 void TQtWidget::paintEvent(QPaintEvent* e) {
+  ++g_paintDepth;
+  struct Leave {
+    ~Leave() { --g_paintDepth; }
+  } leave;
   TControlHost* host = control_->Host();
   // What is drawn now inside the area being painted shows with this paint: no further
   // update for it (it would repaint the same area again at the next turn).
@@ -228,6 +272,41 @@ void TQtWidget::paintEvent(QPaintEvent* e) {
   // Only the asked-for part: a small graph redrawn often must not copy the whole window.
   QPainter p(this);
   for (const QRect& r : e->region()) p.drawImage(r, host->surface.image, r);
+}
+
+void TQtWidget::AskCursor() {
+  // The window under the pointer may pick the cursor for the spot (WM_SETCURSOR, hit
+  // test in the low word); answering 0 leaves the control's own cursor.
+  constexpr WORD kHitClient = 1;
+  TMessage m;
+  m.Msg = WM_SETCURSOR;
+  m.WParam = control_->HandleAllocated() ? WPARAM(control_->Handle()) : 0;
+  m.LParam = MAKELPARAM(kHitClient, WORD(WM_MOUSEMOVE));
+  g_cursorAsker = this;
+  Guarded(control_, [&] { control_->WndProc(m); });
+  g_cursorAsker = nullptr;
+  if (!m.Result && g_cursorSet == this) {
+    setCursor(CursorOf(control_->Cursor()));
+    g_cursorSet = nullptr;
+  }
+}
+
+namespace {
+HCURSOR g_currentCursor = nullptr;
+}  // namespace
+
+HCURSOR GetCursor() {
+  return g_currentCursor;
+}
+
+HCURSOR SetCursor(HCURSOR Cursor) {
+  HCURSOR old = g_currentCursor;
+  g_currentCursor = Cursor;
+  if (QWidget* w = g_cursorAsker) {
+    w->setCursor(Cursor ? *static_cast<QCursor*>(Cursor) : QCursor(Qt::ArrowCursor));
+    g_cursorSet = w;
+  }
+  return old;
 }
 
 void TQtWidget::RouteMouse(UINT msg, QMouseEvent* e) {
@@ -241,6 +320,7 @@ void TQtWidget::RouteMouse(UINT msg, QMouseEvent* e) {
     target = control_->ControlAtPos({pos.x(), pos.y()}, false);
     if (!target) target = control_;
   }
+  if (msg == WM_MOUSEMOVE) AskCursor();
   TPoint local = target->ScreenToClient(screen);
   TMessage m;
   m.Msg = msg;
@@ -414,9 +494,7 @@ bool TControlHost::HostSetWindowPos(HWND insertAfter, int x, int y, int cx, int 
     bool top = insertAfter == HWND_TOPMOST;
     bool notTop = insertAfter == HWND_NOTOPMOST;
     if (top || notTop) {
-      bool vis = widget->isVisible();
-      widget->setWindowFlag(Qt::WindowStaysOnTopHint, top);
-      if (vis) widget->show();
+      SetStaysOnTop(widget, top);
     } else if (insertAfter == HWND_TOP) {
       RaiseWindow(widget);
     } else if (insertAfter == HWND_BOTTOM) {
@@ -469,10 +547,10 @@ struct TDragTracker {
   void ShowCursor(TCursor c) {
     cursor = c;
     if (!overrideCursor) {
-      QApplication::setOverrideCursor(QCursor(CursorShapeOf(c)));
+      QApplication::setOverrideCursor(CursorOf(c));
       overrideCursor = true;
     } else {
-      QApplication::changeOverrideCursor(QCursor(CursorShapeOf(c)));
+      QApplication::changeOverrideCursor(CursorOf(c));
     }
   }
   void Reset() {
@@ -1277,8 +1355,36 @@ void TWinControl::InvalidateRect(const TRect& R) {
 
 void TWinControl::Update() {
   Guarded(this, [&] { RenderPending(); });
+  host_->ShowPainted();
   for (TControl* c : controls_)
     if (auto* wc = dynamic_cast<TWinControl*>(c)) wc->Update();
+}
+
+void TControlHost::ShowPainted() {
+  QWidget* w = widget;
+  if (!w || !w->isVisible() || surface.pendingUpdate.isEmpty() || g_paintDepth > 0) return;
+  // A window shown a moment ago is not on the screen until the window system says so; the
+  // splash shows and paints before the event loop first runs, so wait for that here, once
+  // per showing (a minimised window is never on the screen, and must not cost a wait at
+  // every repaint). Input and the message queue stay where they are: only the window
+  // system is heard.
+  QWidget* top = w->window();
+  auto* topWidget = dynamic_cast<TQtWidget*>(top);
+  TControlHost* topHost = topWidget ? topWidget->Control()->Host() : nullptr;
+  QWindow* win = top->windowHandle();
+  if (topHost && topHost->awaitingScreen && win) {
+    topHost->awaitingScreen = false;
+    g_awaitingScreen = true;
+    for (int i = 0; i < 200 && !win->isExposed(); ++i) {
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                      QEventLoop::ExcludeSocketNotifiers);
+      if (!win->isExposed()) QThread::msleep(5);
+    }
+    g_awaitingScreen = false;
+  }
+  if (win && !win->isExposed()) return;
+  // Paints the asked-for part and hands it to the window system before returning.
+  w->repaint(surface.pendingUpdate);
 }
 
 void TWinControl::RenderPending() {
@@ -1369,7 +1475,9 @@ void TWinControl::VisibilityChanged() {
                         g_topLevels.end());
       g_topLevels.push_back(this);
       Invalidate();
+      if (!w->isVisible()) host_->awaitingScreen = true;
       w->show();
+      ShowStaysOnTop(w);
     } else {
       w->hide();
       if (g_capture && g_capture->Parent() == nullptr && g_capture == this) g_capture = nullptr;
@@ -1485,7 +1593,7 @@ void TWinControl::Dispatch(TMessage& Message) {
       TControl::Dispatch(Message);
       return;
     case CM_CURSORCHANGED:
-      host_->widget->setCursor(CursorShapeOf(Cursor()));
+      host_->widget->setCursor(CursorOf(Cursor()));
       return;
     default:
       TControl::Dispatch(Message);
@@ -1557,6 +1665,27 @@ TColor SurfacePixelForTesting(TWinControl* Control, Integer X, Integer Y) {
   const QImage& img = Control->Surface()->image;
   if (X < 0 || Y < 0 || X >= img.width() || Y >= img.height()) return 0xFFFFFFFFu;
   return PixelToColor(img.pixel(X, Y));
+}
+
+TColor ScreenPixelForTesting(TWinControl* Control, Integer X, Integer Y) {
+  QWidget* w = Control->Host()->widget;
+  QWidget* top = w->window();
+  QPoint at = w->mapTo(top, QPoint(X, Y));
+  QWindow* win = top->windowHandle();
+  if (!win || !win->handle()) return 0xFFFFFFFFu;
+  QImage shot = top->screen()->grabWindow(win->winId(), at.x(), at.y(), 1, 1).toImage();
+  if (shot.isNull() || shot.width() < 1) return 0xFFFFFFFFu;
+  return PixelToColor(shot.pixel(0, 0));
+}
+
+std::uint64_t NativeWindowIdForTesting(TWinControl* Control) {
+  // The QWindow's: Qt may make a new X window under the same widget.
+  QWindow* win = Control->Host()->widget->window()->windowHandle();
+  return win && win->handle() ? win->winId() : 0;
+}
+
+bool StaysOnTopForTesting(TWinControl* Control) {
+  return StaysOnTop(Control->Host()->widget->window());
 }
 
 void SendMouseForTesting(TWinControl* Control, UINT Msg, Integer X, Integer Y, TShiftState Shift) {

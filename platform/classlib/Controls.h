@@ -298,9 +298,9 @@ class TControl : public TComponent {
   void SendToBack();
   // Marks the control's area for painting at the next turn of the event loop.
   virtual void Invalidate();
-  // Paints what is marked, now.
+  // Paints what is marked, now, and shows it on the screen before returning.
   virtual void Update();
-  // Invalidate and Update: the area is painted again at once.
+  // Invalidate and Update: the area is painted again and on the screen at once.
   virtual void Repaint();
   void Refresh() { Repaint(); }
 
@@ -569,6 +569,13 @@ void SetCaptureControl(TControl* Control);
 
 // Tests: reads the surface of a windowed control after painting what is pending.
 TColor SurfacePixelForTesting(TWinControl* Control, Integer X, Integer Y);
+// Tests: what the window system shows at a client point of the control (0xFFFFFFFF when
+// it shows nothing there), without painting or turning the event loop.
+TColor ScreenPixelForTesting(TWinControl* Control, Integer X, Integer Y);
+// Tests: the window system's identity of the control's window (0 when it has none yet),
+// and whether the window stays on top of others.
+std::uint64_t NativeWindowIdForTesting(TWinControl* Control);
+bool StaysOnTopForTesting(TWinControl* Control);
 // Tests: delivers a real mouse event to the control's widget at client point (X, Y), as
 // the window system would. Msg is one of WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP,
 // WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP; Shift adds held keys.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QCursor>
 #include <QRect>
 #include <QWidget>
 
@@ -26,12 +27,30 @@ void Guarded(TObject* sender, F&& f) {
 
 // The Qt shape that shows a cursor number (the program's own cursors show as a hand).
 Qt::CursorShape CursorShapeOf(TCursor c);
+// The cursor a number shows: a picture put into the screen's cursor table under that
+// number, else the shape above.
+QCursor CursorOf(TCursor c);
 
 // The control took the focus: CM_ENTER to it, CM_FOCUSCHANGED to its whole window.
 void FocusArrived(TWinControl* control);
 
+// A repaint is waiting for its window to reach the screen; work deferred to the event
+// loop (a form's Release) waits for the loop proper, not this wait.
+bool AwaitingScreen();
+
 // Puts a window on top of the others.
 void RaiseWindow(QWidget* w);
+// Gives a top-level window new flags. A change of staying on top alone keeps the window
+// the window system has, so it keeps its place and identity.
+void SetTopLevelFlags(QWidget* w, Qt::WindowFlags f);
+// Staying on top of other windows (StayOnTop.cpp): whether the window asks for it, asking
+// for it or not, and asking again when the window shows (the window system forgets it
+// while the window is hidden). The flags a window is made with leave staying on top out
+// where it is asked for separately.
+bool StaysOnTop(QWidget* w);
+void SetStaysOnTop(QWidget* w, bool on);
+void ShowStaysOnTop(QWidget* w);
+Qt::WindowFlags WithoutStayOnTopOnX11(Qt::WindowFlags f);
 
 // What a key press did: consumed by a handler (the widget must not see it), and the
 // character a handler put in place of the typed one (0: none).
@@ -49,6 +68,7 @@ TKeyRoute RouteKey(TWinControl* control, UINT msg, QKeyEvent* e);
 class TQtWidget : public QWidget {
  public:
   explicit TQtWidget(TWinControl* control);
+  TWinControl* Control() const { return control_; }
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -70,6 +90,7 @@ class TQtWidget : public QWidget {
 
  private:
   void RouteMouse(UINT msg, QMouseEvent* e);
+  void AskCursor();
   TWinControl* control_;
 };
 
@@ -81,8 +102,12 @@ struct TControlHost : public WindowHost {
   TSurface surface;
   // The part of the client area waiting to be painted.
   QRect invalid;
+  // A window shown and not yet on the screen: the next repaint waits for it once.
+  bool awaitingScreen = false;
 
   void EnsureSurface();
+  // Puts what was drawn into the surface on the screen now.
+  void ShowPainted();
   QWidget* FocusWidget() const;
   void SendToBottom(TControl* c);
   bool CloseRequested() { return control->CloseRequested(); }

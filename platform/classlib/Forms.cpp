@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QPixmap>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSocketNotifier>
@@ -113,10 +114,9 @@ void TForm::ApplyWindowFlags() {
       break;
   }
   if (formStyle_ == fsStayOnTop) f |= Qt::WindowStaysOnTopHint;
-  bool vis = w->isVisible();
-  w->setWindowFlags(f);
+  SetTopLevelFlags(w, WithoutStayOnTopOnX11(f));
+  SetStaysOnTop(w, formStyle_ == fsStayOnTop);
   w->move(Left(), Top());
-  if (vis) w->show();
 }
 
 void TForm::SetBorderStyle(TFormBorderStyle v) {
@@ -253,7 +253,13 @@ void TForm::Release() {
   QMetaObject::invokeMethod(
       QCoreApplication::instance(),
       [self] {
-        if (g_liveForms.count(self)) delete self;
+        if (!g_liveForms.count(self)) return;
+        // Not from inside the handler that asked, whose repaint may be turning Qt's queue.
+        if (AwaitingScreen()) {
+          self->Release();
+          return;
+        }
+        delete self;
       },
       Qt::QueuedConnection);
 }
@@ -422,7 +428,30 @@ void TScreen::SetCursor(TCursor v) {
   if (v == cursor_) return;
   if (cursor_ != crDefault) QApplication::restoreOverrideCursor();
   cursor_ = v;
-  if (v != crDefault) QApplication::setOverrideCursor(QCursor(CursorShapeOf(v)));
+  if (v != crDefault) QApplication::setOverrideCursor(CursorOf(v));
+}
+
+HCURSOR CreateCursorFromBitmap(TBitmap* Picture, Integer HotX, Integer HotY) {
+  EnsureQtApplication();
+  const TSurface* s = Picture ? Picture->PixelsForDrawing() : nullptr;
+  if (!s || s->image.isNull() || Picture->Empty())
+    throw EInvalidGraphic("A cursor needs a picture");
+  QImage img = s->image.convertToFormat(QImage::Format_ARGB32);
+  QRgb key = ColorToPixel(Picture->TransparentColor());
+  for (int y = 0; y < img.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+    for (int x = 0; x < img.width(); ++x)
+      if ((line[x] | 0xFF000000u) == key) line[x] = 0;
+  }
+  static std::vector<std::unique_ptr<QCursor>> made;
+  made.push_back(std::make_unique<QCursor>(QPixmap::fromImage(img), HotX, HotY));
+  return made.back().get();
+}
+
+QCursor CursorOf(TCursor c) {
+  if (c > 0 && Screen)
+    if (HCURSOR h = Screen->Cursors(c)) return *static_cast<QCursor*>(h);
+  return QCursor(CursorShapeOf(c));
 }
 
 HCURSOR TScreen::Cursors(Integer Index) const {

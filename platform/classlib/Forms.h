@@ -210,6 +210,17 @@ class TScreen : public TComponent {
 
 extern TScreen* Screen;
 
+// A cursor made from a picture, for the screen's cursor table: black and white pixels
+// show, pixels of the picture's transparent colour (its bottom-left pixel unless fixed
+// otherwise) let the screen through. The handle lives until the program ends. Raises
+// EInvalidGraphic for an empty picture.
+HCURSOR CreateCursorFromBitmap(TBitmap* Picture, Integer HotX, Integer HotY);
+// The platform's call, for a WM_SETCURSOR handler: the window under the pointer shows the
+// cursor (null: the arrow) until the pointer moves on. Answers the previous one.
+HCURSOR SetCursor(HCURSOR Cursor);
+// The cursor last set by SetCursor.
+HCURSOR GetCursor();
+
 // Puts the application's events on a form: every instance hears them.
 class TApplicationEvents : public TComponent {
  public:

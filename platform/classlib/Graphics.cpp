@@ -1,5 +1,6 @@
 #include "classlib/Graphics.h"
 
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -172,28 +173,77 @@ void TFont::Assign(TPersistent* Source) {
   TPersistent::Assign(Source);
 }
 
+namespace {
+
+// Faces made to the metrics of the fonts the forms were laid out with, in the folder the
+// distribution puts them (the "fonts-wine" package). They are not in the window system's
+// font path, so the program adds them to its own.
+constexpr const char* kLookAlikeFolder = "/usr/share/wine/fonts/";
+constexpr const char* kLookAlikeFiles[] = {"tahoma.ttf", "tahomabd.ttf", "ms_sans_serif.ttf"};
+
+// Each designed font and the faces that stand in for it, closest widths first: a caption
+// laid out for the designed font must fit where it was laid out. DejaVu Sans, wider than
+// all of them, is the last resort.
+struct TLookAlike {
+  const char* designed;
+  std::initializer_list<const char*> faces;
+};
+const TLookAlike kLookAlikes[] = {
+    {"tahoma", {"Tahoma", "Liberation Sans", "DejaVu Sans"}},
+    {"ms sans serif", {"MS Sans Serif", "Tahoma", "Liberation Sans", "DejaVu Sans"}},
+    {"microsoft sans serif", {"Tahoma", "MS Sans Serif", "Liberation Sans", "DejaVu Sans"}},
+    {"arial", {"Liberation Sans", "Arimo", "DejaVu Sans"}},
+    {"verdana", {"DejaVu Sans"}},
+    {"courier new", {"Liberation Mono", "Cousine", "DejaVu Sans Mono"}},
+    {"courier", {"Liberation Mono", "Cousine", "DejaVu Sans Mono"}},
+    {"times new roman", {"Liberation Serif", "Tinos", "DejaVu Serif"}},
+};
+
+bool HasBoldFace(const QString& family) {
+  for (const QString& style : QFontDatabase::styles(family))
+    if (QFontDatabase::bold(family, style)) return true;
+  return false;
+}
+
+// The installed face that draws a designed font name; a name with no look-alike is
+// asked for as it is. Bold text passes over faces that have no bold of their own (the
+// look-alike of MS Sans Serif has none, and bold must stand out from regular). Answers
+// are kept: the lookup is made once per name and weight.
+QString ResolveFamily(const String& name, bool bold) {
+  static std::map<std::pair<String, bool>, QString> resolved;
+  String lower = LowerCase(name);
+  if (auto it = resolved.find({lower, bold}); it != resolved.end()) return it->second;
+  static const bool loaded = [] {
+    for (const char* file : kLookAlikeFiles)
+      QFontDatabase::addApplicationFont(QString(kLookAlikeFolder) + file);
+    return true;
+  }();
+  (void)loaded;
+  QString family = AnsiToQt(name);
+  for (const TLookAlike& l : kLookAlikes) {
+    if (lower != l.designed) continue;
+    for (const char* face : l.faces)
+      if (QFontDatabase::hasFamily(face) && (!bold || HasBoldFace(face))) {
+        family = face;
+        break;
+      }
+    break;
+  }
+  resolved.emplace(std::make_pair(lower, bold), family);
+  return family;
+}
+
+}  // namespace
+
 QFont MakeQFont(TFont* font) {
   EnsureQtApplication();
-  String name = font->Name();
-  String lower = LowerCase(name);
-  QString family;
-  if (lower == "tahoma" || lower == "verdana")
-    family = "DejaVu Sans";
-  else if (lower == "ms sans serif" || lower == "arial" || lower == "microsoft sans serif")
-    family = "Liberation Sans";
-  else if (lower == "courier new" || lower == "courier")
-    family = "Liberation Mono";
-  else if (lower == "times new roman")
-    family = "Liberation Serif";
-  else
-    family = AnsiToQt(name);
-  QFont f(family);
+  TFontStyles st = font->Style();
+  QFont f(ResolveFamily(font->Name(), st.Contains(fsBold)));
   Integer h = font->Height();
   // A positive height is the cell height, internal leading included: the character
   // height is about four fifths of it.
   int px = h < 0 ? -h : (h > 0 ? std::max(1, (h * 4 + 2) / 5) : 11);
   f.setPixelSize(std::max(1, px));
-  TFontStyles st = font->Style();
   f.setBold(st.Contains(fsBold));
   f.setItalic(st.Contains(fsItalic));
   f.setUnderline(st.Contains(fsUnderline));
@@ -706,10 +756,22 @@ Integer TCanvas::TextHeight(const String& Text) {
   return TextExtent(Text).cy;
 }
 
+namespace {
+std::function<void(const TTextDrawn&)> g_textObserver;
+}  // namespace
+
+void SetTextObserverForTesting(std::function<void(const TTextDrawn&)> Observer) {
+  g_textObserver = std::move(Observer);
+}
+
 void TCanvas::TextOut(Integer X, Integer Y, const String& Text) {
   TSize ext = TextExtent(Text);
   if (surface_) {
     TRect c = EffectiveClip();
+    if (g_textObserver)
+      g_textObserver({Text,
+                      {X + origin_.x, Y + origin_.y, X + origin_.x + ext.cx, Y + origin_.y + ext.cy},
+                      c});
     if (!IsRectEmpty(c)) {
       if (brush_->Style() != bsClear)
         FillSurfaceRect(X, Y, X + ext.cx, Y + ext.cy, ColorToPixel(brush_->Color()));
@@ -1235,7 +1297,34 @@ void TPicture::Assign(TPersistent* Source) {
 // Image list
 
 TImageList::TImageList(TComponent* AOwner) : TComponent(AOwner) {}
-TImageList::~TImageList() = default;
+TImageList::~TImageList() {
+  for (TChangeLink* l : links_) l->sender_ = nullptr;
+  links_.clear();
+}
+
+TChangeLink::~TChangeLink() {
+  if (sender_) sender_->UnRegisterChanges(this);
+}
+
+void TImageList::RegisterChanges(TChangeLink* Link) {
+  if (!Link || Link->sender_ == this) return;
+  if (Link->sender_) Link->sender_->UnRegisterChanges(Link);
+  Link->sender_ = this;
+  links_.push_back(Link);
+}
+
+void TImageList::UnRegisterChanges(TChangeLink* Link) {
+  auto it = std::find(links_.begin(), links_.end(), Link);
+  if (it == links_.end()) return;
+  links_.erase(it);
+  Link->sender_ = nullptr;
+}
+
+void TImageList::Change() {
+  if (OnChange) OnChange(this);
+  for (TChangeLink* l : std::vector<TChangeLink*>(links_))
+    if (l->OnChange) l->OnChange(this);
+}
 
 void TImageList::SetWidth(Integer v) {
   if (v == width_) return;
@@ -1268,7 +1357,7 @@ Integer TImageList::Add(TBitmap* Image, TBitmap* Mask) {
     images_.push_back(std::move(img));
     masks_.push_back(std::move(mask));
   }
-  if (OnChange) OnChange(this);
+  Change();
   return first;
 }
 
@@ -1289,13 +1378,13 @@ void TImageList::Delete(Integer Index) {
   if (Index < 0 || Index >= Count()) return;
   images_.erase(images_.begin() + Index);
   masks_.erase(masks_.begin() + Index);
-  if (OnChange) OnChange(this);
+  Change();
 }
 
 void TImageList::Clear() {
   images_.clear();
   masks_.clear();
-  if (OnChange) OnChange(this);
+  Change();
 }
 
 void TImageList::Draw(TCanvas* Canvas, Integer X, Integer Y, Integer Index, bool) {

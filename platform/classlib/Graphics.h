@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <span>
@@ -465,6 +466,21 @@ class TPicture : public TPersistent {
   std::unique_ptr<TGraphic> graphic_;
 };
 
+class TImageList;
+
+// A listener of an image list's changes, besides the list's own OnChange: each component
+// that draws a shared list's images registers one.
+class TChangeLink {
+ public:
+  ~TChangeLink();
+  TImageList* Sender() const { return sender_; }
+  TNotifyEvent OnChange;
+
+ private:
+  friend class TImageList;
+  TImageList* sender_ = nullptr;
+};
+
 // Same-sized images, drawn by index (with their mask when one was given).
 class TImageList : public TComponent {
  public:
@@ -487,8 +503,12 @@ class TImageList : public TComponent {
   // brush colour).
   void GetBitmap(Integer Index, TBitmap* Image);
   TNotifyEvent OnChange;
+  void RegisterChanges(TChangeLink* Link);
+  void UnRegisterChanges(TChangeLink* Link);
 
  private:
+  void Change();
+  std::vector<TChangeLink*> links_;
   Integer width_ = 16;
   Integer height_ = 16;
   std::vector<std::unique_ptr<TBitmap>> images_;
@@ -499,3 +519,12 @@ class TImageList : public TComponent {
 // match without regard to case. The bytes are a BMP or JPEG file's and must stay alive.
 void RegisterResourcePicture(const String& Name, const void* Bytes, std::size_t Size);
 bool FindResourcePicture(const String& Name, const void*& Bytes, std::size_t& Size);
+
+// Tests: told of every text a canvas draws on a surface: the text, the cell it takes and
+// the clipping it was drawn under, both in the surface's coordinates. Null stops it.
+struct TTextDrawn {
+  String Text;
+  TRect Cell;
+  TRect Clip;
+};
+void SetTextObserverForTesting(std::function<void(const TTextDrawn&)> Observer);

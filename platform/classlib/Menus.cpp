@@ -589,6 +589,8 @@ class TMenuPopup : public QWidget, public TMenuTracking {
       dis.hDC = canvas_.Handle();
       dis.rcItem = {r.Left, r.Top, r.Right, r.Bottom};
       SendMessageA(run_->owner, WM_DRAWITEM, 0, LPARAM(&dis));
+      // The window system draws the sub-menu arrow of an owner-drawn item itself.
+      if (item->Count() > 0) DrawArrow(r, clMenuText);
     } else {
       DrawStandard(item, r, selected);
     }
@@ -635,12 +637,14 @@ class TMenuPopup : public QWidget, public TMenuTracking {
     write(item->Caption(), x, DT_LEFT);
     if (item->ShortCut() && item->Count() == 0)
       write(ShortCutToText(item->ShortCut()), x, DT_RIGHT | DT_NOPREFIX);
-    if (item->Count() > 0) {
-      TRect g{r.Right - kCheckWidth - kGap, (r.Top + r.Bottom - kCheckWidth) / 2, r.Right - kGap,
-              (r.Top + r.Bottom - kCheckWidth) / 2 + kCheckWidth};
-      DrawMenuGlyph(&c, g, DFCS_MENUARROW, text);
-    }
+    if (item->Count() > 0) DrawArrow(r, text);
     c.Brush()->SetStyle(bsSolid);
+  }
+
+  void DrawArrow(const TRect& r, TColor color) {
+    TRect g{r.Right - kCheckWidth - kGap, (r.Top + r.Bottom - kCheckWidth) / 2, r.Right - kGap,
+            (r.Top + r.Bottom - kCheckWidth) / 2 + kCheckWidth};
+    DrawMenuGlyph(&canvas_, g, DFCS_MENUARROW, color);
   }
 
   void OpenChild(int index) {

@@ -69,8 +69,15 @@ TEST_F(Customiser, SaveAndLoadRoundTripWithCrLf) {
   Form1->SaveBtnClick(Form1);
   ASSERT_EQ(dialogs.size(), 1u);
   EXPECT_EQ(dialogs[0].Kind, dkSaveDialog);
-  EXPECT_TRUE(dialogs[0].Options.Contains(ofFileMustExist));
   EXPECT_EQ(kaztest::ReadFile(path), "5\r\n140\r\n0\r\n");
+
+  // A new light program gets a file of its own.
+  const std::string fresh = dir_ + "/new show.bfx";
+  answer = {IDOK, true, fresh};
+  Form1->SaveBtnClick(Form1);
+  EXPECT_EQ(Boxes().size(), 0u);
+  EXPECT_EQ(kaztest::ReadFile(fresh), "5\r\n140\r\n0\r\n");
+  answer = {IDOK, true, path};
 
   Form1->SpeedButton4Click(Form1);
   EXPECT_EQ(Form1->ListView1->Items()->Count(), 0);

@@ -153,6 +153,29 @@ TEST_F(Link, LightsFirstThenPlayerThePlayerFindsTheLights) {
   EXPECT_EQ(PortBytes(), std::vector<int>{0});
 }
 
+// The player hides the lights and then ends: the lights show themselves again rather than
+// run on with no window anyone can reach.
+TEST_F(Link, LightsHiddenByAPlayerThatEndsShowThemselvesAgain) {
+  constexpr UINT kShow = 0x8D5;
+  constexpr UINT kQuit = WM_USER + 3;
+  Start("BeamExe");
+  ASSERT_TRUE(WaitUntil([] { return Key("Handle", "spots") != 0; }, 10000));
+  const HWND lights = static_cast<HWND>(Key("Handle", "spots"));
+  const int peer = StartPeer(0);
+  const HWND player = static_cast<HWND>(Key("Handle", "KAZ"));
+  ASSERT_NE(player, 0u);
+  ASSERT_TRUE(IsWindowVisible(lights));
+  // What the player's "-" sends.
+  SendMessageA(lights, kShow, 0, 0);
+  EXPECT_FALSE(IsWindowVisible(lights));
+  // While the player runs the lights stay where it put them.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_FALSE(IsWindowVisible(lights));
+  SendMessageA(player, kQuit, 0, 0);
+  EXPECT_EQ(kaztest::WaitExit(peer, 5000), 0);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(lights) != FALSE; }, 10000));
+}
+
 TEST_F(Link, WithTheRealPlayerEitherOrderLeavesBothHandles) {
   if (!fs::exists(kaztest::ProgramDir() + "/kazpro")) GTEST_SKIP() << "kazpro is not built";
   for (bool player_first : {true, false}) {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "LightsFixture.h"
+#include "platform/classlib/CaptionFit.h"
 
 namespace {
 
@@ -124,6 +125,42 @@ TEST_F(Window, ThePlayerShowsHidesAndMovesTheWindow) {
   EXPECT_EQ(Form1->Top(), 434);
   SendMessageA(Form1->Handle(), WM_LIGHTS_MOVE, static_cast<Cardinal>(-20), 5);
   EXPECT_EQ(Form1->Left(), -20);
+}
+
+// Hidden by its player, the window has no way back but the player: once the player has
+// gone it shows itself. A player that started after the lights is found by its key.
+TEST_F(Window, HiddenByAPlayerThatEndsTheWindowShowsItself) {
+  StartLights();
+  Form1->Show();
+  WritePrivateProfileStringA("Handle", "KAZ", std::to_string(Peer()).c_str(), "KAZ_PRO.ini");
+  SendMessageA(Form1->Handle(), WM_LIGHTS_SHOW, 0, 0);
+  EXPECT_FALSE(Form1->Visible());
+  ASSERT_TRUE(Form1->PlayerWatch->Enabled());
+  EXPECT_EQ(PlayerWindow, Peer());
+  Form1->PlayerWatchTimer(Form1->PlayerWatch);
+  EXPECT_FALSE(Form1->Visible());
+  // Shown and hidden again by the player: the watch follows.
+  SendMessageA(Form1->Handle(), WM_LIGHTS_SHOW, 1, 0);
+  EXPECT_FALSE(Form1->PlayerWatch->Enabled());
+  SendMessageA(Form1->Handle(), WM_LIGHTS_SHOW, 0, 0);
+  EXPECT_FALSE(Form1->Visible());
+
+  DestroyWindow(Peer());
+  peer_ = 0;
+  Form1->PlayerWatchTimer(Form1->PlayerWatch);
+  EXPECT_TRUE(Form1->Visible());
+  EXPECT_FALSE(Form1->PlayerWatch->Enabled());
+  // Through the event loop as well.
+  SendMessageA(Form1->Handle(), WM_LIGHTS_SHOW, 0, 0);
+  EXPECT_TRUE(PumpUntil([] { return Form1->Visible(); }, 5000));
+}
+
+// The forms name the fonts they were laid out with; the faces that stand in for them must
+// leave every caption whole.
+TEST_F(Window, EveryDesignedCaptionFitsItsControl) {
+  StartLights();
+  for (TForm* f : std::vector<TForm*>{Form1, Form2, Form3})
+    EXPECT_EQ(captionfit::Misfits(f), std::vector<std::string>{}) << f->Name();
 }
 
 TEST_F(Window, DraggingMovesTheWindowOnlyWithTheLeftButton) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "PlayerFixture.h"
+#include "platform/classlib/CaptionFit.h"
 #include "player/uAbout.h"
 #include "player/uID3Tag.h"
 #include "win32/Modules.h"
@@ -60,6 +61,12 @@ TEST_F(StartupTest, StepsShowOnTheSplashBetweenTheEngineCommandsInOrder) {
                  .c_str());
     EXPECT_EQ(frmSplash->lblLoad->Caption(), text);
     EXPECT_EQ(frmSplash->prgBar->Position(), percent);
+    // And it is on the screen already: the event loop does not run during start-up.
+    const TRect bar = frmSplash->prgBar->BoundsRect();
+    for (int x = bar.Left; x < bar.Right; x += 3)
+      ASSERT_EQ(ScreenPixelForTesting(frmSplash, x, bar.Top + 10),
+                SurfacePixelForTesting(frmSplash, x, bar.Top + 10))
+          << text << " at " << x;
   };
   StartPlayer();
   ASSERT_NE(frmMain, nullptr);
@@ -143,6 +150,17 @@ TEST_F(StartupTest, SkinPicturesHaveTheirDesignedSizes) {
     for (int x = 302; x <= 497; ++x)
       if (SurfacePixelForTesting(frmMain, x, y) != clBlack) ++notBlack;
   EXPECT_EQ(notBlack, 0);
+}
+
+// The forms name the fonts they were laid out with; the faces that stand in for them must
+// leave every caption whole.
+TEST_F(StartupTest, EveryDesignedCaptionFitsItsControl) {
+  StartPlayer();
+  Application->CreateForm(frmID3Tag);
+  Application->CreateForm(frmAbout);
+  frmSplash->lblLoad->SetCaption("Loading About Box ...");
+  for (TForm* f : std::vector<TForm*>{frmSplash, frmMain, frmID3Tag, frmAbout})
+    EXPECT_EQ(captionfit::Misfits(f), std::vector<std::string>{}) << f->Name();
 }
 
 TEST_F(StartupTest, SplashLeavesOnTheTimerAfterTheMainWindowShows) {

@@ -74,7 +74,15 @@ int control_message_send_N(void* p, int code) {
   Line(p, code, "");
   return 0;
 }
-int control_message_send_P(void* p, int code, const void*) {
+int control_message_send_P(void* p, int code, const void* data) {
+  // An equalizer record is logged by value: its 64 signed bytes.
+  if (code == XA_MSG_SET_CODEC_EQUALIZER && data) {
+    std::string bytes;
+    for (int8_t b : static_cast<const XA_EqualizerInfo*>(data)->left) bytes += Num(b);
+    for (int8_t b : static_cast<const XA_EqualizerInfo*>(data)->right) bytes += Num(b);
+    Line(p, code, bytes);
+    return 0;
+  }
   Line(p, code, " pointer");
   return 0;
 }

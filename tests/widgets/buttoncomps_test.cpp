@@ -72,7 +72,14 @@ class ImageButtonTest : public GuiTest {
 TEST_F(ImageButtonTest, NewButtonIsBlankUntilItsFaceIsSetAndTakesItsSize) {
   EXPECT_EQ(button->Width(), 50);
   EXPECT_EQ(button->Height(), 50);
-  EXPECT_TRUE(button->ShowHint());
+  // A new button shows hints and follows its parent's setting once placed.
+  auto* fresh = new TImageButton(form);
+  EXPECT_TRUE(fresh->ShowHint());
+  EXPECT_TRUE(fresh->ParentShowHint());
+  form->SetShowHint(true);
+  fresh->SetParent(form);
+  EXPECT_TRUE(fresh->ShowHint());
+  EXPECT_TRUE(button->ParentShowHint());
   form->Repaint();
   EXPECT_EQ(Shown(), clBlack);
   EXPECT_EQ(SurfacePixelForTesting(form, 69, 59), clBlack);
@@ -137,9 +144,15 @@ TEST_F(ImageButtonTest, ReleaseOffTheButtonFiresOnlyMouseUpAndShowsTheNormalFace
 
 TEST_F(ImageButtonTest, OnlyTheLeftButtonCounts) {
   SetFaces();
+  // An over face of the up face's size: a face drawn at a release would not resize the
+  // button, so nothing repaints it away before it is seen.
+  TBitmap b;
+  Fill(b, 25, 25, kOver);
+  button->SetBitmapOver(&b);
   Mouse(WM_MOUSEMOVE, 30, 15);
   Mouse(WM_RBUTTONDOWN, 30, 15);
   Mouse(WM_RBUTTONUP, 30, 15);
+  EXPECT_EQ(Shown(), kOver);
   button->Perform(WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(5, 5));
   button->Perform(WM_MBUTTONUP, 0, MAKELPARAM(5, 5));
   EXPECT_TRUE(log.empty());

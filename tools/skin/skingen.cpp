@@ -452,6 +452,90 @@ Image PositionBar() {
 }
 
 // ---------------------------------------------------------------------------------------
+// The widget kit's default slider pictures and its two cursors. Each keeps exact colours:
+// the slider leaves out the colour of a picture's bottom-left pixel, so that corner holds
+// a key colour found nowhere else in it.
+
+const Rgb kKey{1, 0, 1};
+Rgb Grey(int v) {
+  return {v / 255.0f, v / 255.0f, v / 255.0f};
+}
+
+// Pixel art: 'X' black, 'o' white, ' ' the key colour.
+Image Art(int w, int h, int dx, int dy, const std::vector<std::string>& rows) {
+  Image im(w, h, kKey);
+  for (size_t y = 0; y < rows.size(); ++y)
+    for (size_t x = 0; x < rows[y].size(); ++x) {
+      char c = rows[y][x];
+      if (c == 'X') im.At(dx + int(x), dy + int(y)) = Grey(0);
+      if (c == 'o') im.At(dx + int(x), dy + int(y)) = Grey(255);
+    }
+  return im;
+}
+
+// A slider thumb in the classic raised look, two frames side by side: normal, and
+// pressed or disabled (a darker face). Horizontal thumbs point down at the ticks below
+// the ruler; vertical ones are a block with the left corners cut.
+Image KitThumb(bool horizontal) {
+  const int fw = horizontal ? 9 : 19, fh = horizontal ? 17 : 9;
+  Image im(2 * fw, fh, kKey);
+  for (int f = 0; f < 2; ++f) {
+    Rgb face = f == 0 ? Grey(192) : Grey(160);
+    for (int y = 0; y < fh; ++y) {
+      int x0 = 0, x1 = fw - 1;  // the row's extent, inclusive
+      if (horizontal && y > 12) x0 = y - 12, x1 = fw - 1 - (y - 12);
+      if (!horizontal && (y == 0 || y == fh - 1)) x0 = 1;
+      for (int x = x0; x <= x1; ++x) {
+        Rgb c = face;
+        bool tipRow = horizontal && y > 12;
+        if (x == x0 || y == 0) c = Grey(255);
+        if (x == x1 - 1 && !tipRow) c = Grey(128);
+        if (x == x1 || y == fh - 1 || (tipRow && x > (fw - 1) / 2)) c = Grey(0);
+        if (!horizontal && y == fh - 2 && x > x0 && x < x1) c = Grey(128);
+        im.At(f * fw + x, y) = c;
+      }
+    }
+  }
+  return im;
+}
+
+// The ruler's source: a sunken channel whose two-pixel ends are kept and whose middle is
+// repeated along the slider.
+Image KitRuler(bool horizontal) {
+  const int w = horizontal ? 10 : 8, h = horizontal ? 8 : 10;
+  Image im(w, h, Grey(255));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      int fromTop = y, fromLeft = x, fromBottom = h - 1 - y, fromRight = w - 1 - x;
+      Rgb c = Grey(255);
+      if (fromTop == 1 || fromLeft == 1) c = Grey(0);
+      if (fromBottom == 1 || fromRight == 1) c = Grey(224);
+      if (fromTop == 0 || fromLeft == 0) c = Grey(128);
+      if ((fromBottom == 0 || fromRight == 0) && fromTop > 0 && fromLeft > 0) c = Grey(255);
+      im.At(x, y) = c;
+    }
+  im.At(0, h - 1) = kKey;
+  im.At(w - 1, 0) = kKey;
+  return im;
+}
+
+Image HandCursor() {
+  return Art(32, 32, 4, 16,
+             {"  XX          ", " XooX         ", " XooX         ", " XooX         ",
+              " XooXXX       ", " XooXooXXX    ", " XooXooXooXX  ", "XXooXooXooXoX ",
+              "XoXoooooooXooX", "XooXoooooooooX", " XoooooooooooX", "  XooooooooooX",
+              "  XoooooooooX ", "   XooooooooX ", "    XooooooX  ", "    XXXXXXXX  "});
+}
+
+Image DragCursor() {
+  return Art(32, 32, 7, 9,
+             {"    XX XX XX     ", "   XooXooXooX    ", "   XooXooXooX XX ", "   XooXooXooXXooX",
+              "   XooXooXooXooX ", " XXXooXooXooXooX ", "XooXooooooooXooX ", "XooXoooooooooooX ",
+              " XooooooooooooX  ", " XooooooooooooX  ", "  XoooooooooooX  ", "  XooooooooooX   ",
+              "   XoooooooooX   ", "   XoooooooooX   ", "    XXXXXXXXX    "});
+}
+
+// ---------------------------------------------------------------------------------------
 // Files.
 
 uint8_t Byte(float v) {
@@ -564,12 +648,19 @@ int main(int argc, char** argv) {
   bmp("SLD_XFADE_THUMB", Thumb(10, 15, true));
   bmp("SLD_VOL_TRACK", Track(15, 169, false, 16));
   bmp("SLD_VOL_THUMB", Thumb(15, 10, false));
-  bmp("SLD_EQ_TRACK", Track(15, 120, false, 11));
+  bmp("SLD_EQ_TRACK", Track(15, 135, false, 15));
   bmp("SLD_EQ_THUMB", Thumb(15, 10, false));
   bmp("POSBAR", PositionBar());
   jpg("ABOUT_BACK", AboutBack());
   bmp("ABOUT_MAIL", AboutMail());
   bmp("ABOUT_WEB", AboutWeb());
+
+  bmp("W95_HTB", KitThumb(true));
+  bmp("W95_HRL", KitRuler(true));
+  bmp("W95_VTB", KitThumb(false));
+  bmp("W95_VRL", KitRuler(false));
+  bmp("RX_HANDCUR", HandCursor());
+  bmp("RX_DRAGCUR", DragCursor());
 
   if (argc > 2) {
     for (const auto& p : pics) {

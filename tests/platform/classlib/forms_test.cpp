@@ -51,6 +51,86 @@ TEST_F(FormsTest, DrawingOnTheFormCanvasShowsAtOnceAndARepaintWipesIt) {
   EXPECT_EQ(SurfacePixelForTesting(f, 52, 2), clLime);
 }
 
+// Start-up work keeps the event loop from running: what a repaint draws must be on the
+// screen when it returns, also for a window shown a moment before.
+TEST_F(FormsTest, ARepaintIsOnTheScreenBeforeTheEventLoopRuns) {
+  auto* f = new TForm(Application);
+  f->SetBorderStyle(bsNone);
+  f->SetBounds(10, 10, 100, 80);
+  f->SetColor(clBlack);
+  auto* shape = new TShape(f);
+  shape->SetParent(f);
+  shape->SetBounds(50, 0, 10, 10);
+  shape->Brush()->SetColor(clLime);
+  shape->Pen()->SetColor(clLime);
+  f->AfterConstruction();
+  f->Show();
+  f->SetColor(clBlue);
+  f->Repaint();
+  EXPECT_EQ(ScreenPixelForTesting(f, 5, 5), clBlue);
+  EXPECT_EQ(ScreenPixelForTesting(f, 55, 5), clLime);
+
+  Application->ProcessMessages();
+  shape->Brush()->SetColor(clRed);
+  shape->Repaint();
+  EXPECT_EQ(ScreenPixelForTesting(f, 55, 5), clRed);
+  EXPECT_EQ(ScreenPixelForTesting(f, 5, 5), clBlue);
+
+  // A windowed child too.
+  auto* panel = new TPanel(f);
+  panel->SetParent(f);
+  panel->SetBounds(0, 40, 30, 30);
+  panel->SetBevelOuter(bvNone);
+  panel->SetColor(clYellow);
+  panel->Repaint();
+  EXPECT_EQ(ScreenPixelForTesting(panel, 10, 10), clYellow);
+}
+
+// Waiting for a new window to reach the screen must not run what waits for the event
+// loop proper: a form released by the handler still exists until the handler is done.
+TEST_F(FormsTest, AReleasedFormOutlivesTheHandlersRepaint) {
+  TForm* old = MakeForm();
+  bool destroyed = false;
+  old->OnDestroy = [&](TObject*) { destroyed = true; };
+  old->Release();
+  TForm* f = MakeForm(50, 50, 200, 10);
+  f->Repaint();
+  EXPECT_FALSE(destroyed);
+  Application->ProcessMessages();
+  EXPECT_TRUE(destroyed);
+}
+
+// The window system keeps a window's identity while it floats up and down: re-making it
+// would lose its place and what other programs know of it.
+TEST_F(FormsTest, StayingOnTopKeepsTheNativeWindow) {
+  TForm* f = MakeForm();
+  Application->ProcessMessages();
+  const auto id = NativeWindowIdForTesting(f);
+  ASSERT_NE(id, 0u);
+  const UINT flags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE;
+  EXPECT_TRUE(SetWindowPos(f->Handle(), HWND_TOPMOST, 0, 0, 0, 0, flags));
+  EXPECT_TRUE(StaysOnTopForTesting(f));
+  EXPECT_EQ(NativeWindowIdForTesting(f), id);
+  EXPECT_TRUE(SetWindowPos(f->Handle(), HWND_NOTOPMOST, 0, 0, 0, 0, flags));
+  EXPECT_FALSE(StaysOnTopForTesting(f));
+  EXPECT_EQ(NativeWindowIdForTesting(f), id);
+  f->SetFormStyle(fsStayOnTop);
+  EXPECT_TRUE(StaysOnTopForTesting(f));
+  EXPECT_EQ(NativeWindowIdForTesting(f), id);
+  f->SetFormStyle(fsNormal);
+  EXPECT_FALSE(StaysOnTopForTesting(f));
+  EXPECT_EQ(NativeWindowIdForTesting(f), id);
+  EXPECT_TRUE(f->Visible());
+  EXPECT_EQ(f->Left(), 10);
+  // Hidden and shown again, as the player hides and shows the lights.
+  ShowWindow(f->Handle(), SW_HIDE);
+  Application->ProcessMessages();
+  EXPECT_TRUE(SetWindowPos(f->Handle(), HWND_TOPMOST, 0, 0, 0, 0, flags));
+  ShowWindow(f->Handle(), SW_SHOW);
+  Application->ProcessMessages();
+  EXPECT_EQ(NativeWindowIdForTesting(f), id);
+}
+
 TEST_F(FormsTest, MessagesSentFromAnotherThreadReachTheFormsHandler) {
   TForm* f = MakeForm();
   std::thread::id handlerThread;

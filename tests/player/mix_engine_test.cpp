@@ -1,0 +1,161 @@
+// Mixing and speed with the real engine: an automatic mix between two playing decks on the
+// null sound device, and a deck at pitch 1024 measured against the clock of the capture
+// sink, which plays in real time as the null device does.
+#include <gtest/gtest.h>
+
+#include <time.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+#include "PlayerFixture.h"
+#include "classlib/ComCtrls.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Media(const std::string& name) {
+  return std::string(KAZ_TESTDATA_DIR) + "/" + name;
+}
+
+int Seconds(TLabel* pos) {
+  const String& c = pos->Caption();
+  return std::stoi(c.substr(0, 2)) * 60 + std::stoi(c.substr(3, 2));
+}
+
+class MixEngineTest : public PlayerTest {
+ protected:
+  void SetUp() override {
+    PlayerTest::SetUp();
+    if (!fs::exists(Media("kick128.mp3")) || !fs::exists(Media("tone60.mp3")))
+      GTEST_SKIP() << "no test media";
+  }
+  void TearDown() override {
+    PlayerTest::TearDown();
+    unsetenv("KAZ_WAV_CAPTURE");
+  }
+  void Start() {
+    Application->CreateForm(frmMain);
+    ASSERT_TRUE(dialogs.empty()) << dialogs[0].Text;
+    frmMain->Show();
+  }
+};
+
+TEST_F(MixEngineTest, AutoMixStartsTheOtherDeckFadesAndLoadsTheNextEntry) {
+  Start();
+  auto* list = new TListView(frmMain);
+  list->SetParent(frmMain->pnlBrowse);
+  Deck1.PlayList = list;
+  const std::string dir = kaztest::MakeTempDir("automix");
+  fs::copy_file(Media("short4.mp3"), dir + "/after.mp3");
+  TListItem* entry = list->Items()->Add();
+  entry->SetCaption("after");
+  entry->SubItems()->Add("128");
+  entry->SubItems()->Add(dir + "/after.mp3");
+
+  frmMain->chkAutoMix->SetChecked(true);
+  frmMain->spnAMixStart->SetValue(3);
+  frmMain->spnAMixLength->SetValue(2);
+  frmMain->spnASeek->SetValue(5);
+  frmMain->LoadDeck(Deck2, Media("tone60.mp3"), "");
+  frmMain->LoadDeck(Deck1, Media("kick128.mp3"), "128");
+  frmMain->btnPlayClick(frmMain->btnPlay1);
+  ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 1 && Deck1.Zik.DurSecs == 30; }, 5000));
+  ASSERT_TRUE(PumpUntil([] { return Deck2.Zik.DurSecs == 60; }, 5000));
+  // Close to the end: the mix starts 3 s before it, at 27 s.
+  frmMain->Xaudio1->InputSeek(800, 1000);
+  ASSERT_TRUE(PumpUntil([] { return MixRunning != 0; }, 8000)) << frmMain->lblPos1->Caption();
+  EXPECT_EQ(Seconds(frmMain->lblPos1), 27);
+  EXPECT_EQ(EndingDeck, &Deck1);
+
+  // Deck 2 plays from 5 s on while the fader moves over; then deck 1 is stopped and takes
+  // the next entry of its playlist.
+  ASSERT_TRUE(PumpUntil([] { return Deck2.PlayState == 1; }, 3000));
+  ASSERT_TRUE(PumpUntil([] { return MixRunning == 0; }, 8000));
+  EXPECT_GE(Seconds(frmMain->lblPos2), 5);
+  EXPECT_LE(Seconds(frmMain->lblPos2), 12);
+  EXPECT_EQ(frmMain->imgSldrVol->Left() - frmMain->imgSldVol->Left(), 210);
+  EXPECT_EQ(frmMain->lblVol2->Caption(), "100 %");
+  EXPECT_EQ(frmMain->lblTitle1->Caption(), "after");
+  EXPECT_EQ(list->Items()->Count(), 0);
+  PumpFor(300);
+  EXPECT_NE(Deck1.PlayState, 1);
+  EXPECT_EQ(Deck2.PlayState, 1);
+  EXPECT_TRUE(dialogs.empty());
+}
+
+struct Report {
+  double sinkSeconds;  // on the sink's clock, from its first frame
+  double position;     // the engine's timecode
+};
+
+TEST_F(MixEngineTest, PitchOf1024PlaysAMinuteIn5859Seconds) {
+  const std::string capture = kaztest::Prefix() + "/speed.wav";
+  setenv("KAZ_WAV_CAPTURE", capture.c_str(), 1);
+  Start();
+  std::vector<std::pair<long long, double>> reports;
+  auto shown = frmMain->Xaudio1->OnNotifyInputTimecode;
+  frmMain->Xaudio1->OnNotifyInputTimecode = [&](TObject* s, Byte h, Byte m, Byte sec, Byte f) {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    reports.emplace_back(now.tv_sec * 1000000000LL + now.tv_nsec, m * 60 + sec + f / 100.0);
+    shown(s, h, m, sec, f);
+  };
+  frmMain->LoadDeck(Deck1, Media("tone60.mp3"), "128");
+  frmMain->SetPitch(Deck1, 1024);
+  frmMain->btnPlayClick(frmMain->btnPlay1);
+  ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 1; }, 5000));
+  ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 3 || Deck1.PlayState == 0; }, 90000));
+  PumpFor(300);
+  frmMain->Xaudio1->Stop();
+  PumpFor(300);
+
+  // What the sink played: the tone from its first to its last sounding frame.
+  auto wav = kaztest::ReadFile(capture);
+  ASSERT_GT(wav.size(), 44u);
+  const std::size_t frames = (wav.size() - 44) / 8;
+  auto sample = [&](std::size_t i) {
+    float v;
+    std::memcpy(&v, wav.data() + 44 + i * 8, sizeof v);
+    return std::fabs(v);
+  };
+  std::size_t first = 0, last = 0;
+  for (std::size_t i = 0; i < frames; ++i)
+    if (sample(i) > 0.01f) {
+      if (!first) first = i;
+      last = i;
+    }
+  const std::string json = kaztest::ReadFile(capture + ".json");
+  const auto at = json.find("\"first_frame_monotonic_ns\":");
+  ASSERT_NE(at, std::string::npos);
+  const long long firstNs = std::stoll(json.substr(at + 27));
+  const double rate = static_cast<unsigned char>(wav[24]) | static_cast<unsigned char>(wav[25]) << 8 |
+                      static_cast<unsigned char>(wav[26]) << 16;
+  ASSERT_GT(rate, 0);
+  const double heard = (last - first) / rate;
+  EXPECT_NEAR(heard, 60.0 * 1000 / 1024, 0.586) << "heard " << heard << " s";
+  RecordProperty("heard_ms", static_cast<int>(heard * 1000));
+
+  // The positions the engine reported run 1.024 times as fast as the sink's clock: the
+  // slope of position over sink time, fitted over the whole track.
+  std::vector<Report> r;
+  for (auto& [ns, pos] : reports) r.push_back({(ns - firstNs) / 1e9 - first / rate, pos});
+  ASSERT_GT(r.size(), 50u);
+  double sx = 0, sy = 0, sxx = 0, sxy = 0;
+  for (const Report& p : r) {
+    sx += p.sinkSeconds;
+    sy += p.position;
+    sxx += p.sinkSeconds * p.sinkSeconds;
+    sxy += p.sinkSeconds * p.position;
+  }
+  const double n = static_cast<double>(r.size());
+  const double slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+  EXPECT_NEAR(slope, 1.024, 0.01024);
+  RecordProperty("position_slope_ppm", static_cast<int>(slope * 1e6));
+  EXPECT_GE(r.back().position, 58.0);
+}
+
+}  // namespace
