@@ -139,6 +139,8 @@ void TfrmMain::BuildWindow() {
   BuildEqualizer();
   BuildPitchControls();
   BuildMixControls();
+  BuildRouting();
+  BuildLoop();
   BuildExplorer();
   BuildPlaylists();
 }
@@ -291,7 +293,7 @@ void TfrmMain::BuildDeck(Integer No) {
     for (int i = 0; i < 6; ++i) {
       TPanel* holder = i < 3 ? pnlLoop1Start : pnlLoop2End;
       *edits[i] = CreateControl<TEdit>(this, holder, names[i], (i % 3) * 35, 0, 33, 20);
-      (*edits[i])->SetText("0");
+      (*edits[i])->SetText("00");
     }
   }
 }

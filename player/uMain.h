@@ -124,6 +124,11 @@ extern TPoint DragOrigin;
 // (1: a single-point peak, 2: a rise followed by a flat top).
 extern Integer SoundLine;
 extern Integer BoomMethod;
+// Output routing: the device index of each deck's card in two-card mode, and whether the
+// main output is heard in the headphones too in pre-listening mode.
+extern Integer CardIndex1;
+extern Integer CardIndex2;
+extern Integer AlwaysHeadphones;
 
 // Explorer entries are told apart by their image index.
 constexpr Integer ExplorerFolder = 0;
@@ -333,6 +338,36 @@ class TfrmMain : public TForm {
   TMenuItem* popPRemove;
   TOpenDialog* dlgOpen;
   TSaveDialog* dlgSave;
+  // Output routing, on the options panel.
+  TCheckBox* chk2SC;
+  TSpeedButton* btnSC1;
+  TSpeedButton* btnSC2;
+  TLabel* lblSC1;
+  TLabel* lblSC2;
+  TCheckBox* chkPreL;
+  TCheckBox* chkASound;
+  TRxPopupMenu* popSC;
+  void Xaudio1NotifyOutputDeviceInfo(TObject* Sender, Byte ModuleID, Byte Index, Byte Flags,
+                                     const String& Name, const String& Description);
+  void btnSC1Click(TObject* Sender);
+  void SoundCardItemClick(TObject* Sender);
+  void chk2SCClick(TObject* Sender);
+  void chkPreLClick(TObject* Sender);
+  void chkASoundClick(TObject* Sender);
+  void btnPreLClick(TObject* Sender);
+
+  // Deck 1's loop and auto-sync.
+  TRxPopupMenu* popLoop1;
+  TMenuItem* popLLoop1;
+  TMenuItem* popFullRepeat1;
+  void txtLoopKeyPress(TObject* Sender, char& Key);
+  void txtLoopChange(TObject* Sender);
+  void btnLoop1Click(TObject* Sender);
+  void popLLoopClick(TObject* Sender);
+  void popFullRepeatClick(TObject* Sender);
+  void btnAutoSyncClick(TObject* Sender);
+  // From the timecode handler of either deck: the loop's end, then auto-sync's beats.
+  void LoopAndSyncCheck(TXPlayer& Deck, Byte Minutes, Byte Seconds, Byte Fractions);
 
   void FormCreate(TObject* Sender);
   void FormShow(TObject* Sender);
@@ -596,6 +631,8 @@ class TfrmMain : public TForm {
   String pendingFolder_;
   bool pendingRescan_ = false;
   String scanningFolder_;
+  void BuildRouting();
+  void BuildLoop();
   // Where the light controller's window goes: over pnlSpots, in screen coordinates.
   void SendLightsMove();
   void UpdateBeatLine(TXPlayer& Deck, Integer AverageY);

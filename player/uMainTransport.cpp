@@ -123,6 +123,7 @@ void TfrmMain::XaudioNotifyInputTimecode(TObject* Sender, Byte, Byte Minutes, By
   (one ? lblPos1 : lblPos2)->SetCaption(Format("%.2d:%.2d:%.2d", Minutes, Seconds, Fractions));
   const Integer r = d.Zik.DurSecs - (Minutes * 60 + Seconds);
   (one ? lblRem1 : lblRem2)->SetCaption(Format("%.2d:%.2d", r / 60, r % 60));
+  LoopAndSyncCheck(d, Minutes, Seconds, Fractions);
   // The timecode comes several times a second: the running mix keeps a second start
   // from happening within the same second.
   if (AutoMix && Minutes * 60 + Seconds == d.Zik.DurSecs - MixStart && !MixRunning)

@@ -113,6 +113,10 @@ void Voice::MixInto(float* out, uint32_t frames, int64_t firstFrameNs) {
   uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(ring_.Readable() / 2, frames));
   float target[4];
   for (int k = 0; k < 4; ++k) target[k] = gain_[k].load(std::memory_order_relaxed);
+  // Before its first frame a voice has no gain to ramp from: it starts at the gains set for
+  // it, so a deck routed to one side never begins on both.
+  if (!sounded_)
+    for (int k = 0; k < 4; ++k) current_[k] = target[k];
   // Gains ramp over the period so that volume changes never click. A starved period plays
   // only part of the ramp; the next one goes on from where it stopped, so the first frames
   // after an underrun do not jump to the new gain either.
@@ -126,6 +130,7 @@ void Voice::MixInto(float* out, uint32_t frames, int64_t firstFrameNs) {
     out[j * 2 + 1] += g[2] * left + g[3] * right;
   }
   for (int k = 0; k < 4; ++k) current_[k] = n == frames ? target[k] : g[k];
+  if (n > 0) sounded_ = true;
   if (n < frames && frames > 0 && active_.load(std::memory_order_relaxed)) {
     underruns_.fetch_add(1, std::memory_order_relaxed);
     g_underruns.fetch_add(1, std::memory_order_relaxed);

@@ -59,6 +59,7 @@ class Voice {
   std::atomic<uint32_t> flushDone_{0};
   std::atomic<float> gain_[4];
   float current_[4] = {1, 0, 0, 1};  // device side only
+  bool sounded_ = false;             // device side only: a frame of it was played
   std::atomic<bool> active_{false};
   std::atomic<uint64_t> underruns_{0};
   kazout::SeqLock<Timing> timing_;

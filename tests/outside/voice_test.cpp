@@ -59,4 +59,23 @@ TEST(VoiceTest, AStarvedPeriodIsCountedAndTheGainRampGoesOnAfterIt) {
   device.Detach(&voice);
 }
 
+TEST(VoiceTest, GainsSetBeforeTheFirstFrameApplyFromThatFrame) {
+  TestDevice device;
+  Voice voice(&device, 4096);
+  ASSERT_TRUE(device.Attach(&voice));
+  voice.SetActive(true);
+  device.Period(512);  // periods with nothing to play yet
+  // The right side alone, as for a deck on the main side of a split output.
+  voice.SetGains(0, 0, 0, 1);
+  device.Period(512);
+  Feed(voice, 512);
+  std::vector<float> first = device.Period(512);
+  EXPECT_EQ(first[0], 0.0f);
+  EXPECT_EQ(first[1], 1.0f);
+  float left = 0;
+  for (uint32_t i = 0; i < 512; ++i) left += first[i * 2];
+  EXPECT_EQ(left, 0.0f);
+  device.Detach(&voice);
+}
+
 }  // namespace

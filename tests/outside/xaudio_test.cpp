@@ -343,6 +343,7 @@ TEST_F(EngineTest, VolumeBalanceAndChannelMode) {
   Capture silent = take(-1, 0, 0, false);
   Capture left = take(0, 100, 3, false);
   Capture right = take(100, -1, 3, false);
+  Capture both = take(50, -1, 3, false);
   Capture muted = take(50, 100, 0, true);
   Capture unmuted = take(-1, -1, 0, false);  // a volume alone ends the cut
 
@@ -356,6 +357,9 @@ TEST_F(EngineTest, VolumeBalanceAndChannelMode) {
   EXPECT_LT(Rms(left, 1, at, n), 1e-6);
   EXPECT_GT(Rms(right, 1, at, n), 0.5 * fr);
   EXPECT_LT(Rms(right, 0, at, n), 1e-6);
+  // Balance 50 in mode 3: the same whole deck on both sides, as loud as on one side alone.
+  EXPECT_NEAR(Rms(both, 0, at, n), Rms(left, 0, at, n), 0.01 * fl);
+  EXPECT_NEAR(Rms(both, 1, at, n), Rms(left, 0, at, n), 0.01 * fl);
   EXPECT_LT(Rms(muted, 0, at, n), 1e-6);
   EXPECT_NEAR(Rms(unmuted, 0, at, n), fl, fl * 0.01);
 }

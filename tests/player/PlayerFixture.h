@@ -30,6 +30,9 @@ class PlayerTest : public GuiTest {
     BoomMethod = 1;
     BPMOrder = 0;
     MapDrive('c', "drive_c");
+    CardIndex1 = 0;
+    CardIndex2 = 0;
+    AlwaysHeadphones = 0;
   }
   void TearDown() override {
     SplashProgressObserverForTesting = nullptr;
