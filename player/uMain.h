@@ -567,6 +567,10 @@ class TfrmMain : public TForm {
   void btnListName1MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
                            Integer Y);
   void List1InfoTip(TObject* Sender, TListItem* Item, String& InfoTip);
+  // The back of a two-column row of the explorer or a playlist, from Left to the end of the
+  // second column, in the selected colours when selected; gives the columns' widths.
+  void PaintListRowBack(TListView* List, const TRect& Row, Integer Left, bool Selected,
+                        Integer& Width0, Integer& Width1);
   void ListCustomDrawItem(TListView* Sender, TListItem* Item, TCustomDrawState State,
                           bool& DefaultDraw);
   void popSplitClick(TObject* Sender);

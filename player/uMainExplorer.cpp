@@ -14,8 +14,6 @@ namespace {
 
 // The list's left on its panel; the rows are drawn from it.
 constexpr Integer ListLeft = 6;
-constexpr TColor SelectedBack = 0x400A00;
-constexpr TColor SelectedText = 0xFFB9AE;
 const char* const UpDirCaption = ".. [ UP DIR ]";
 const char* const NoFileCaption = "No MP3 file found.";
 
@@ -382,13 +380,8 @@ void TfrmMain::ListFilesCustomDrawItem(TListView* Sender, TListItem* Item, TCust
   DefaultDraw = false;
   TCanvas* c = Sender->Canvas();
   const TRect row = Item->DisplayRect(drLabel);
-  const Integer w0 = Sender->Columns()->Items(0)->Width();
-  const Integer w1 = Sender->Columns()->Items(1)->Width();
-  const bool selected = State.Contains(cdsSelected);
-  c->Brush()->SetStyle(bsSolid);
-  c->Brush()->SetColor(selected ? SelectedBack : clBlack);
-  c->Font()->SetColor(selected ? SelectedText : Font()->Color());
-  c->FillRect({ListLeft + 15, row.Top, w0 + w1, row.Bottom});
+  Integer w0 = 0, w1 = 0;
+  PaintListRowBack(Sender, row, ListLeft + 15, State.Contains(cdsSelected), w0, w1);
   if (Item->ImageIndex() >= 0 && Item->ImageIndex() < imgList->Count())
     imgList->Draw(c, ListLeft - 2, row.Top, Item->ImageIndex());
   c->Brush()->SetStyle(bsClear);

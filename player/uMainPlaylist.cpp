@@ -371,18 +371,24 @@ void TfrmMain::List1InfoTip(TObject*, TListItem* Item, String& InfoTip) {
   InfoTip = Item->Caption() + "\n" + BPMText(Item);
 }
 
+void TfrmMain::PaintListRowBack(TListView* List, const TRect& Row, Integer Left, bool Selected,
+                                Integer& Width0, Integer& Width1) {
+  TCanvas* c = List->Canvas();
+  Width0 = List->Columns()->Items(0)->Width();
+  Width1 = List->Columns()->Items(1)->Width();
+  c->Brush()->SetStyle(bsSolid);
+  c->Brush()->SetColor(Selected ? SelectedBack : clBlack);
+  c->Font()->SetColor(Selected ? SelectedText : Font()->Color());
+  c->FillRect({Left, Row.Top, Width0 + Width1, Row.Bottom});
+}
+
 void TfrmMain::ListCustomDrawItem(TListView* Sender, TListItem* Item, TCustomDrawState State,
                                   bool& DefaultDraw) {
   DefaultDraw = false;
   TCanvas* c = Sender->Canvas();
   const TRect r = Item->DisplayRect(drLabel);
-  const Integer w0 = Sender->Columns()->Items(0)->Width();
-  const Integer w1 = Sender->Columns()->Items(1)->Width();
-  const bool selected = State.Contains(cdsSelected);
-  c->Brush()->SetStyle(bsSolid);
-  c->Brush()->SetColor(selected ? SelectedBack : clBlack);
-  c->Font()->SetColor(selected ? SelectedText : Font()->Color());
-  c->FillRect({r.Left, r.Top, w0 + w1, r.Bottom});
+  Integer w0 = 0, w1 = 0;
+  PaintListRowBack(Sender, r, r.Left, State.Contains(cdsSelected), w0, w1);
   c->Brush()->SetStyle(bsClear);
   c->TextRect({r.Left, r.Top, w0 - 2, r.Bottom}, r.Left + 1, r.Top, Item->Caption());
   c->TextRect({w0, r.Top, w0 + w1, r.Bottom}, w0 + 2, r.Top, BPMText(Item));
