@@ -6,11 +6,13 @@
 //                         [--tones F1,F2,...] [--noise] [--gain G] [--fade-in S]
 //                         [--breakdown FROM,TO] [--swing R] [--kicks KICKS.txt]
 //
-// --breakdown leaves the kicks out from FROM to TO seconds (hats and bass play on);
+// --breakdown leaves the kicks out from FROM to TO seconds (hats and bass play on, over a
+// soft pad);
 // --swing moves the off-beat eighths (hats, bass) to R of the beat (0.5 straight);
 // --gain scales everything before the 16-bit clip (above 1 the track clips);
 // --fade-in raises the volume linearly from silence over S seconds;
 // --kicks writes the time of every kick, in seconds, one a line.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -162,8 +164,15 @@ int main(int argc, char** argv) {
         bass = 0.25 * std::sin(bassPhase) * std::min(1.0, inEighth * 200.0) *
                std::exp(-inEighth * 4.0);
       }
-      l = kick + bass + hat * 0.8;
-      r = kick + bass + hat * 1.2;
+      // A soft pad holds the breakdown together, as it would in a real track.
+      double pad = 0;
+      if (t >= breakFrom && t < breakTo) {
+        double edge = std::min({1.0, (t - breakFrom) * 10, (breakTo - t) * 10});
+        pad = 0.03 * edge * (std::sin(2 * kPi * 220 * t) + std::sin(2 * kPi * 277.2 * t) +
+                             std::sin(2 * kPi * 329.6 * t));
+      }
+      l = kick + bass + hat * 0.8 + pad;
+      r = kick + bass + hat * 1.2 + pad;
     }
     double g = gain * (fadeIn > 0 ? std::min(1.0, t / fadeIn) : 1.0);
     l *= g;
