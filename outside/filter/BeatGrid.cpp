@@ -23,7 +23,7 @@ constexpr double kCombFade = 0.93;
 constexpr double kKeep = 1.3, kFlip = 0.6;
 constexpr double kStrongestSeconds = 20.0;
 // Within this many windows of a beat counts as on it.
-constexpr double kTolerance = 1.25;
+constexpr double kTolerance = 1.5;
 
 }  // namespace
 

@@ -15,8 +15,8 @@ class BeatGrid {
   void Reset();
   // The onset function of window k (windows in order, from 0); `perSecond` windows a second.
   void Add(int64_t k, float onset, double perSecond);
-  // How near window e lies to a beat of the grid: 1 within about a window, falling to 0
-  // three windows off; 1 while the grid is not known yet. `known` says whether it is.
+  // How near window e lies to a beat of the grid: 1 within a window and a half, falling to
+  // 0 two windows farther; 1 while the grid is not known yet. `known` says whether it is.
   double Closeness(int64_t e, bool* known) const;
   // How well the onset function repeats at the grid's period, 0..1 (0 before it is known).
   double Periodicity() const { return periodic_; }

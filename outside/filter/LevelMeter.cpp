@@ -17,7 +17,7 @@ constexpr double kEnvFloor = 1e-3;
 // band: a beat is a weighed rise of at least kMinRiseDb.
 constexpr double kBandWeight[3] = {1.0, 0.5, 0.25};
 constexpr double kRippleDb = 1.5;
-constexpr double kMinRiseDb = 4.5;
+constexpr double kMinRiseDb = 3.5;
 // The envelope before a rise: its lowest value this many sub-blocks back (9 to 17 ms),
 // before the rise of even a soft kick.
 constexpr int kBaseFrom = 12, kBaseTo = 6;
