@@ -1,6 +1,7 @@
 #include "filter/filter.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <time.h>
 #include <unistd.h>
@@ -154,6 +155,8 @@ class DeckFilter {
   }
 
   void Send() {
+    // Named so that tools (and tests) can tell it among the player's threads.
+    pthread_setname_np(pthread_self(), deck_ == 1 ? "kaz levels 1" : "kaz levels 2");
     while (!stop_.load()) {
       uint64_t tail = tail_.load(std::memory_order_relaxed);
       if (tail == head_.load(std::memory_order_acquire)) {

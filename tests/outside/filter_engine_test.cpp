@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "BeatRule.h"
@@ -238,6 +240,62 @@ TEST_F(FilterTest, SpeedChangesRetimeTheReportsNotSent) {
   table.reset(filter);
   PumpUntil([] { return false; }, 1000);
   EXPECT_TRUE(arrivals.empty());
+  table.close(filter);
+  DestroyWindow(window);
+}
+
+// Voluntary context switches of this process's threads named `name`; -1 for none.
+long SwitchesOf(const std::string& name) {
+  long total = -1;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::ifstream comm(task.path() / "comm");
+    std::string line;
+    if (!std::getline(comm, line) || line != name) continue;
+    std::ifstream status(task.path() / "status");
+    while (std::getline(status, line))
+      if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+        total = std::max(total, 0L) + std::stol(line.substr(24));
+  }
+  return total;
+}
+
+// A filter with nothing to send sleeps until the audio side hands it something: an idle
+// deck wakes nobody.
+TEST_F(FilterTest, AnIdleFilterSleepsUntilItHasSomethingToSend) {
+  auto reg = reinterpret_cast<XA_FilterModuleRegisterFn>(
+      GetProcAddress(filter_, "output_filter_module_register2"));
+  ASSERT_NE(reg, nullptr);
+  XA_FilterModule table{};
+  table.size = sizeof(table);
+  ASSERT_EQ(reg(&table), 0);
+  int levels = 0;
+  HWND window = CreateWindowWithProc([&](HWND, UINT msg, WPARAM, LPARAM) -> LRESULT {
+    levels += msg == kDeckLevel;
+    return 0;
+  });
+  getHdl_(window);
+  void* filter = table.open();
+  PumpUntil([] { return false; }, 50);  // the sender starts and settles
+  long before = SwitchesOf("kaz levels 2");
+  ASSERT_GE(before, 0) << "no sender thread";
+  PumpUntil([] { return false; }, 400);
+  // Polling every 2 ms would have switched about 200 times.
+  EXPECT_LE(SwitchesOf("kaz levels 2") - before, 2);
+
+  // Audio heard at once, and the end of the stream: every reading goes out.
+  std::vector<float> tone(44100 * 2);
+  for (size_t i = 0; i < tone.size() / 2; ++i)
+    tone[i * 2] = tone[i * 2 + 1] = 0.5f * static_cast<float>(std::sin(i * 2 * M_PI * 60 / 44100));
+  int64_t now = NowNs();
+  table.timing(filter, now, 1000);
+  table.process(filter, tone.data(), 44100, 44100, now);
+  table.process(filter, tone.data(), 0, 44100, now + 1000000000LL);
+  // 43 whole windows, the part of one, and the silent ones after the end.
+  PumpUntil([&] { return levels >= 44 + kReportLead; }, 3000);
+  PumpUntil([] { return false; }, 100);
+  EXPECT_EQ(levels, 44 + kReportLead);
+  table.reset(filter);
+  PumpUntil([] { return false; }, 50);  // one may have been on its way
   table.close(filter);
   DestroyWindow(window);
 }
