@@ -74,7 +74,8 @@ std::vector<double> MeterSteps(const std::string& mp3, double* costPercent) {
   if (d.Open(mp3, &why) != XA_SUCCESS) return steps;
   std::vector<float> pcm, buf(1152 * 2);
   long n;
-  while ((n = d.Read(buf.data(), 1152, &why)) > 0) pcm.insert(pcm.end(), buf.begin(), buf.begin() + n * 2);
+  while ((n = d.Read(buf.data(), 1152, &why)) > 0)
+    pcm.insert(pcm.end(), buf.begin(), buf.begin() + n * 2);
   filter::LevelMeter meter;
   meter.SetRate(d.Rate());
   std::vector<filter::Reading> readings;
@@ -82,15 +83,17 @@ std::vector<double> MeterSteps(const std::string& mp3, double* costPercent) {
   const double start = Seconds();
   const size_t frames = pcm.size() / 2;
   for (size_t at = 0; at < frames; at += 1152)
-    meter.Process(pcm.data() + at * 2, static_cast<uint32_t>(std::min<size_t>(1152, frames - at)), keep);
+    meter.Process(pcm.data() + at * 2, static_cast<uint32_t>(std::min<size_t>(1152, frames - at)),
+                  keep);
   const double spent = Seconds() - start;
   *costPercent = 100.0 * spent / (static_cast<double>(frames) / d.Rate());
   meter.Finish(kReportLead, keep);
   std::vector<int32_t> levels;
   for (const auto& r : readings) levels.push_back(r.level);
   for (int m : Beats(levels))
-    steps.push_back(static_cast<double>(readings[m].timedFrame - kReportLead * meter.WindowFrames()) /
-                    meter.Rate());
+    steps.push_back(
+        static_cast<double>(readings[m].timedFrame - kReportLead * meter.WindowFrames()) /
+        meter.Rate());
   return steps;
 }
 
@@ -141,7 +144,8 @@ int main() {
     onBeat += s.onBeat;
     ++tracks;
   }
-  if (tracks == 0) std::fprintf(stderr, "no real music (extremetuxracer-data, sox, lame, aubio-tools)\n");
+  if (tracks == 0)
+    std::fprintf(stderr, "no real music (extremetuxracer-data, sox, lame, aubio-tools)\n");
   std::printf("real_steps_vs_reference %.3f\n", beats > 0 ? steps / beats : 0.0);
   std::printf("real_on_beat_rate %.3f\n", tracks ? onBeat / tracks : 0.0);
   std::printf("filter_block_cost_percent %.3f\n", Percentile(cost, 0.5));

@@ -75,8 +75,7 @@ int main(int argc, char** argv) {
       breakFrom = std::atof(span.c_str());
       size_t comma = span.find(',');
       breakTo = comma == std::string::npos ? -1 : std::atof(span.c_str() + comma + 1);
-    }
-    else if (a == "--tones") {
+    } else if (a == "--tones") {
       std::string list = next();
       for (size_t p = 0; p < list.size();) {
         size_t q = list.find(',', p);
@@ -168,8 +167,9 @@ int main(int argc, char** argv) {
       double pad = 0;
       if (t >= breakFrom && t < breakTo) {
         double edge = std::min({1.0, (t - breakFrom) * 10, (breakTo - t) * 10});
-        pad = 0.03 * edge * (std::sin(2 * kPi * 220 * t) + std::sin(2 * kPi * 277.2 * t) +
-                             std::sin(2 * kPi * 329.6 * t));
+        pad = 0.03 * edge *
+              (std::sin(2 * kPi * 220 * t) + std::sin(2 * kPi * 277.2 * t) +
+               std::sin(2 * kPi * 329.6 * t));
       }
       l = kick + bass + hat * 0.8 + pad;
       r = kick + bass + hat * 1.2 + pad;

@@ -64,7 +64,8 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   mean /= static_cast<double>(span);
   auto acf = [&](int lag) {
     double sum = 0;
-    for (int64_t i = last - span + lag + 1; i <= last; ++i) sum += (At(i) - mean) * (At(i - lag) - mean);
+    for (int64_t i = last - span + lag + 1; i <= last; ++i)
+      sum += (At(i) - mean) * (At(i - lag) - mean);
     return sum;
   };
   const double zero = acf(0);
@@ -106,8 +107,8 @@ void BeatGrid::FindPhase(int64_t last) {
   if (phase_ >= 0) {
     // The old phase, carried forward to the same span and set right by up to two windows
     // (the period is only known to a fraction of a window).
-    const int64_t ahead = std::lround(
-        phase_ + std::floor((static_cast<double>(last) - phase_) / period_) * period_);
+    const int64_t ahead =
+        std::lround(phase_ + std::floor((static_cast<double>(last) - phase_) / period_) * period_);
     int64_t old = ahead;
     for (int64_t x = ahead - 2; x <= ahead + 2; ++x)
       if (x <= last && Comb(x) > Comb(old)) old = x;

@@ -146,7 +146,8 @@ double LevelMeter::BeatLevel(int64_t e, float onset) {
   bool known = false;
   const double closeness = grid_.Closeness(e, &known);
   const double strength = onset * (known ? std::max(kOffGrid, closeness) : kNoGrid);
-  const double level = kBeatLevel * std::clamp((strength / gainRef_ - kLow) / (kFull - kLow), 0.0, 1.0);
+  const double level =
+      kBeatLevel * std::clamp((strength / gainRef_ - kLow) / (kFull - kLow), 0.0, 1.0);
   gainRef_ = std::max(gainRef_, strength);
   // Sound whose onsets do not repeat (noise, music without a beat) stays low.
   const double periodic = grid_.Periodicity();

@@ -174,8 +174,9 @@ class DeckFilter {
       // change since then moves when it is heard.
       Anchor a = Latest();
       double nsPerFrame = 1e9 / (std::max<uint32_t>(a.rate, 1) * (a.speed / 1000.0));
-      int64_t heardNs = a.ns + static_cast<int64_t>(
-                                   static_cast<double>(item.reading.timedFrame - a.frame) * nsPerFrame);
+      int64_t heardNs =
+          a.ns +
+          static_cast<int64_t>(static_cast<double>(item.reading.timedFrame - a.frame) * nsPerFrame);
       int64_t dueNs = heardNs - static_cast<int64_t>(kReportLead * item.window * nsPerFrame);
       int64_t now = MonotonicNs();
       if (dueNs > now) {
@@ -215,7 +216,7 @@ class DeckFilter {
   std::atomic<int> anchorSpeed_{1000};
   alignas(64) std::atomic<bool> stop_{false};
   std::atomic<bool> idle_{false};  // the sender sleeps until woken
-  int wake_ = -1;  // eventfd the audio side writes to wake the sender
+  int wake_ = -1;                  // eventfd the audio side writes to wake the sender
   std::thread sender_;
 };
 

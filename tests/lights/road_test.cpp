@@ -157,8 +157,8 @@ TEST_P(Road, EachKickHeardChangesTheLampsOnceInTime) {
   if (std::getenv("KAZ_ROAD_VERBOSE"))
     for (double o : score.offsetsMs) std::printf("kick %+.2f ms\n", o);
   const double single = static_cast<double>(score.single) / score.kicks;
-  ASSERT_FALSE(score.offsetsMs.empty())
-      << "no lamp step near any kick; " << steps.size() << " steps for " << kicks.size() << " kicks";
+  ASSERT_FALSE(score.offsetsMs.empty()) << "no lamp step near any kick; " << steps.size()
+                                        << " steps for " << kicks.size() << " kicks";
   std::vector<double> abs_ms;
   for (double o : score.offsetsMs) abs_ms.push_back(std::fabs(o));
   const double median = kazout::Percentile(score.offsetsMs, 0.5);
@@ -166,9 +166,10 @@ TEST_P(Road, EachKickHeardChangesTheLampsOnceInTime) {
   RecordProperty("kicks", score.kicks);
   RecordProperty("median_us", static_cast<int>(median * 1000));
   RecordProperty("p95_us", static_cast<int>(p95 * 1000));
-  std::printf("road %s: %d kicks, %zu steps, %.1f %% one step, %d extra, median %+.2f ms, "
-              "p95 %.2f ms\n",
-              track.Name, score.kicks, steps.size(), single * 100, score.extra, median, p95);
+  std::printf(
+      "road %s: %d kicks, %zu steps, %.1f %% one step, %d extra, median %+.2f ms, "
+      "p95 %.2f ms\n",
+      track.Name, score.kicks, steps.size(), single * 100, score.extra, median, p95);
   EXPECT_GE(single, track.MinSingle);
   EXPECT_LE(score.extra, score.kicks / 100 + 1);
   EXPECT_TRUE(score.lastLit) << "the last kick did not light";

@@ -42,10 +42,11 @@ inline std::vector<RealTrack> PrepareRealTracks(const std::string& folder) {
     const std::string ogg = music + name + ".ogg", wav = folder + "/" + name + ".wav";
     if (!FileThere(ogg)) continue;
     if (!FileThere(t.mp3) || !FileThere(t.beats)) {
-      std::string make = "sox '" + ogg + "' -r 44100 -c 2 -b 16 '" + wav + "' trim 0 60 2>/dev/null" +
-                         " && aubio beat '" + wav + "' > '" + t.beats + ".part' 2>/dev/null" +
-                         " && lame --quiet -b 192 '" + wav + "' '" + t.mp3 + "'" +
-                         " && mv '" + t.beats + ".part' '" + t.beats + "'; rm -f '" + wav + "'";
+      std::string make = "sox '" + ogg + "' -r 44100 -c 2 -b 16 '" + wav +
+                         "' trim 0 60 2>/dev/null" + " && aubio beat '" + wav + "' > '" + t.beats +
+                         ".part' 2>/dev/null" + " && lame --quiet -b 192 '" + wav + "' '" + t.mp3 +
+                         "'" + " && mv '" + t.beats + ".part' '" + t.beats + "'; rm -f '" + wav +
+                         "'";
       if (std::system(make.c_str()) != 0 || !FileThere(t.mp3) || !FileThere(t.beats)) continue;
     }
     out.push_back(t);

@@ -227,7 +227,8 @@ TEST_F(FilterTest, SpeedChangesRetimeTheReportsNotSent) {
   const double windowNs = kWindow * 1e9 / (2 * kRate);
   std::vector<int64_t> errors;
   for (size_t k = kReportLead + 1; k < arrivals.size(); ++k)
-    errors.push_back(arrivals[k] - (start + static_cast<int64_t>((k + 1 - kReportLead) * windowNs)));
+    errors.push_back(arrivals[k] -
+                     (start + static_cast<int64_t>((k + 1 - kReportLead) * windowNs)));
   std::sort(errors.begin(), errors.end());
   if (!errors.empty()) {
     EXPECT_GT(errors.front(), -2000000) << "a report came before its time";

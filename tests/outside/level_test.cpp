@@ -61,8 +61,11 @@ TEST(LevelMeterTest, GeneratedKicksLightOnceEachInTime) {
   };
   // At 174 BPM a beat is shorter than the graph's look-ahead for its line: the next kick
   // can set the line over the current one.
-  const Track tracks[] = {{"beats092", 0.97}, {"beats122", 0.97}, {"beats140", 0.97},
-                          {"beats174", 0.90}, {"kick128", 0.97}};
+  const Track tracks[] = {{"beats092", 0.97},
+                          {"beats122", 0.97},
+                          {"beats140", 0.97},
+                          {"beats174", 0.90},
+                          {"kick128", 0.97}};
   int kicks = 0, extra = 0;
   std::vector<double> offsets;
   for (const Track& t : tracks) {
@@ -70,8 +73,8 @@ TEST(LevelMeterTest, GeneratedKicksLightOnceEachInTime) {
     ASSERT_FALSE(m.readings.empty()) << t.name;
     // About 43 reports a second: a steady rate the graph scrolls by.
     EXPECT_NEAR(static_cast<double>(m.rate) / m.window, 43.07, 0.1) << t.name;
-    KickScore s = ScoreKicks(ReadTimes(std::string(KAZ_TESTDATA_DIR) + "/" + t.name + ".kicks"),
-                             Steps(m));
+    KickScore s =
+        ScoreKicks(ReadTimes(std::string(KAZ_TESTDATA_DIR) + "/" + t.name + ".kicks"), Steps(m));
     ASSERT_GT(s.kicks, 30) << t.name;
     EXPECT_GE(s.single, t.minSingle * s.kicks) << t.name;
     EXPECT_TRUE(s.lastLit) << t.name << ": the last kick did not light";
@@ -113,7 +116,7 @@ TEST(LevelMeterTest, BadInputMakesNoBurstOfSteps) {
     const char* name;
     double maxStepsPerMinute;
   };
-  const Case cases[] = {{"silence10", 0}, {"bass10", 6}, {"noise10", 30},
+  const Case cases[] = {{"silence10", 0}, {"bass10", 6},   {"noise10", 30},
                         {"tones3", 20},   {"clip20", 160}, {"fade30", 140}};
   for (const Case& c : cases) {
     Measured m = Measure(std::string(c.name) + ".mp3");

@@ -60,7 +60,8 @@ class RealBeats : public ::testing::Test {
 
 TEST_F(RealBeats, StepsFollowTheBeatsOfMusicWithASteadyBeat) {
   std::vector<RealTrack> tracks = PrepareRealTracks(std::string(KAZ_TESTDATA_DIR) + "/real");
-  if (tracks.empty()) GTEST_SKIP() << "no real music (extremetuxracer-data, sox, lame, aubio-tools)";
+  if (tracks.empty())
+    GTEST_SKIP() << "no real music (extremetuxracer-data, sox, lame, aubio-tools)";
   for (const RealTrack& t : tracks) {
     std::vector<int32_t> levels = Levels(t.mp3);
     ASSERT_GT(levels.size(), 2000u) << t.name;
