@@ -47,6 +47,8 @@ class DeckFilter {
   // A block of no frames is the end of the stream: the readings held back go out, and
   // enough silent ones after them for the graph's test point to pass the last beat.
   void Process(const float* frames, uint32_t count, uint32_t rate, int64_t heardNs) {
+    // A new rate starts the meter afresh (joined files); its frames count on from here.
+    if (rate != 0 && rate != meter_.Rate()) base_ = frames_;
     meter_.SetRate(rate);
     Publish(frames_, heardNs);
     const uint32_t generation = generation_.load(std::memory_order_relaxed);
@@ -57,10 +59,12 @@ class DeckFilter {
     auto push = [&](const filter::Reading& r) {
       Item item;
       item.reading = r;
+      item.reading.timedFrame += base_;
       item.generation = generation;
       item.window = window;
       item.blockHeardNs =
-          heardNs + static_cast<int64_t>(static_cast<double>(r.timedFrame - first) * nsPerFrame);
+          heardNs +
+          static_cast<int64_t>(static_cast<double>(item.reading.timedFrame - first) * nsPerFrame);
       uint64_t head = head_.load(std::memory_order_relaxed);
       if (head - tail_.load(std::memory_order_acquire) < ring_.size()) {
         ring_[head % ring_.size()] = item;
@@ -91,6 +95,7 @@ class DeckFilter {
   void Reset() {
     meter_.Reset();
     frames_ = 0;
+    base_ = 0;
     generation_.fetch_add(1, std::memory_order_release);
     Wake();
   }
@@ -203,6 +208,7 @@ class DeckFilter {
   int deck_;
   filter::LevelMeter meter_;
   int64_t frames_ = 0;  // handed over since the last reset; audio side only
+  int64_t base_ = 0;    // frames_ when the meter last started afresh; audio side only
   int speed_ = 1000;    // audio side only
   std::array<Item, 1024> ring_{};
   std::atomic<uint64_t> head_{0};

@@ -245,6 +245,40 @@ TEST_F(FilterTest, SpeedChangesRetimeTheReportsNotSent) {
   DestroyWindow(window);
 }
 
+// A stream whose rate changes partway (joined files): the reports of the second part are
+// timed by when it is heard, not sent at once.
+TEST_F(FilterTest, ARateChangeKeepsTheReportsTimed) {
+  auto reg = reinterpret_cast<XA_FilterModuleRegisterFn>(
+      GetProcAddress(filter_, "output_filter_module_register1"));
+  ASSERT_NE(reg, nullptr);
+  XA_FilterModule table{};
+  table.size = sizeof(table);
+  ASSERT_EQ(reg(&table), 0);
+  int levels = 0;
+  HWND window = CreateWindowWithProc([&](HWND, UINT msg, WPARAM, LPARAM) -> LRESULT {
+    levels += msg == kDeckLevel;
+    return 0;
+  });
+  getHdl_(window);
+  void* filter = table.open();
+  std::vector<float> first(44100 * 2, 0.1f), second(22050 * 2, 0.1f);
+  // One second at 44.1 kHz heard from now on, then one at 22.05 kHz right after it.
+  int64_t start = NowNs();
+  table.timing(filter, start, 1000);
+  table.process(filter, first.data(), 44100, 44100, start);
+  table.process(filter, second.data(), 22050, 22050, start + 1000000000LL);
+  table.process(filter, second.data(), 0, 22050, start + 2000000000LL);
+  // By 0.4 s the first part's 43 reports are due and about a dozen of the second's.
+  PumpUntil([&] { return NowNs() >= start + 400000000LL; }, 1000);
+  EXPECT_LE(levels, 70) << "the second part's reports went out at once";
+  PumpUntil([&] { return levels >= 43 + 43 + kReportLead - 2; }, 3000);
+  EXPECT_GE(levels, 43 + 43 + kReportLead - 2);
+  table.reset(filter);
+  PumpUntil([] { return false; }, 50);
+  table.close(filter);
+  DestroyWindow(window);
+}
+
 // Voluntary context switches of this process's threads named `name`; -1 for none.
 long SwitchesOf(const std::string& name) {
   long total = -1;
