@@ -11,7 +11,8 @@
 // rose, scaled down the farther it lies from the track's beat grid (BeatGrid), then
 // measured against an automatic gain that follows the track's own recent beats: a beat of
 // quiet or bass-light music stands as tall as a loud kick, while syncopated notes and
-// off-beat hits stay low. Beneath the beats the level shows the track's loudness at a low
+// off-beat hits stay low, and so does all of a sound whose onsets do not repeat (noise,
+// music without a beat). Beneath the beats the level shows the track's loudness at a low
 // height, so loud passages still look loud.
 //
 // The graph tests a point 37 windows after it arrives, and a beat's own window is the one
