@@ -5,41 +5,194 @@
 
 namespace filter {
 
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+// Band edges: the kick's low end, and the top of the middle.
+constexpr double kBassHz = 150.0, kTrebleHz = 2500.0;
+// Below this an envelope counts as silence: rises out of it are measured from here, so
+// dither and the last bits of a fade are no beats.
+constexpr double kEnvFloor = 1e-3;
+// The rise of each band in dB, less a ripple that a low note's peaks make, weighed by
+// band: a beat is a weighed rise of at least kMinRiseDb.
+constexpr double kBandWeight[3] = {1.0, 0.5, 0.25};
+constexpr double kRippleDb = 1.5;
+constexpr double kMinRiseDb = 3.5;
+// The envelope before a rise: its lowest value this many sub-blocks back (9 to 17 ms),
+// before the rise of even a soft kick.
+constexpr int kBaseFrom = 12, kBaseTo = 6;
+// A rise ends when it flattens out or after this many sub-blocks.
+constexpr int kMaxRise = 12;
+// Two beats closer than this are one (a kick's click and its body).
+constexpr double kRefractorySeconds = 0.07;
+// The onset function fed to the beat grid trails what rises by this many sub-blocks.
+constexpr int kOnsetLag = 8;
+// How much of its strength a beat keeps off the grid, and before the grid is known.
+constexpr double kOffGrid = 0.1, kNoGrid = 0.7;
+// The automatic gain: the strength it scales to the top follows the track's strongest
+// recent beats at once and falls with this time constant between them, never below the
+// floor (so silence and near-silence are not blown up). A beat of kFull of that strength
+// or more reads kBeatLevel, one of kLow or less nothing.
+constexpr double kGainSeconds = 6.0;
+constexpr double kGainFloor = 0.02;
+constexpr double kLow = 0.2, kFull = 0.6;
+// A beat counts fully where the onset function repeats at least this well, and keeps at
+// least kUnsteady of its level where it does not repeat at all.
+constexpr double kPeriodic = 0.2, kUnsteady = 0.3;
+// After its beat the level falls by this factor per window: one tall point per beat.
+constexpr double kFall = 0.5;
+// The loudness shown between beats: full-scale sound reads this, -40 dB nothing.
+constexpr double kLoudLevel = 1500.0;
+
+}  // namespace
+
+void LevelMeter::LowPass::Design(double hz, uint32_t rate) {
+  // Bilinear transform.
+  double w = std::tan(kPi * std::min(hz, 0.45 * rate) / rate);
+  double q = 1.0 / std::sqrt(2.0);
+  double norm = 1.0 / (1.0 + w / q + w * w);
+  b0 = w * w * norm;
+  b1 = 2.0 * b0;
+  b2 = b0;
+  a1 = 2.0 * (w * w - 1.0) * norm;
+  a2 = (1.0 - w / q + w * w) * norm;
+}
+
 void LevelMeter::SetRate(uint32_t rate) {
   if (rate == rate_ || rate == 0) return;
   rate_ = rate;
-  window_ = std::max<uint32_t>(64, static_cast<uint32_t>(std::lround(rate * 0.02322)));
-  // Butterworth low-pass at 150 Hz (bilinear transform).
-  const double pi = 3.14159265358979323846;
-  double w = std::tan(pi * 150.0 / rate);
-  double q = 1.0 / std::sqrt(2.0);
-  double norm = 1.0 / (1.0 + w / q + w * w);
-  b0_ = w * w * norm;
-  b1_ = 2.0 * b0_;
-  b2_ = b0_;
-  a1_ = 2.0 * (w * w - 1.0) * norm;
-  a2_ = (1.0 - w / q + w * w) * norm;
+  sub_ = std::max<uint32_t>(1, static_cast<uint32_t>(std::lround(rate * 0.02322 / kSubBlocks)));
+  window_ = sub_ * kSubBlocks;
+  bass_.Design(kBassHz, rate);
+  treble_.Design(kTrebleHz, rate);
+  // The peak envelopes fall with a 50 ms time constant: slow enough that the gaps between
+  // a 40 Hz wave's peaks do not read as rises, fast enough to fall between two beats.
+  release_ = std::exp(-1.0 / (0.05 * rate));
   Reset();
 }
 
 void LevelMeter::Reset() {
-  z1_ = z2_ = 0;
-  filled_ = 0;
-  sumLow_ = sumLeft_ = sumRight_ = 0;
+  bass_.z1 = bass_.z2 = treble_.z1 = treble_.z2 = 0;
+  for (double& p : peak_) p = 0;
+  inSub_ = 0;
+  sumLeft_ = sumRight_ = sumMono_ = 0;
+  subs_ = 0;
+  emitted_ = 0;
+  for (auto& e : env_) e.fill(0);
+  rise_.fill(0);
+  windows_.fill(Window{});
+  offsets_.fill(0);
+  rising_ = false;
+  quietUntil_ = 0;
+  grid_.Reset();
+  gainRef_ = 0;
+  level_ = 0;
 }
 
-void LevelMeter::Finish(Reading* r) const {
-  double n = static_cast<double>(window_);
-  double level = sumLow_ / n * kLevelScale;
-  r->level = static_cast<int32_t>(std::min(level, 2147483647.0));
+void LevelMeter::EndSubBlock() {
+  const int64_t j = subs_++;
+  const size_t at = static_cast<size_t>(j % kHistory);
+  double riseDb = 0, strength = 0;
+  for (int b = 0; b < kBands; ++b) {
+    const float cur = static_cast<float>(peak_[b]);
+    env_[b][at] = cur;
+    float base = Env(b, j - kBaseFrom);
+    for (int64_t t = j - kBaseFrom + 1; t <= j - kBaseTo; ++t) base = std::min(base, Env(b, t));
+    const double db = 20.0 * std::log10((cur + kEnvFloor) / (base + kEnvFloor)) - kRippleDb;
+    if (db <= 0) continue;
+    riseDb += kBandWeight[b] * db;
+    strength += cur - base;
+  }
+  rise_[at] = static_cast<float>(strength);
+  if (rising_) {
+    ++riseLength_;
+    riseStrength_ = std::max(riseStrength_, static_cast<float>(strength));
+    if (riseDb < kMinRiseDb || riseLength_ >= kMaxRise) EndOnset();
+  } else if (j >= quietUntil_ && riseDb >= kMinRiseDb) {
+    rising_ = true;
+    riseFrom_ = j - kBaseTo;
+    riseLength_ = 0;
+    riseStrength_ = static_cast<float>(strength);
+  }
+}
+
+void LevelMeter::EndOnset() {
+  rising_ = false;
+  // The beat starts where the rise first reaches half its height.
+  const float mid = 0.5f * riseStrength_;
+  const int64_t last = subs_ - 1;
+  int64_t t = riseFrom_;
+  while (t < last && Rise(t) < mid) ++t;
+  int64_t frame = std::max<int64_t>(0, t * sub_ + sub_ / 2);
+  // Into the oldest window still held if it starts before it (a rise slower than the
+  // windows held back).
+  int64_t index = frame / window_;
+  if (index < emitted_) {
+    index = emitted_;
+    frame = index * window_;
+  }
+  Window& w = W(index);
+  if (riseStrength_ > w.onset) {
+    w.onset = riseStrength_;
+    w.offset = static_cast<int32_t>(frame - index * window_);
+  }
+  quietUntil_ = t + static_cast<int64_t>(std::lround(kRefractorySeconds * rate_ / sub_));
+}
+
+double LevelMeter::BeatLevel(int64_t e, float onset) {
+  const double perWindow = static_cast<double>(window_) / rate_;
+  gainRef_ = std::max(gainRef_ * std::exp(-perWindow / kGainSeconds), kGainFloor);
+  if (onset <= 0) return 0;
+  bool known = false;
+  const double closeness = grid_.Closeness(e, &known);
+  const double strength = onset * (known ? std::max(kOffGrid, closeness) : kNoGrid);
+  const double level =
+      kBeatLevel * std::clamp((strength / gainRef_ - kLow) / (kFull - kLow), 0.0, 1.0);
+  gainRef_ = std::max(gainRef_, strength);
+  // Sound whose onsets do not repeat (noise, music without a beat) stays low.
+  const double periodic = grid_.Periodicity();
+  return periodic > 0 ? level * std::clamp(periodic / kPeriodic, kUnsteady, 1.0) : level;
+}
+
+bool LevelMeter::EndWindow(Reading* out) {
+  const int64_t k = subs_ / kSubBlocks - 1;  // the window just completed
+  Window& done = W(k);
+  const double n = static_cast<double>(window_);
   auto vu = [n](double sum) {
     double rms = std::sqrt(sum / n);
     if (rms <= 1e-9) return int16_t{0};
     double db = 20.0 * std::log10(rms * std::sqrt(2.0));
     return static_cast<int16_t>(std::clamp<long>(std::lround(50.0 + db), 0, 50));
   };
-  r->vuLeft = vu(sumLeft_);
-  r->vuRight = vu(sumRight_);
+  done.vuLeft = vu(sumLeft_);
+  done.vuRight = vu(sumRight_);
+  done.loudness = static_cast<float>(sumMono_ / n);
+  sumLeft_ = sumRight_ = sumMono_ = 0;
+  W(k + 1) = Window{};
+  // The grid gets the rises of the window before, which are all in by now.
+  if (k >= 1) {
+    float onset = 0;
+    for (int64_t t = (k - 1) * kSubBlocks + kOnsetLag; t < k * kSubBlocks + kOnsetLag; ++t)
+      onset += Rise(t);
+    grid_.Add(k - 1, onset, rate_ / n);
+  }
+  if (k < kHeldWindows) return false;
+
+  const int64_t e = emitted_++;
+  const Window& w = W(e);
+  const double beat = BeatLevel(e, w.onset);
+  const double db = w.loudness > 1e-12 ? 10.0 * std::log10(w.loudness * 2.0) : -120.0;
+  const double loud = kLoudLevel * std::clamp((db + 40.0) / 40.0, 0.0, 1.0);
+  level_ = std::max({beat, level_ * kFall, loud});
+  out->level = static_cast<int32_t>(std::lround(level_));
+  const Window& next = W(e + 1);
+  out->vuLeft = next.vuLeft;
+  out->vuRight = next.vuRight;
+  offsets_[static_cast<size_t>(e % kOffsetRing)] = std::max(w.offset, 0);
+  const int32_t shift =
+      e >= kRevealLag ? offsets_[static_cast<size_t>((e - kRevealLag) % kOffsetRing)] : 0;
+  out->timedFrame = (e + 1) * static_cast<int64_t>(window_) + shift;
+  return true;
 }
 
 }  // namespace filter

@@ -1,6 +1,10 @@
 #include "filter/filter.h"
 
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -26,60 +30,103 @@ int64_t MonotonicNs() {
 // only measures, writes readings into a single-producer, single-consumer ring and publishes
 // the engine's latest timing; the sender thread takes the readings out and sends each when
 // its audio is kReportLead reports short of being heard, so a busy window never holds up
-// the audio.
+// the audio. The sender sleeps until a reading is due or the audio side wakes it (an
+// eventfd: a write never blocks, locks or allocates), so an idle deck costs nothing.
 class DeckFilter {
  public:
-  explicit DeckFilter(int deck) : deck_(deck) {
+  explicit DeckFilter(int deck) : deck_(deck), wake_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
     sender_ = std::thread([this] { Send(); });
   }
   ~DeckFilter() {
     stop_.store(true);
+    Wake();
     sender_.join();
+    if (wake_ >= 0) close(wake_);
   }
 
+  // A block of no frames is the end of the stream: the readings held back go out, and
+  // enough silent ones after them for the graph's test point to pass the last beat.
   void Process(const float* frames, uint32_t count, uint32_t rate, int64_t heardNs) {
+    // A new rate starts the meter afresh (joined files); its frames count on from here.
+    if (rate != 0 && rate != meter_.Rate()) base_ = frames_;
     meter_.SetRate(rate);
     Publish(frames_, heardNs);
-    uint32_t generation = generation_.load(std::memory_order_relaxed);
-    uint32_t window = meter_.WindowFrames();
-    int64_t first = frames_;
-    double nsPerFrame = 1e9 / (std::max<uint32_t>(meter_.Rate(), 1) * (speed_ / 1000.0));
-    meter_.Process(frames, count, [&](const filter::Reading& r) {
+    const uint32_t generation = generation_.load(std::memory_order_relaxed);
+    const uint32_t window = meter_.WindowFrames();
+    const int64_t first = frames_;
+    const double nsPerFrame = 1e9 / (std::max<uint32_t>(meter_.Rate(), 1) * (speed_ / 1000.0));
+    const uint64_t before = head_.load(std::memory_order_relaxed);
+    auto push = [&](const filter::Reading& r) {
       Item item;
       item.reading = r;
+      item.reading.timedFrame += base_;
       item.generation = generation;
-      item.startFrame = first + r.endFrame - window;
       item.window = window;
       item.blockHeardNs =
-          heardNs + static_cast<int64_t>(static_cast<double>(item.startFrame - first) * nsPerFrame);
+          heardNs +
+          static_cast<int64_t>(static_cast<double>(item.reading.timedFrame - first) * nsPerFrame);
       uint64_t head = head_.load(std::memory_order_relaxed);
       if (head - tail_.load(std::memory_order_acquire) < ring_.size()) {
         ring_[head % ring_.size()] = item;
         head_.store(head + 1, std::memory_order_release);
       }
-    });
+    };
+    if (count == 0)
+      meter_.Finish(kReportLead, push);
+    else
+      meter_.Process(frames, count, push);
     frames_ += count;
+    // A sender with a reading in hand sleeps until it is due; one with none, until woken.
+    // Either it sees the new readings before it sleeps, or this sees that it sleeps.
+    if (head_.load(std::memory_order_relaxed) != before) {
+      std::atomic_thread_fence(std::memory_order_seq_cst);
+      if (idle_.load(std::memory_order_relaxed)) Wake();
+    }
   }
 
   void Timing(int64_t nextHeardNs, int speedPerMille) {
+    bool newSpeed = speedPerMille > 0 && speedPerMille != speed_;
     if (speedPerMille > 0) speed_ = speedPerMille;
     Publish(frames_, nextHeardNs);
+    // The reading being waited for may be due sooner now.
+    if (newSpeed) Wake();
   }
 
   void Reset() {
     meter_.Reset();
     frames_ = 0;
+    base_ = 0;
     generation_.fetch_add(1, std::memory_order_release);
+    Wake();
   }
 
  private:
   struct Item {
     filter::Reading reading;
     uint32_t generation = 0;
-    int64_t startFrame = 0;  // the window's first frame, counted from the last reset
     uint32_t window = 0;
     int64_t blockHeardNs = 0;  // when it is heard by the prediction that came with it
   };
+
+  void Wake() {
+    uint64_t one = 1;
+    if (wake_ >= 0) {
+      [[maybe_unused]] ssize_t n = write(wake_, &one, sizeof one);
+    }
+  }
+  // Sleeps until `untilNs` (CLOCK_MONOTONIC; 0 for as long as it takes) or a wake-up.
+  // Without an eventfd (none to be had) it looks again every 2 ms.
+  void Sleep(int64_t untilNs) {
+    int64_t left = untilNs > 0 ? std::max<int64_t>(0, untilNs - MonotonicNs()) : -1;
+    if (wake_ < 0 && (left < 0 || left > 2000000)) left = 2000000;
+    timespec ts{static_cast<time_t>(left / 1000000000LL), static_cast<long>(left % 1000000000LL)};
+    pollfd p{wake_, POLLIN, 0};
+    if (ppoll(&p, 1, left < 0 ? nullptr : &ts, nullptr) > 0) {
+      uint64_t n;
+      [[maybe_unused]] ssize_t r = read(wake_, &n, sizeof n);
+    }
+  }
+
   // Frame `frame` is heard at `ns`, and the audio plays at `speed` per mille of `rate`.
   struct Anchor {
     int64_t frame = 0;
@@ -113,10 +160,14 @@ class DeckFilter {
   }
 
   void Send() {
+    // Named so that tools (and tests) can tell it among the player's threads.
+    pthread_setname_np(pthread_self(), deck_ == 1 ? "kaz levels 1" : "kaz levels 2");
     while (!stop_.load()) {
       uint64_t tail = tail_.load(std::memory_order_relaxed);
       if (tail == head_.load(std::memory_order_acquire)) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        idle_.store(true, std::memory_order_seq_cst);
+        if (tail == head_.load(std::memory_order_seq_cst) && !stop_.load()) Sleep(0);
+        idle_.store(false, std::memory_order_relaxed);
         continue;
       }
       Item item = ring_[tail % ring_.size()];
@@ -129,15 +180,12 @@ class DeckFilter {
       Anchor a = Latest();
       double nsPerFrame = 1e9 / (std::max<uint32_t>(a.rate, 1) * (a.speed / 1000.0));
       int64_t heardNs =
-          a.ns + static_cast<int64_t>(static_cast<double>(item.startFrame - a.frame) * nsPerFrame);
+          a.ns +
+          static_cast<int64_t>(static_cast<double>(item.reading.timedFrame - a.frame) * nsPerFrame);
       int64_t dueNs = heardNs - static_cast<int64_t>(kReportLead * item.window * nsPerFrame);
       int64_t now = MonotonicNs();
       if (dueNs > now) {
-        // Short sleeps, so that a reset, a speed change or a stop is noticed while waiting.
-        int64_t until = std::min(dueNs, now + 5000000);
-        timespec ts{static_cast<time_t>(until / 1000000000LL),
-                    static_cast<long>(until % 1000000000LL)};
-        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr);
+        Sleep(dueNs);  // a reset, a speed change or a stop wakes it early
         continue;
       }
       tail_.store(tail + 1, std::memory_order_release);
@@ -160,6 +208,7 @@ class DeckFilter {
   int deck_;
   filter::LevelMeter meter_;
   int64_t frames_ = 0;  // handed over since the last reset; audio side only
+  int64_t base_ = 0;    // frames_ when the meter last started afresh; audio side only
   int speed_ = 1000;    // audio side only
   std::array<Item, 1024> ring_{};
   std::atomic<uint64_t> head_{0};
@@ -172,6 +221,8 @@ class DeckFilter {
   std::atomic<uint32_t> anchorRate_{0};
   std::atomic<int> anchorSpeed_{1000};
   alignas(64) std::atomic<bool> stop_{false};
+  std::atomic<bool> idle_{false};  // the sender sleeps until woken
+  int wake_ = -1;                  // eventfd the audio side writes to wake the sender
   std::thread sender_;
 };
 

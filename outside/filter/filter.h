@@ -2,7 +2,8 @@
 // the player's main window. It sees the audio about a second before it is heard and times
 // each report by the engine's prediction of when its audio is heard (see XA_FilterModule):
 // report k goes out kReportLead report periods (as heard, at the current speed) before
-// the audio of its window k is heard.
+// the frame it is timed by is heard. At the end of a stream the filter sends the reports
+// it held back and kReportLead silent ones, so the last beat reaches the sound line.
 #pragma once
 
 #include "win32/Types.h"
@@ -17,11 +18,12 @@ constexpr UINT WM_DECK_VU = 0x501;
 // The main window's level graph tests for a beat at its sound line, which stands 37 points
 // behind the graph's newest point, one point per report.
 constexpr int kSoundLinePoints = 37;
-// How many reports each report leads the audio of its window by: the sound line's points,
-// and one more because the graph's curve crosses the beat line on the point after the one
-// where a kick's level first shows (each point moves only two thirds of the way to its
-// level). So the beat lamp and the lights change as the kick is heard, and the VU meters,
-// which show the pair sent 38 messages earlier, show the pair of the window being heard.
+// How many report periods each report goes out before the frame it is timed by is heard:
+// the sound line's points, and one more because that frame is the start of the window
+// after the report's own (shifted to where the beat it will reveal starts, see
+// LevelMeter). So the point under the sound line is the window being heard, the beat lamp
+// and the lights change as a kick is heard, and the VU meters, which show the pair sent 38
+// messages earlier, show the pair of the window being heard.
 constexpr int kReportLead = kSoundLinePoints + 1;
 
 extern "C" {

@@ -936,13 +936,14 @@ void Player::FillAhead() {
   std::string why;
   while (!decodeEnded_ && AheadFrames() < target) {
     long n = decoder_.Read(decodeBuffer_.data(), static_cast<long>(kDecodeFrames), &why);
-    if (n < 0) {
-      PostError(XA_SOURCE_CODEC, static_cast<int>(n), why);
+    if (n <= 0) {
+      if (n < 0) PostError(XA_SOURCE_CODEC, static_cast<int>(n), why);
       decodeEnded_ = true;
-      break;
-    }
-    if (n == 0) {
-      decodeEnded_ = true;
+      // The end of the stream, as a block of no frames: what a filter holds back for the
+      // audio after it can go out now.
+      int64_t heardNs = HeardNsOf(aheadEnd_);
+      for (Filter& f : filters_)
+        f.table.process(f.instance, decodeBuffer_.data(), 0, decoder_.Rate(), heardNs);
       break;
     }
     size_t count = static_cast<size_t>(n);

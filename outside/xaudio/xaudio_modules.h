@@ -79,6 +79,7 @@ struct XA_FilterModule {
   // Player thread: a block of decoded PCM that will be played, `count` frames at `rate` (the
   // stream's), whose first frame is predicted to be heard at `heardNs` at the speed last
   // given by `timing`. The filter may change the samples in place: the change is heard.
+  // A block of no frames marks the end of the stream: no audio follows until a reset.
   void (*process)(void* instance, float* frames, uint32_t count, uint32_t rate, int64_t heardNs);
   // Player thread: audio handed over and not heard yet will never be heard (stop, pause,
   // seek, a new input); forget it. Frames count from 0 again after it.

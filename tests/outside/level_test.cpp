@@ -1,97 +1,166 @@
-// The output filter's level measure against the player's beat detection: on a dance
-// pattern, the level stream must make the graph peak once per kick.
+// The output filter's level measure against the player's beat detection, offline: the
+// generated tracks (kicks at known times) through the meter and the graph's beat rule must
+// give one step per kick, timed to the kick, up to the last one; bad input must not.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <numeric>
 #include <vector>
 
 #include "BeatRule.h"
+#include "BeatScore.h"
 #include "filter/LevelMeter.h"
 #include "xaudio/Decoder.h"
 
 namespace {
 
-std::vector<float> DecodeAll(const std::string& path, uint32_t* rate) {
+using namespace kazout;
+
+constexpr int kLead = 38;  // reports each one leads the frame it is timed by
+
+struct Measured {
+  std::vector<filter::Reading> readings;
+  uint32_t rate = 0, window = 0;
+};
+
+// Decodes a track and measures it in the engine's decoding blocks, ending the stream.
+Measured Measure(const std::string& name) {
+  Measured m;
   xaudio::Decoder d;
   std::string why;
-  std::vector<float> all;
-  if (d.Open(path, &why) != XA_SUCCESS) return all;
-  std::vector<float> buf(4096 * 2);
+  if (d.Open(std::string(KAZ_TESTDATA_DIR) + "/" + name, &why) != XA_SUCCESS) return m;
+  filter::LevelMeter meter;
+  std::vector<float> buf(1152 * 2);
+  auto keep = [&](const filter::Reading& r) { m.readings.push_back(r); };
   long n;
-  while ((n = d.Read(buf.data(), 4096, &why)) > 0)
-    all.insert(all.end(), buf.begin(), buf.begin() + n * 2);
-  *rate = d.Rate();
-  return all;
-}
-
-std::vector<filter::Reading> Measure(const std::vector<float>& pcm, uint32_t rate) {
-  filter::LevelMeter m;
-  m.SetRate(rate);
-  std::vector<filter::Reading> out;
-  for (size_t at = 0; at < pcm.size() / 2; at += 1000) {
-    uint32_t n = static_cast<uint32_t>(std::min<size_t>(1000, pcm.size() / 2 - at));
-    m.Process(pcm.data() + at * 2, n, [&](const filter::Reading& r) { out.push_back(r); });
+  while ((n = d.Read(buf.data(), 1152, &why)) > 0) {
+    meter.SetRate(d.Rate());
+    meter.Process(buf.data(), static_cast<uint32_t>(n), keep);
   }
-  return out;
+  meter.Finish(kLead, keep);
+  m.rate = meter.Rate();
+  m.window = meter.WindowFrames();
+  return m;
 }
 
-TEST(LevelMeterTest, OneBeatPerKickOfADancePattern) {
-  uint32_t rate = 0;
-  std::vector<float> pcm = DecodeAll(std::string(KAZ_TESTDATA_DIR) + "/kick128.mp3", &rate);
-  ASSERT_EQ(rate, 44100u);
-  auto levels = Measure(pcm, rate);
-  // About 43 reports a second: a steady rate the graph scrolls by.
-  EXPECT_NEAR(levels.size() / 30.0, 43.0, 0.5);
-  std::vector<int32_t> values;
-  for (const auto& r : levels) values.push_back(r.level);
-  std::vector<int> beats = kazout::Beats(values);
-  // 64 kicks in 30 s at 128 BPM; the graph needs the first few to settle.
-  EXPECT_GE(beats.size(), 58u);
-  EXPECT_LE(beats.size(), 64u);
-  double perBeat = 60.0 / 128 * levels.size() / 30.0;
-  int off = 0;
-  for (size_t i = 1; i < beats.size(); ++i)
-    if (std::fabs((beats[i] - beats[i - 1]) - perBeat) > 2) ++off;
-  EXPECT_EQ(off, 0) << "beats not one per kick";
-
-  // The kick stands well above everything between the kicks.
-  std::vector<int32_t> sorted;
-  for (const auto& r : levels) sorted.push_back(r.level);
-  std::sort(sorted.begin(), sorted.end());
-  int32_t peak = sorted.back(), high = sorted[sorted.size() * 95 / 100],
-          median = sorted[sorted.size() / 2];
-  printf(
-      "levels: peak %d, 95%% %d, median %d, mean %u\n", peak, high, median,
-      static_cast<unsigned>(std::accumulate(sorted.begin(), sorted.end(), 0ull) / sorted.size()));
-  EXPECT_GT(peak, 16384);
-  EXPECT_GT(high, 4 * median);
+// When each beat the graph finds lights the lamp, in seconds of the track.
+std::vector<double> Steps(const Measured& m) {
+  std::vector<int32_t> levels;
+  for (const auto& r : m.readings) levels.push_back(r.level);
+  std::vector<double> steps;
+  for (int k : Beats(levels))
+    steps.push_back(static_cast<double>(m.readings[k].timedFrame - kLead * m.window) / m.rate);
+  return steps;
 }
 
-TEST(LevelMeterTest, ScaleAndVuRange) {
+TEST(LevelMeterTest, GeneratedKicksLightOnceEachInTime) {
+  struct Track {
+    const char* name;
+    double minSingle;
+  };
+  // At 174 BPM a beat is shorter than the graph's look-ahead for its line: the next kick
+  // can set the line over the current one.
+  const Track tracks[] = {{"beats092", 0.97},
+                          {"beats122", 0.97},
+                          {"beats140", 0.97},
+                          {"beats174", 0.90},
+                          {"kick128", 0.97}};
+  int kicks = 0, extra = 0;
+  std::vector<double> offsets;
+  for (const Track& t : tracks) {
+    Measured m = Measure(std::string(t.name) + ".mp3");
+    ASSERT_FALSE(m.readings.empty()) << t.name;
+    // About 43 reports a second: a steady rate the graph scrolls by.
+    EXPECT_NEAR(static_cast<double>(m.rate) / m.window, 43.07, 0.1) << t.name;
+    KickScore s =
+        ScoreKicks(ReadTimes(std::string(KAZ_TESTDATA_DIR) + "/" + t.name + ".kicks"), Steps(m));
+    ASSERT_GT(s.kicks, 30) << t.name;
+    EXPECT_GE(s.single, t.minSingle * s.kicks) << t.name;
+    EXPECT_TRUE(s.lastLit) << t.name << ": the last kick did not light";
+    kicks += s.kicks;
+    extra += s.extra;
+    offsets.insert(offsets.end(), s.offsetsMs.begin(), s.offsetsMs.end());
+  }
+  EXPECT_LE(extra, kicks / 100);
+  std::vector<double> abs;
+  for (double o : offsets) abs.push_back(std::fabs(o));
+  EXPECT_NEAR(Percentile(offsets, 0.5), 0.0, 3.0);
+  EXPECT_LE(Percentile(abs, 0.95), 12.0);
+}
+
+// Timing within a window: the reading 37 after a kick's is timed by where in its window the
+// kick starts, the others by their window, so the rate and the order stay.
+TEST(LevelMeterTest, ReadingsAreTimedByWhereTheirBeatStarts) {
+  Measured m = Measure("beats092.mp3");
+  ASSERT_GT(m.readings.size(), 100u);
+  std::vector<double> kicks = ReadTimes(std::string(KAZ_TESTDATA_DIR) + "/beats092.kicks");
+  int shifted = 0;
+  for (size_t k = 1; k < m.readings.size(); ++k) {
+    int64_t step = m.readings[k].timedFrame - m.readings[k - 1].timedFrame;
+    ASSERT_GT(step, 0) << k;
+    ASSERT_LT(step, 2 * m.window) << k;
+    int64_t shift = m.readings[k].timedFrame - static_cast<int64_t>(k + 1) * m.window;
+    ASSERT_GE(shift, 0);
+    ASSERT_LT(shift, m.window);
+    shifted += shift > 0;
+  }
+  // The kicks of beats092 fall all over their windows: the readings that time them shift.
+  EXPECT_GE(shifted, static_cast<int>(kicks.size()) * 3 / 4);
+}
+
+// Nothing that is no beat makes a burst of steps, nothing sticks at the top, and a beat of
+// quiet music is found as well as a loud one.
+TEST(LevelMeterTest, BadInputMakesNoBurstOfSteps) {
+  struct Case {
+    const char* name;
+    double maxStepsPerMinute;
+  };
+  const Case cases[] = {{"silence10", 0}, {"bass10", 6},   {"noise10", 30},
+                        {"tones3", 20},   {"clip20", 160}, {"fade30", 140}};
+  for (const Case& c : cases) {
+    Measured m = Measure(std::string(c.name) + ".mp3");
+    ASSERT_FALSE(m.readings.empty()) << c.name;
+    double minutes = static_cast<double>(m.readings.size()) * m.window / m.rate / 60.0;
+    EXPECT_LE(Steps(m).size(), c.maxStepsPerMinute * minutes + 0.5) << c.name;
+    int top = 0;
+    for (const auto& r : m.readings) {
+      ASSERT_GE(r.level, 0) << c.name;
+      ASSERT_LE(r.level, filter::LevelMeter::kBeatLevel) << c.name;
+      top += r.level >= filter::LevelMeter::kBeatLevel * 3 / 4;
+    }
+    EXPECT_LE(top, static_cast<int>(m.readings.size()) / 5) << c.name << ": stuck at the top";
+  }
+  // A clipping track and one that fades in over 25 s still light on their kicks.
+  for (const char* name : {"clip20", "fade30"}) {
+    Measured m = Measure(std::string(name) + ".mp3");
+    KickScore s =
+        ScoreKicks(ReadTimes(std::string(KAZ_TESTDATA_DIR) + "/" + name + ".kicks"), Steps(m));
+    EXPECT_GE(s.single, 0.9 * s.kicks) << name;
+  }
+}
+
+TEST(LevelMeterTest, VuRangeAndLoudness) {
   const uint32_t rate = 44100;
   filter::LevelMeter m;
   m.SetRate(rate);
   std::vector<float> pcm(rate * 2);
-  std::vector<filter::Reading> out;
   auto run = [&](double hz, double amp) {
     for (uint32_t i = 0; i < rate; ++i)
       pcm[i * 2] = pcm[i * 2 + 1] = static_cast<float>(amp * std::sin(2 * M_PI * hz * i / rate));
-    out.clear();
+    std::vector<filter::Reading> out;
     m.Reset();
     m.Process(pcm.data(), rate, [&](const filter::Reading& r) { out.push_back(r); });
     return out.back();
   };
-  // A full-scale bass tone reads four times the graph's reference; a hi-hat tone nothing.
-  filter::Reading bass = run(60, 1.0);
-  EXPECT_NEAR(bass.level, 65536, 65536 * 0.12);
-  EXPECT_EQ(bass.vuLeft, 50);
-  EXPECT_EQ(bass.vuRight, 50);
-  EXPECT_LT(run(8000, 1.0).level, 50);
+  filter::Reading loud = run(1000, 1.0);
+  EXPECT_EQ(loud.vuLeft, 50);
+  EXPECT_EQ(loud.vuRight, 50);
   filter::Reading quiet = run(1000, 0.01);  // -40 dB
   EXPECT_EQ(quiet.vuLeft, 10);
+  // A steady sound is no beat, but a loud one reads higher than a quiet one.
+  EXPECT_GT(loud.level, quiet.level);
+  EXPECT_LT(loud.level, 16384 / 4);
   filter::Reading silence = run(1000, 0.0);
   EXPECT_EQ(silence.level, 0);
   EXPECT_EQ(silence.vuLeft, 0);

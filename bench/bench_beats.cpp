@@ -1,0 +1,154 @@
+// How well the lamps follow the beats: the generated beat set and the real tracks play
+// through the engine and the output filter on the capture sink, unpaced (faster than real
+// time), and the graph's beat rule runs over the levels reported. The offsets of the
+// steps from the kicks come from the filter's meter itself on the same decoded audio,
+// with the timing each of its readings carries (an unpaced sink has no moment of hearing);
+// the road test measures them through the whole system in real time.
+// Prints "name value" lines:
+//   synthetic_recall             share of the generated kicks that gave exactly one step
+//   synthetic_extra_rate         steps near no kick (or a kick's second), per kick
+//   synthetic_offset_median_ms   of the steps from their kicks
+//   synthetic_offset_p95_ms      95th percentile of their size
+//   real_steps_vs_reference      steps a minute over the reference tracker's beats a minute
+//   real_on_beat_rate            share of the steps within 70 ms of a reference beat
+//   filter_block_cost_percent    the meter's time for a window of audio, in % of its length
+#include <time.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "BeatRule.h"
+#include "BeatScore.h"
+#include "EngineHarness.h"
+#include "RealMusic.h"
+#include "filter/LevelMeter.h"
+#include "filter/filter.h"
+#include "xaudio/Decoder.h"
+
+using namespace kazout;
+
+namespace {
+
+double Seconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return ts.tv_sec + ts.tv_nsec * 1e-9;
+}
+
+int (*g_getHdl)(HWND) = nullptr;
+
+// The levels deck 1's filter reports while the track plays to its end, unpaced.
+std::vector<int32_t> PlayedLevels(const std::string& mp3) {
+  std::vector<int32_t> levels;
+  Engine e;
+  if (!e.Ready()) return levels;
+  g_getHdl(e.Window());
+  e.OnMessage = [&](UINT msg, WPARAM w, LPARAM l) {
+    if (msg == WM_DECK_LEVEL && l == 1) levels.push_back(static_cast<int32_t>(w));
+  };
+  e.SI(XA_MSG_COMMAND_OUTPUT_ADD_FILTER, "output_filter_module_register1@filter.dll", 0);
+  if (e.Open(mp3) <= 0) return levels;
+  size_t from = e.Notes().size();
+  e.N(XA_MSG_COMMAND_PLAY);
+  e.WaitForState(XA_PLAYER_STATE_EOS, 120000, from);
+  PumpUntil([] { return false; }, 300);
+  return levels;
+}
+
+// Step times by report index: the report's window after it, less the lead, and the middle
+// of that window for where its beat starts.
+std::vector<double> IndexSteps(const std::vector<int32_t>& levels, double window) {
+  std::vector<double> steps;
+  for (int m : Beats(levels)) steps.push_back((m + 1.5 - kReportLead) * window);
+  return steps;
+}
+
+// The meter on the decoded track, and the steps timed as its readings say.
+std::vector<double> MeterSteps(const std::string& mp3, double* costPercent) {
+  std::vector<double> steps;
+  xaudio::Decoder d;
+  std::string why;
+  if (d.Open(mp3, &why) != XA_SUCCESS) return steps;
+  std::vector<float> pcm, buf(1152 * 2);
+  long n;
+  while ((n = d.Read(buf.data(), 1152, &why)) > 0)
+    pcm.insert(pcm.end(), buf.begin(), buf.begin() + n * 2);
+  filter::LevelMeter meter;
+  meter.SetRate(d.Rate());
+  std::vector<filter::Reading> readings;
+  auto keep = [&](const filter::Reading& r) { readings.push_back(r); };
+  const double start = Seconds();
+  const size_t frames = pcm.size() / 2;
+  for (size_t at = 0; at < frames; at += 1152)
+    meter.Process(pcm.data() + at * 2, static_cast<uint32_t>(std::min<size_t>(1152, frames - at)),
+                  keep);
+  const double spent = Seconds() - start;
+  *costPercent = 100.0 * spent / (static_cast<double>(frames) / d.Rate());
+  meter.Finish(kReportLead, keep);
+  std::vector<int32_t> levels;
+  for (const auto& r : readings) levels.push_back(r.level);
+  for (int m : Beats(levels))
+    steps.push_back(
+        static_cast<double>(readings[m].timedFrame - kReportLead * meter.WindowFrames()) /
+        meter.Rate());
+  return steps;
+}
+
+}  // namespace
+
+int main() {
+  const std::string dir = kaztest::MakeTempDir("bench_beats");
+  setenv("KAZ_WAV_CAPTURE", (dir + "/out.wav").c_str(), 1);
+  setenv("KAZ_WAV_UNPACED", "1", 1);
+  HMODULE filter = LoadLibraryA("filter.dll");
+  if (!filter) {
+    std::fprintf(stderr, "filter.dll not found\n");
+    return 1;
+  }
+  g_getHdl = reinterpret_cast<int (*)(HWND)>(GetProcAddress(filter, "GetHdl"));
+
+  int kicks = 0, single = 0, extra = 0;
+  std::vector<double> offsets, cost;
+  for (const char* name : {"beats092", "beats122", "beats140", "beats174", "kick128"}) {
+    const std::string base = std::string(KAZ_TESTDATA_DIR) + "/" + name;
+    std::vector<double> times = ReadTimes(base + ".kicks");
+    std::vector<int32_t> levels = PlayedLevels(base + ".mp3");
+    // beats140 is at 22.05 kHz: its windows are 512 frames, the same 23.2 ms.
+    KickScore played = ScoreKicks(times, IndexSteps(levels, 1024.0 / 44100));
+    kicks += played.kicks;
+    single += played.single;
+    extra += played.extra;
+    double c = 0;
+    KickScore timed = ScoreKicks(times, MeterSteps(base + ".mp3", &c));
+    offsets.insert(offsets.end(), timed.offsetsMs.begin(), timed.offsetsMs.end());
+    cost.push_back(c);
+  }
+  std::vector<double> abs;
+  for (double o : offsets) abs.push_back(std::fabs(o));
+  std::printf("synthetic_recall %.3f\n", kicks ? static_cast<double>(single) / kicks : 0.0);
+  std::printf("synthetic_extra_rate %.3f\n", kicks ? static_cast<double>(extra) / kicks : 0.0);
+  std::printf("synthetic_offset_median_ms %.2f\n", Percentile(offsets, 0.5));
+  std::printf("synthetic_offset_p95_ms %.2f\n", Percentile(abs, 0.95));
+
+  double steps = 0, beats = 0, onBeat = 0;
+  int tracks = 0;
+  for (const RealTrack& t : PrepareRealTracks(std::string(KAZ_TESTDATA_DIR) + "/real")) {
+    RealScore s = ScoreReal(ReadTimes(t.beats), IndexSteps(PlayedLevels(t.mp3), 1024.0 / 44100));
+    std::fprintf(stderr, "%s: %.1f steps a minute for %.1f beats, %.0f %% on a beat\n",
+                 t.name.c_str(), s.stepsPerMinute, s.beatsPerMinute, s.onBeat * 100);
+    steps += s.stepsPerMinute;
+    beats += s.beatsPerMinute;
+    onBeat += s.onBeat;
+    ++tracks;
+  }
+  if (tracks == 0)
+    std::fprintf(stderr, "no real music (extremetuxracer-data, sox, lame, aubio-tools)\n");
+  std::printf("real_steps_vs_reference %.3f\n", beats > 0 ? steps / beats : 0.0);
+  std::printf("real_on_beat_rate %.3f\n", tracks ? onBeat / tracks : 0.0);
+  std::printf("filter_block_cost_percent %.3f\n", Percentile(cost, 0.5));
+  FreeLibrary(filter);
+  return 0;
+}

@@ -1,0 +1,125 @@
+#include "filter/BeatGrid.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace filter {
+
+namespace {
+
+// Tempos from 67 to 200 BPM, leaning toward 120 BPM (this many octaves either side weigh
+// e^-1/2) when two periods repeat about as well: dance music sits there.
+constexpr double kShortest = 0.3, kLongest = 0.9, kLeanSeconds = 0.5, kLeanOctaves = 0.8;
+// The span over which the period is measured, in windows (9 s).
+constexpr int64_t kSpan = 384;
+// Below this the onset function does not repeat: no grid.
+constexpr double kMinPeriodic = 0.1;
+// The phase weighs the last 16 periods, each older one a little less.
+constexpr int kCombPeriods = 16;
+constexpr double kCombFade = 0.93;
+// A new phase must beat the old one by this factor, and its recent beats must reach this
+// share of the track's strongest: a passage of syncopation or a breakdown's bass line
+// between missing kicks does not pull the grid off the beat.
+constexpr double kKeep = 1.3, kFlip = 0.6;
+constexpr double kStrongestSeconds = 20.0;
+// Within this many windows of a beat counts as on it.
+constexpr double kTolerance = 1.5;
+
+}  // namespace
+
+void BeatGrid::Reset() {
+  onsets_.fill(0);
+  period_ = 0;
+  periodic_ = 0;
+  phase_ = -1;
+  strongest_ = 0;
+}
+
+void BeatGrid::Add(int64_t k, float onset, double perSecond) {
+  onsets_[static_cast<size_t>(k % kRing)] = onset;
+  strongest_ = std::max(static_cast<double>(onset),
+                        strongest_ * std::exp(-1.0 / (kStrongestSeconds * perSecond)));
+  FindPeriod(k, perSecond);
+  FindPhase(k);
+}
+
+double BeatGrid::Closeness(int64_t e, bool* known) const {
+  *known = period_ > 0 && phase_ >= 0 && periodic_ >= kMinPeriodic;
+  if (!*known) return 1.0;
+  double d = std::fmod(phase_ - static_cast<double>(e), period_);
+  if (d < 0) d += period_;
+  d = std::min(d, period_ - d);
+  return std::clamp(1.0 - 0.5 * std::max(0.0, d - kTolerance), 0.0, 1.0);
+}
+
+// The lag at which the onset function of the last span repeats best (its autocorrelation,
+// weighed toward 120 BPM), between whole windows by the vertex of a parabola.
+void BeatGrid::FindPeriod(int64_t last, double perSecond) {
+  const int64_t span = std::min<int64_t>(last + 1, kSpan);
+  const int lo = static_cast<int>(kShortest * perSecond);
+  const int hi = static_cast<int>(kLongest * perSecond);
+  if (lo < 2 || hi + 1 >= kMaxLag || span < 3 * hi) return;
+  double mean = 0;
+  for (int64_t i = last - span + 1; i <= last; ++i) mean += At(i);
+  mean /= static_cast<double>(span);
+  auto acf = [&](int lag) {
+    double sum = 0;
+    for (int64_t i = last - span + lag + 1; i <= last; ++i)
+      sum += (At(i) - mean) * (At(i - lag) - mean);
+    return sum;
+  };
+  const double zero = acf(0);
+  if (zero <= 0) return;
+  double raw[kMaxLag] = {}, score[kMaxLag] = {};
+  int best = lo;
+  for (int lag = lo - 1; lag <= hi + 1; ++lag) {
+    raw[lag] = acf(lag);
+    const double octaves = std::log2(lag / (kLeanSeconds * perSecond)) / kLeanOctaves;
+    score[lag] = raw[lag] * std::exp(-0.5 * octaves * octaves);
+    if (lag >= lo && lag <= hi && score[lag] > score[best]) best = lag;
+  }
+  periodic_ = std::max(0.0, raw[best] / zero);
+  const double a = score[best - 1], b = score[best], c = score[best + 1];
+  const double bend = a - 2 * b + c;
+  period_ = best + (bend < 0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0);
+}
+
+// The onset function at window x and at whole periods before it.
+double BeatGrid::Comb(int64_t x) const {
+  double sum = 0, weight = 1;
+  for (int k = 0; k < kCombPeriods; ++k, weight *= kCombFade) {
+    const int64_t at = x - std::lround(k * period_);
+    if (at < 1) break;
+    sum += weight * std::max(At(at), 0.5f * std::max(At(at - 1), At(at + 1)));
+  }
+  return sum;
+}
+
+void BeatGrid::FindPhase(int64_t last) {
+  if (period_ <= 0) return;
+  const int p = static_cast<int>(std::lround(period_));
+  double best = -1;
+  int64_t phase = last;
+  for (int64_t x = last - p + 1; x <= last; ++x) {
+    const double sum = Comb(x);
+    if (sum > best) best = sum, phase = x;
+  }
+  if (phase_ >= 0) {
+    // The old phase, carried forward to the same span and set right by up to two windows
+    // (the period is only known to a fraction of a window).
+    const int64_t ahead =
+        std::lround(phase_ + std::floor((static_cast<double>(last) - phase_) / period_) * period_);
+    int64_t old = ahead;
+    for (int64_t x = ahead - 2; x <= ahead + 2; ++x)
+      if (x <= last && Comb(x) > Comb(old)) old = x;
+    double recent = 0;
+    for (int k = 0; k < 4; ++k) {
+      const int64_t at = phase - std::lround(k * period_);
+      if (at >= 1) recent += std::max({At(at - 1), At(at), At(at + 1)}) / 4;
+    }
+    if (Comb(old) * kKeep >= best || recent < kFlip * strongest_) phase = old;
+  }
+  phase_ = static_cast<double>(phase);
+}
+
+}  // namespace filter

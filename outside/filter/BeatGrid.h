@@ -1,0 +1,39 @@
+// Where the beats of a track fall: from an onset function (how much the sound rises in each
+// window), the period at which it repeats best and the phase at which it is strongest.
+// The level meter scales down the onsets that fall between the grid's beats, so the
+// graph lights on the beat and not on every syncopated bass note or off-beat hit.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace filter {
+
+class BeatGrid {
+ public:
+  void Reset();
+  // The onset function of window k (windows in order, from 0); `perSecond` windows a second.
+  void Add(int64_t k, float onset, double perSecond);
+  // How near window e lies to a beat of the grid: 1 within a window and a half, falling to
+  // 0 two windows farther; 1 while the grid is not known yet. `known` says whether it is.
+  double Closeness(int64_t e, bool* known) const;
+  // How well the onset function repeats at the grid's period, 0..1 (0 before it is known).
+  double Periodicity() const { return periodic_; }
+
+ private:
+  static constexpr int kRing = 512;  // windows of onset function kept: 12 s
+  static constexpr int kMaxLag = 64;
+  float At(int64_t k) const { return k < 0 ? 0.0f : onsets_[static_cast<size_t>(k % kRing)]; }
+  void FindPeriod(int64_t last, double perSecond);
+  void FindPhase(int64_t last);
+  double Comb(int64_t x) const;
+
+  std::array<float, kRing> onsets_{};
+  double period_ = 0;     // windows between beats (0 unknown)
+  double periodic_ = 0;   // how well the onset function repeats at that period, 0..1
+  double phase_ = -1;     // a window on the grid (-1 unknown)
+  double strongest_ = 0;  // the onset function's recent peak, falling slowly
+};
+
+}  // namespace filter

@@ -1,0 +1,92 @@
+// Scores lamp steps against the beats of a track: exact kicks of a generated track, or a
+// reference beat tracker's beats of real music. Times are seconds on one clock.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace kazout {
+
+// One number a line, as the generator's kick lists and the reference tracker print them.
+inline std::vector<double> ReadTimes(const std::string& path) {
+  std::vector<double> out;
+  std::ifstream in(path);
+  double t;
+  while (in >> t) out.push_back(t);
+  return out;
+}
+
+struct KickScore {
+  int kicks = 0;
+  int single = 0;  // kicks with exactly one step near them
+  int extra = 0;   // steps near no kick, and a kick's second and later steps
+  bool lastLit = false;
+  std::vector<double> offsetsMs;  // of each single step from its kick
+};
+
+// A step belongs to a kick when it lies within `nearS` of it.
+inline KickScore ScoreKicks(const std::vector<double>& kicks, const std::vector<double>& steps,
+                            double nearS = 0.1) {
+  KickScore s;
+  s.kicks = static_cast<int>(kicks.size());
+  std::vector<int> owner(steps.size(), -1);
+  for (size_t i = 0; i < kicks.size(); ++i) {
+    int count = 0;
+    double offset = 0;
+    for (size_t j = 0; j < steps.size(); ++j) {
+      double d = steps[j] - kicks[i];
+      if (std::fabs(d) > nearS) continue;
+      if (owner[j] == -1) owner[j] = static_cast<int>(i);
+      ++count;
+      offset = d;
+    }
+    if (count == 1) {
+      ++s.single;
+      s.offsetsMs.push_back(offset * 1000);
+    }
+    if (count > 1) s.extra += count - 1;
+    if (i + 1 == kicks.size()) s.lastLit = count >= 1;
+  }
+  for (int o : owner) s.extra += o == -1;
+  return s;
+}
+
+inline double Percentile(std::vector<double> v, double p) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  size_t i = static_cast<size_t>(std::ceil(p * static_cast<double>(v.size())));
+  return v[std::min(v.size() - 1, i > 0 ? i - 1 : 0)];
+}
+
+struct RealScore {
+  double stepsPerMinute = 0, beatsPerMinute = 0;
+  double onBeat = 0;  // the share of steps within `nearS` of a reference beat
+};
+
+// Over the span from the first to the last reference beat.
+inline RealScore ScoreReal(const std::vector<double>& reference, const std::vector<double>& steps,
+                           double nearS = 0.07) {
+  RealScore s;
+  if (reference.size() < 2) return s;
+  double from = reference.front(), to = reference.back();
+  double minutes = (to - from) / 60.0;
+  int inside = 0, near = 0;
+  for (double t : steps) {
+    if (t < from - nearS || t > to + nearS) continue;
+    ++inside;
+    auto it = std::lower_bound(reference.begin(), reference.end(), t);
+    double d = 1e9;
+    if (it != reference.end()) d = std::min(d, *it - t);
+    if (it != reference.begin()) d = std::min(d, t - *(it - 1));
+    near += d <= nearS;
+  }
+  s.stepsPerMinute = inside / minutes;
+  s.beatsPerMinute = static_cast<double>(reference.size() - 1) / minutes;
+  s.onBeat = inside ? static_cast<double>(near) / inside : 0;
+  return s;
+}
+
+}  // namespace kazout
