@@ -66,6 +66,14 @@ class SpscRing {
     return n;
   }
   bool Pop(T* item) { return Read(item, 1) == 1; }
+  // The readable items that lie in one piece from the next one to read: how many, and
+  // where (*data). The consumer takes them with Drop when done.
+  size_t ReadableRun(const T** data) const {
+    const uint64_t r = read_.load(std::memory_order_relaxed);
+    const size_t at = static_cast<size_t>(r & mask_);
+    *data = &items_[at];
+    return std::min(Readable(), items_.size() - at);
+  }
   // The item with absolute index `index` (Taken() <= index < Written()), for a consumer
   // that works through what is readable in place before it takes it.
   const T& At(uint64_t index) const { return items_[static_cast<size_t>(index & mask_)]; }

@@ -7,12 +7,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <thread>
 
+#include "common/SeqLock.h"
+#include "common/SpscRing.h"
 #include "filter/LevelMeter.h"
 #include "win32/Messages.h"
 
@@ -55,7 +56,7 @@ class DeckFilter {
     const uint32_t window = meter_.WindowFrames();
     const int64_t first = frames_;
     const double nsPerFrame = 1e9 / (std::max<uint32_t>(meter_.Rate(), 1) * (speed_ / 1000.0));
-    const uint64_t before = head_.load(std::memory_order_relaxed);
+    const uint64_t before = ring_.Written();
     auto push = [&](const filter::Reading& r) {
       Item item;
       item.reading = r;
@@ -65,11 +66,7 @@ class DeckFilter {
       item.blockHeardNs =
           heardNs +
           static_cast<int64_t>(static_cast<double>(item.reading.timedFrame - first) * nsPerFrame);
-      uint64_t head = head_.load(std::memory_order_relaxed);
-      if (head - tail_.load(std::memory_order_acquire) < ring_.size()) {
-        ring_[head % ring_.size()] = item;
-        head_.store(head + 1, std::memory_order_release);
-      }
+      ring_.Push(item);  // a full ring (a sender long stuck) drops the reading
     };
     if (count == 0)
       meter_.Finish(kReportLead, push);
@@ -78,7 +75,7 @@ class DeckFilter {
     frames_ += count;
     // A sender with a reading in hand sleeps until it is due; one with none, until woken.
     // Either it sees the new readings before it sleeps, or this sees that it sleeps.
-    if (head_.load(std::memory_order_relaxed) != before) {
+    if (ring_.Written() != before) {
       std::atomic_thread_fence(std::memory_order_seq_cst);
       if (idle_.load(std::memory_order_relaxed)) Wake();
     }
@@ -135,44 +132,25 @@ class DeckFilter {
     int speed = 1000;
   };
 
-  // A sequence lock: the sender never waits for the audio side, it reads again.
-  void Publish(int64_t frame, int64_t ns) {
-    uint32_t seq = anchorSeq_.load(std::memory_order_relaxed);
-    anchorSeq_.store(seq + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    anchorFrame_.store(frame, std::memory_order_relaxed);
-    anchorNs_.store(ns, std::memory_order_relaxed);
-    anchorRate_.store(meter_.Rate(), std::memory_order_relaxed);
-    anchorSpeed_.store(speed_, std::memory_order_relaxed);
-    anchorSeq_.store(seq + 2, std::memory_order_release);
-  }
-  Anchor Latest() const {
-    Anchor a;
-    for (;;) {
-      uint32_t s1 = anchorSeq_.load(std::memory_order_acquire);
-      a.frame = anchorFrame_.load(std::memory_order_relaxed);
-      a.ns = anchorNs_.load(std::memory_order_relaxed);
-      a.rate = anchorRate_.load(std::memory_order_relaxed);
-      a.speed = anchorSpeed_.load(std::memory_order_relaxed);
-      std::atomic_thread_fence(std::memory_order_acquire);
-      if (!(s1 & 1) && anchorSeq_.load(std::memory_order_relaxed) == s1) return a;
-    }
-  }
+  // The sender never waits for the audio side: it reads the anchor again.
+  void Publish(int64_t frame, int64_t ns) { anchor_.Store({frame, ns, meter_.Rate(), speed_}); }
+  Anchor Latest() const { return anchor_.Load(); }
 
   void Send() {
     // Named so that tools (and tests) can tell it among the player's threads.
     pthread_setname_np(pthread_self(), deck_ == 1 ? "kaz levels 1" : "kaz levels 2");
     while (!stop_.load()) {
-      uint64_t tail = tail_.load(std::memory_order_relaxed);
-      if (tail == head_.load(std::memory_order_acquire)) {
+      if (ring_.Readable() == 0) {
         idle_.store(true, std::memory_order_seq_cst);
-        if (tail == head_.load(std::memory_order_seq_cst) && !stop_.load()) Sleep(0);
+        // Pairs with the audio side's fence: either it sees idle_, or this sees its reading.
+        std::atomic_thread_fence(std::memory_order_seq_cst);
+        if (ring_.Readable() == 0 && !stop_.load()) Sleep(0);
         idle_.store(false, std::memory_order_relaxed);
         continue;
       }
-      Item item = ring_[tail % ring_.size()];
+      const Item item = ring_.Peek(0);
       if (item.generation != generation_.load(std::memory_order_acquire)) {
-        tail_.store(tail + 1, std::memory_order_release);  // never to be heard
+        ring_.Drop(1);  // never to be heard
         continue;
       }
       // Timed from the latest prediction, not the one of the item's own block: a speed
@@ -188,7 +166,7 @@ class DeckFilter {
         Sleep(dueNs);  // a reset, a speed change or a stop wakes it early
         continue;
       }
-      tail_.store(tail + 1, std::memory_order_release);
+      ring_.Drop(1);
       // A reset may have come while it was timed.
       if (item.generation != generation_.load(std::memory_order_acquire)) continue;
       // A report whose audio was heard more than a second ago (a window that did not
@@ -210,16 +188,10 @@ class DeckFilter {
   int64_t frames_ = 0;  // handed over since the last reset; audio side only
   int64_t base_ = 0;    // frames_ when the meter last started afresh; audio side only
   int speed_ = 1000;    // audio side only
-  std::array<Item, 1024> ring_{};
-  std::atomic<uint64_t> head_{0};
-  std::atomic<uint64_t> tail_{0};
+  kazout::SpscRing<Item> ring_{1024};
   std::atomic<uint32_t> generation_{0};
-  // On a cache line of their own: written with every block, read for every report.
-  alignas(64) std::atomic<uint32_t> anchorSeq_{0};
-  std::atomic<int64_t> anchorFrame_{0};
-  std::atomic<int64_t> anchorNs_{0};
-  std::atomic<uint32_t> anchorRate_{0};
-  std::atomic<int> anchorSpeed_{1000};
+  // On a cache line of its own: written with every block, read for every report.
+  alignas(64) kazout::SeqLock<Anchor> anchor_;
   alignas(64) std::atomic<bool> stop_{false};
   std::atomic<bool> idle_{false};  // the sender sleeps until woken
   int wake_ = -1;                  // eventfd the audio side writes to wake the sender

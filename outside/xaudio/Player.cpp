@@ -49,11 +49,11 @@ std::string ToLinuxPath(const std::string& name) {
 
 }  // namespace
 
-Player::Player(HWND* hwnd) : hwnd_(hwnd), id_(g_nextPlayerId++) {
+Player::Player(HWND* hwnd)
+    : hwnd_(hwnd), id_(g_nextPlayerId++), ahead_(kAheadCapacity * 2) {
   exitFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   decodeBuffer_.resize(kDecodeFrames * 2);
   outBuffer_.resize(kChunkFrames * 2);
-  ahead_.resize(kAheadCapacity * 2);
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -902,7 +902,7 @@ void Player::DropQueued() {
     if (f.table.reset) f.table.reset(f.instance);
   }
   markers_.clear();
-  aheadRead_ = aheadWrite_ = 0;
+  ClearAhead();
   decodeEnded_ = allWritten_ = false;
 }
 
@@ -913,7 +913,7 @@ void Player::StartFrom(int64_t inputFrame) {
   speed_.Reset(at);
   markers_.clear();
   decodeEnded_ = allWritten_ = false;
-  aheadRead_ = aheadWrite_ = 0;
+  ClearAhead();
   aheadEnd_ = at;
   lastInEnd_ = static_cast<double>(at);
   for (Filter& f : filters_) {
@@ -951,13 +951,7 @@ void Player::FillAhead() {
     for (Filter& f : filters_)
       f.table.process(f.instance, decodeBuffer_.data(), static_cast<uint32_t>(count),
                       decoder_.Rate(), heardNs);
-    for (size_t i = 0; i < count;) {
-      size_t at = static_cast<size_t>((aheadWrite_ + i) & (kAheadCapacity - 1));
-      size_t run = std::min(count - i, kAheadCapacity - at);
-      std::memcpy(&ahead_[at * 2], &decodeBuffer_[i * 2], run * 2 * sizeof(float));
-      i += run;
-    }
-    aheadWrite_ += count;
+    ahead_.Write(decodeBuffer_.data(), count * 2);  // the target leaves room for a block
     aheadEnd_ += static_cast<int64_t>(count);
   }
 }
@@ -985,10 +979,10 @@ size_t Player::Produce(float* out, size_t frames, double* inStart, double* inEnd
     if (AheadFrames() == 0) FillAhead();
     size_t have = AheadFrames();
     if (have == 0) break;
-    size_t at = static_cast<size_t>(aheadRead_ & (kAheadCapacity - 1));
-    size_t run = std::min({have, kAheadCapacity - at, kDecodeFrames});
-    speed_.Push(&ahead_[at * 2], run);
-    aheadRead_ += run;
+    const float* run = nullptr;
+    const size_t n = std::min({have, ahead_.ReadableRun(&run) / 2, kDecodeFrames});
+    speed_.Push(run, n);
+    ahead_.Drop(n * 2);
   }
   return speed_.Pull(out, frames, inStart, inEnd, decodeEnded_ && AheadFrames() == 0);
 }

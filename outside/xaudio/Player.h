@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/SpscRing.h"
 #include "xaudio/Decoder.h"
 #include "xaudio/Speed.h"
 #include "xaudio/xaudio.h"
@@ -111,7 +112,8 @@ class Player {
   void DropQueued();
   void Feed();
   void FillAhead();
-  size_t AheadFrames() const { return static_cast<size_t>(aheadWrite_ - aheadRead_); }
+  size_t AheadFrames() const { return ahead_.Readable() / 2; }
+  void ClearAhead() { ahead_.Drop(ahead_.Readable()); }
   int64_t HeardNsOf(int64_t inputFrame);
   void RetimeFilters();
   size_t Produce(float* out, size_t frames, double* inStart, double* inEnd);
@@ -166,13 +168,11 @@ class Player {
   int64_t lastOffset_ = -1;
   std::vector<float> decodeBuffer_;
   std::vector<float> outBuffer_;
-  // The lookahead: filtered audio at the stream's rate waiting for the speed stage, a ring
-  // of frames counted by aheadRead_ and aheadWrite_. aheadEnd_ is the input frame that the
-  // next frame decoded into it is; lastInEnd_ the input frame that the next frame written
-  // to the voice sounds like.
-  std::vector<float> ahead_;
-  uint64_t aheadRead_ = 0;
-  uint64_t aheadWrite_ = 0;
+  // The lookahead: filtered audio at the stream's rate waiting for the speed stage, as
+  // interleaved stereo samples (the player thread is both its ends). aheadEnd_ is the
+  // input frame that the next frame decoded into it is; lastInEnd_ the input frame that the
+  // next frame written to the voice sounds like.
+  kazout::SpscRing<float> ahead_;
   int64_t aheadEnd_ = 0;
   double lastInEnd_ = 0;
 
