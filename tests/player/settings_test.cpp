@@ -27,33 +27,44 @@ using Values = std::map<std::string, std::string>;
 
 // Every key the player writes, as "Section/Key".
 const char* const kPlayerKeys[][2] = {
-    {"Handle", "KAZ"},         {"Mix", "AutoMix"},         {"Mix", "Start"},
-    {"Mix", "Length"},         {"Mix", "Seek"},            {"Mix", "Method"},
-    {"Graph", "SoundLine"},    {"Graph", "BoomLine1"},     {"Graph", "BoomLine2"},
-    {"Graph", "BoomMethod"},   {"Sound Card", "#1"},       {"Sound Card", "#2"},
-    {"Setup", "VuMeters"},     {"Setup", "VURefresh"},     {"Setup", "ASound"},
-    {"Setup", "PreL"},         {"Setup", "TurnTable"},     {"Setup", "DynamicPitchBend"},
+    {"Handle", "KAZ"},       {"Mix", "AutoMix"},     {"Mix", "Start"},
+    {"Mix", "Length"},       {"Mix", "Seek"},        {"Mix", "Method"},
+    {"Graph", "SoundLine"},  {"Graph", "BoomLine1"}, {"Graph", "BoomLine2"},
+    {"Graph", "BoomMethod"}, {"Sound Card", "#1"},   {"Sound Card", "#2"},
+    {"Setup", "VuMeters"},   {"Setup", "VURefresh"}, {"Setup", "ASound"},
+    {"Setup", "PreL"},       {"Setup", "TurnTable"}, {"Setup", "DynamicPitchBend"},
     {"Browse", "LastDir"}};
 
 // What a close writes when nothing was stored and nothing changed.
 const Values kDefaultsWritten = {
-    {"Handle/KAZ", "0"},          {"Mix/AutoMix", "0"},         {"Mix/Start", "20"},
-    {"Mix/Length", "10"},         {"Mix/Seek", "5"},            {"Mix/Method", "1"},
-    {"Graph/SoundLine", "0"},     {"Graph/BoomLine1", "0"},     {"Graph/BoomLine2", "0"},
-    {"Graph/BoomMethod", "1"},    {"Sound Card/#1", "0"},       {"Sound Card/#2", "0"},
-    {"Setup/VuMeters", "1"},      {"Setup/VURefresh", "70"},    {"Setup/ASound", "0"},
-    {"Setup/PreL", "0"},          {"Setup/TurnTable", "0"},     {"Setup/DynamicPitchBend", "1"},
+    {"Handle/KAZ", "0"},       {"Mix/AutoMix", "0"},      {"Mix/Start", "20"},
+    {"Mix/Length", "10"},      {"Mix/Seek", "5"},         {"Mix/Method", "1"},
+    {"Graph/SoundLine", "0"},  {"Graph/BoomLine1", "0"},  {"Graph/BoomLine2", "0"},
+    {"Graph/BoomMethod", "1"}, {"Sound Card/#1", "0"},    {"Sound Card/#2", "0"},
+    {"Setup/VuMeters", "1"},   {"Setup/VURefresh", "70"}, {"Setup/ASound", "0"},
+    {"Setup/PreL", "0"},       {"Setup/TurnTable", "0"},  {"Setup/DynamicPitchBend", "1"},
     {"Browse/LastDir", "C:\\"}};
 
 // A run with every setting away from its default.
-const Values kChanged = {
-    {"Handle/KAZ", "0"},          {"Mix/AutoMix", "1"},         {"Mix/Start", "33"},
-    {"Mix/Length", "7"},          {"Mix/Seek", "12"},           {"Mix/Method", "2"},
-    {"Graph/SoundLine", "1"},     {"Graph/BoomLine1", "0"},     {"Graph/BoomLine2", "1"},
-    {"Graph/BoomMethod", "2"},    {"Sound Card/#1", "2"},       {"Sound Card/#2", "1"},
-    {"Setup/VuMeters", "0"},      {"Setup/VURefresh", "40"},    {"Setup/ASound", "1"},
-    {"Setup/PreL", "0"},          {"Setup/TurnTable", "1"},     {"Setup/DynamicPitchBend", "0"},
-    {"Browse/LastDir", "C:\\Music\\"}};
+const Values kChanged = {{"Handle/KAZ", "0"},
+                         {"Mix/AutoMix", "1"},
+                         {"Mix/Start", "33"},
+                         {"Mix/Length", "7"},
+                         {"Mix/Seek", "12"},
+                         {"Mix/Method", "2"},
+                         {"Graph/SoundLine", "1"},
+                         {"Graph/BoomLine1", "0"},
+                         {"Graph/BoomLine2", "1"},
+                         {"Graph/BoomMethod", "2"},
+                         {"Sound Card/#1", "2"},
+                         {"Sound Card/#2", "1"},
+                         {"Setup/VuMeters", "0"},
+                         {"Setup/VURefresh", "40"},
+                         {"Setup/ASound", "1"},
+                         {"Setup/PreL", "0"},
+                         {"Setup/TurnTable", "1"},
+                         {"Setup/DynamicPitchBend", "0"},
+                         {"Browse/LastDir", "C:\\Music\\"}};
 
 // The same as a file, with the light controller's key.
 std::string ChangedFile() {
@@ -273,8 +284,9 @@ TEST_F(SettingsTest, BadFilesGiveWhatCanBeReadAndTakeTheSave) {
       {"binary", binary + "\r\n[Mix]\r\nStart=33\r\n" + binary},
       {"huge", huge + "[Mix]\r\nStart=33\r\n"},
       // The first section and the first key of a name count.
-      {"duplicated", "[Mix]\r\nStart=33\r\nStart=44\r\n[Setup]\r\nVURefresh=50\r\n"
-                     "[mix]\r\nStart=55\r\nLength=8\r\n"},
+      {"duplicated",
+       "[Mix]\r\nStart=33\r\nStart=44\r\n[Setup]\r\nVURefresh=50\r\n"
+       "[mix]\r\nStart=55\r\nLength=8\r\n"},
       // A stored folder on no drive, with bytes no path has.
       {"no such folder", "[Browse]\r\nLastDir=Q:\\Gone\\\xff\x01\r\n[Mix]\r\nStart=33\r\n"}};
   for (const auto& [name, bytes] : files) {
