@@ -67,6 +67,7 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
   OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
   OnShow = [this](TObject* Sender) { FormShow(Sender); };
   OnCloseQuery = [this](TObject* Sender, bool& CanClose) { FormCloseQuery(Sender, CanClose); };
+  OnClose = [this](TObject* Sender, TCloseAction& Action) { FormClose(Sender, Action); };
 }
 
 TfrmMain::~TfrmMain() {

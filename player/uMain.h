@@ -374,6 +374,7 @@ class TfrmMain : public TForm {
   void FormCloseQuery(TObject* Sender, bool& CanClose);
   void LoadSettings();
   void SaveSettings();
+  void FormClose(TObject* Sender, TCloseAction& Action);
 
   void InitPlayers();
   void InitSliders();

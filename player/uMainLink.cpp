@@ -3,17 +3,9 @@
 // controller's window is put over the player's lower panel so that it looks docked, and
 // follows the player's window while it is dragged.
 #include "classlib/Dialogs.h"
-#include "classlib/IniFiles.h"
 #include "player/uMain.h"
 
 namespace {
-
-const char* const SettingsFile = "KAZ_PRO.ini";
-
-// Handles are 32-bit values; the file keeps them as the platform's signed integers.
-HWND HandleOf(Integer Value) {
-  return static_cast<HWND>(static_cast<Cardinal>(Value));
-}
 
 void SendToLights(UINT Msg, WPARAM WParam, LPARAM LParam) {
   // Whether anyone is there is never asked: with no light controller this reaches nothing.
@@ -40,43 +32,6 @@ void TfrmMain::BindLink() {
     };
     background->OnMouseUp = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X,
                                    int Y) { imgBkMouseUp(Sender, Button, Shift, X, Y); };
-  }
-}
-
-void TfrmMain::LoadSettings() {
-  TIniFile ini(SettingsFile);
-  // When the light controller started first, its window is already known.
-  LightWindow = HandleOf(ini.ReadInteger("Handle", "SPOTS", 0));
-  // The light controller reads this at its start and answers with WM_LIGHTS_ATTACH. The
-  // player runs without it, so a refused write is not worth stopping the start for.
-  try {
-    ini.WriteInteger("Handle", "KAZ", static_cast<Integer>(Handle()));
-  } catch (const Exception&) {
-  }
-  OpenExplorer(ini.ReadString("Browse", "LastDir", "C:"));
-}
-
-void TfrmMain::SaveSettings() {
-  TIniFile ini(SettingsFile);
-  ini.WriteInteger("Handle", "KAZ", 0);
-  ini.WriteString("Browse", "LastDir", CurrentFolder);
-}
-
-void TfrmMain::FormCloseQuery(TObject*, bool&) {
-  // A settings file that cannot be written is reported, but the decks are stopped and the
-  // program ends all the same: the user asked to leave.
-  try {
-    SaveSettings();
-  } catch (const Exception&) {
-    Application->HandleException(this);
-  }
-  // No mix step or bend may reach the decks once they are stopped.
-  StopMix();
-  tmrPitchBend->SetEnabled(false);
-  CloseCD();
-  if (Deck1.Xaudio) {
-    Xaudio1->Stop();
-    Xaudio2->Stop();
   }
 }
 

@@ -38,8 +38,13 @@ class LightsPeer {
   }
   // Ends it; answers its exit status (0 when it ran well), or -1 when it never started.
   int Quit() {
+    return QuitWhile([] {});
+  }
+  // Asks it to end, runs `meanwhile` while it is ending, then waits for it to be gone.
+  int QuitWhile(const std::function<void()>& meanwhile) {
     if (pid_ <= 0) return -1;
     SendMessageA(window_, WM_USER + 3, 0, 0);
+    meanwhile();
     int status = kaztest::WaitExit(pid_, 5000);
     pid_ = -1;
     return status;

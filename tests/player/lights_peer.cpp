@@ -3,7 +3,8 @@
 // returns, so a test reads exactly what arrived and in which order.
 //
 //   lights_peer <folder> spots    leaves its handle under "Handle"/"spots" of "KAZ_PRO.ini",
-//                                 as a light controller started before the player does
+//                                 as a light controller started before the player does, and
+//                                 writes 0 there when it ends, as a light controller closing
 //   lights_peer <folder> attach   waits for the player's handle under "Handle"/"KAZ" and
 //                                 sends it WM_LIGHTS_ATTACH, as one started after it does
 //
@@ -101,6 +102,7 @@ int main(int argc, char** argv) {
 
   MSG m;
   while (GetMessageA(&m, 0, 0, 0) > 0) DispatchMessageA(&m);
+  if (mode == "spots") WritePrivateProfileStringA("Handle", "spots", "0", "KAZ_PRO.ini");
   std::fclose(g_log);
   return 0;
 }

@@ -102,6 +102,9 @@ TEST_F(PitchTest, AutoPitchWithoutUsableTempiSaysBadBpmAndChangesNothing) {
 }
 
 TEST_F(PitchTest, StaticBendMovesByThePercentWhileHeldAndRestoresExactly) {
+  // The dynamic bend is the one chosen when no setting says otherwise.
+  EXPECT_TRUE(frmMain->chkDPitchBend->Checked());
+  frmMain->chkSPitchBend->SetChecked(true);
   frmMain->SetPitch(Deck1, 1013);
   Deck1.PlayState = 1;
   rec.clear();

@@ -75,7 +75,10 @@ TEST_F(StartupTest, StepsShowOnTheSplashBetweenTheEngineCommandsInOrder) {
   for (auto& l : DeckSetUp(1, frmMain->Handle())) want.push_back(l);
   for (auto& l : DeckSetUp(2, frmMain->Handle())) want.push_back(l);
   for (const char* l : {"splash Loading Players ... 40", "splash Loading Sliders ... 60",
-                        "splash Loading INI file ... 80", "1 29",
+                        "splash Loading INI file ... 80",
+                        // The settings' routing: both sides together, both decks on card 0.
+                        "1 57 50 -1 -1", "2 57 50 -1 -1", "1 59 0", "2 59 0",
+                        "1 49 /dev/dsound/0", "2 49 /dev/dsound/0", "1 29",
                         "splash Loading parameters ... 90", "splash Loading About Box ... 100"})
     want.push_back(l);
   EXPECT_EQ(rec.Lines(), want);

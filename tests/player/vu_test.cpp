@@ -135,10 +135,17 @@ TEST_F(VUTest, MessagesOfNoDeckAreIgnored) {
 
 TEST_F(VUTest, ActivateAndRefreshRate) {
   TThreadedTimer* t = frmMain->tmrVU;
-  // As the window starts: timer off at 35 ms, bars hidden, until the settings apply.
-  EXPECT_FALSE(t->Enabled());
-  EXPECT_EQ(t->Interval(), 35);
+  // As the settings leave them when none are stored: on, every 30 ms (rate 70), shown.
+  EXPECT_TRUE(frmMain->chkVuMeters->Checked());
+  EXPECT_TRUE(t->Enabled());
+  EXPECT_EQ(t->Interval(), 30);
   EXPECT_EQ(t->ThreadPriority(), tpHigher);
+  EXPECT_TRUE(frmMain->prgVUL1->Visible());
+  // Switched off with a click on "Activate": the timer stops and the bars go.
+  SendMouseForTesting(frmMain->chkVuMeters, WM_LBUTTONDOWN, 6, 8, {ssLeft});
+  SendMouseForTesting(frmMain->chkVuMeters, WM_LBUTTONUP, 6, 8);
+  EXPECT_FALSE(frmMain->chkVuMeters->Checked());
+  EXPECT_FALSE(t->Enabled());
   EXPECT_FALSE(frmMain->prgVUL1->Visible());
 
   // Meters off, the rate moved: the interval changes and the timer stays off.
