@@ -58,19 +58,20 @@ void TfrmMain::BuildPitchControls() {
   for (TEdit* e : {txtBPM1, txtBPM2})
     e->OnKeyPress = [this](TObject* Sender, char& Key) { txtBPMKeyPress(Sender, Key); };
 
-  // The bend options, in a group of their own on the options panel.
-  pnlPitchBend = CreateControl<TPanel>(this, pnlSetup, "pnlPitchBend", 445, 8, 212, 78);
+  // The bend options, in a group of their own on the options panel, under the meters'.
+  pnlPitchBend = CreateControl<TPanel>(this, pnlSetup, "pnlPitchBend", 445, 104, 212, 52);
   pnlPitchBend->SetCaption("");
   pnlPitchBend->SetBevelOuter(bvNone);
   pnlPitchBend->SetColor(pnlSetup->Color());
   chkDPitchBend =
-      CreateControl<TRadioButton>(this, pnlPitchBend, "chkDPitchBend", 6, 6, 140, 17);
+      CreateControl<TRadioButton>(this, pnlPitchBend, "chkDPitchBend", 6, 2, 140, 17);
   chkDPitchBend->SetCaption("Dynamic Pitch Bend");
   chkSPitchBend =
-      CreateControl<TRadioButton>(this, pnlPitchBend, "chkSPitchBend", 6, 32, 140, 17);
+      CreateControl<TRadioButton>(this, pnlPitchBend, "chkSPitchBend", 6, 28, 140, 17);
   chkSPitchBend->SetCaption("Static Pitch Bend");
   chkSPitchBend->SetChecked(true);
-  spnSPitchBend = CreateControl<TRxSpinEdit>(this, pnlPitchBend, "spnSPitchBend", 150, 30, 54, 21);
+  for (TRadioButton* r : {chkDPitchBend, chkSPitchBend}) r->SetColor(pnlSetup->Color());
+  spnSPitchBend = CreateControl<TRxSpinEdit>(this, pnlPitchBend, "spnSPitchBend", 150, 26, 54, 21);
   spnSPitchBend->SetColor(clBlack);
   spnSPitchBend->SetMaxLength(2);
   spnSPitchBend->SetIncrement(0.5);
