@@ -16,6 +16,7 @@ constexpr int64_t kSpan = 384;
 constexpr double kMinPeriodic = 0.1;
 // The phase weighs the last 16 periods, each older one a little less.
 constexpr int kCombPeriods = 16;
+constexpr int64_t kPeriodEvery = 4;
 constexpr double kCombFade = 0.93;
 // A new phase must beat the old one by this factor, and its recent beats must reach this
 // share of the track's strongest: a passage of syncopation or a breakdown's bass line
@@ -39,7 +40,9 @@ void BeatGrid::Add(int64_t k, float onset, double perSecond) {
   onsets_[static_cast<size_t>(k % kRing)] = onset;
   strongest_ = std::max(static_cast<double>(onset),
                         strongest_ * std::exp(-1.0 / (kStrongestSeconds * perSecond)));
-  FindPeriod(k, perSecond);
+  // The tempo of the last span hardly moves from one window to the next: it is looked for
+  // anew every few windows (the hot part of the filter), the phase every window.
+  if (k % kPeriodEvery == 0) FindPeriod(k, perSecond);
   FindPhase(k);
 }
 
@@ -59,14 +62,21 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   const int lo = static_cast<int>(kShortest * perSecond);
   const int hi = static_cast<int>(kLongest * perSecond);
   if (lo < 2 || hi + 1 >= kMaxLag || span < 3 * hi) return;
+  // The span laid out in one piece, less its mean: the correlations below are the hot part
+  // of the filter, run for every window.
+  double x[kSpan];
   double mean = 0;
-  for (int64_t i = last - span + 1; i <= last; ++i) mean += At(i);
+  for (int64_t i = 0; i < span; ++i) mean += x[i] = At(last - span + 1 + i);
   mean /= static_cast<double>(span);
+  for (int64_t i = 0; i < span; ++i) x[i] -= mean;
   auto acf = [&](int lag) {
-    double sum = 0;
-    for (int64_t i = last - span + lag + 1; i <= last; ++i)
-      sum += (At(i) - mean) * (At(i - lag) - mean);
-    return sum;
+    // Four sums side by side, so that the additions do not wait on each other.
+    double sum[4] = {0, 0, 0, 0};
+    int64_t i = lag;
+    for (; i + 4 <= span; i += 4)
+      for (int k = 0; k < 4; ++k) sum[k] += x[i + k] * x[i + k - lag];
+    for (; i < span; ++i) sum[0] += x[i] * x[i - lag];
+    return (sum[0] + sum[1]) + (sum[2] + sum[3]);
   };
   const double zero = acf(0);
   if (zero <= 0) return;
@@ -84,11 +94,12 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   period_ = best + (bend < 0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0);
 }
 
-// The onset function at window x and at whole periods before it.
-double BeatGrid::Comb(int64_t x) const {
+// The onset function at window x and at whole periods before it (`back`: the periods in
+// windows, rounded).
+double BeatGrid::Comb(int64_t x, const int64_t* back) const {
   double sum = 0, weight = 1;
   for (int k = 0; k < kCombPeriods; ++k, weight *= kCombFade) {
-    const int64_t at = x - std::lround(k * period_);
+    const int64_t at = x - back[k];
     if (at < 1) break;
     sum += weight * std::max(At(at), 0.5f * std::max(At(at - 1), At(at + 1)));
   }
@@ -98,6 +109,9 @@ double BeatGrid::Comb(int64_t x) const {
 void BeatGrid::FindPhase(int64_t last) {
   if (period_ <= 0) return;
   const int p = static_cast<int>(std::lround(period_));
+  int64_t back[kCombPeriods];
+  for (int k = 0; k < kCombPeriods; ++k) back[k] = std::lround(k * period_);
+  auto Comb = [&](int64_t x) { return this->Comb(x, back); };
   double best = -1;
   int64_t phase = last;
   for (int64_t x = last - p + 1; x <= last; ++x) {

@@ -27,7 +27,7 @@ class BeatGrid {
   float At(int64_t k) const { return k < 0 ? 0.0f : onsets_[static_cast<size_t>(k % kRing)]; }
   void FindPeriod(int64_t last, double perSecond);
   void FindPhase(int64_t last);
-  double Comb(int64_t x) const;
+  double Comb(int64_t x, const int64_t* back) const;
 
   std::array<float, kRing> onsets_{};
   double period_ = 0;     // windows between beats (0 unknown)

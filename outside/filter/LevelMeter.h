@@ -27,6 +27,7 @@
 // own, which is the one heard when the player shows them.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -135,16 +136,29 @@ class LevelMeter {
 
 template <typename Emit>
 void LevelMeter::Process(const float* frames, uint32_t count, Emit&& emit) {
-  for (uint32_t i = 0; i < count; ++i) {
-    double l = frames[i * 2], r = frames[i * 2 + 1];
-    double x = 0.5 * (l + r);
-    double low = bass_.Run(x), below = treble_.Run(x);
-    const double band[kBands] = {std::fabs(low), std::fabs(below - low), std::fabs(x - below)};
-    for (int b = 0; b < kBands; ++b) peak_[b] = band[b] > peak_[b] ? band[b] : peak_[b] * release_;
-    sumLeft_ += l * l;
-    sumRight_ += r * r;
-    sumMono_ += x * x;
-    if (++inSub_ == sub_) {
+  for (uint32_t i = 0; i < count;) {
+    // Up to the end of the sub-block, on copies of the state that stay in registers.
+    const uint32_t run = std::min(count - i, sub_ - inSub_);
+    LowPass bass = bass_, treble = treble_;
+    double peak[kBands] = {peak_[0], peak_[1], peak_[2]};
+    double sumLeft = sumLeft_, sumRight = sumRight_, sumMono = sumMono_;
+    const double release = release_;
+    for (const uint32_t end = i + run; i < end; ++i) {
+      double l = frames[i * 2], r = frames[i * 2 + 1];
+      double x = 0.5 * (l + r);
+      double low = bass.Run(x), below = treble.Run(x);
+      const double band[kBands] = {std::fabs(low), std::fabs(below - low), std::fabs(x - below)};
+      for (int b = 0; b < kBands; ++b) peak[b] = band[b] > peak[b] ? band[b] : peak[b] * release;
+      sumLeft += l * l;
+      sumRight += r * r;
+      sumMono += x * x;
+    }
+    bass_ = bass;
+    treble_ = treble;
+    for (int b = 0; b < kBands; ++b) peak_[b] = peak[b];
+    sumLeft_ = sumLeft, sumRight_ = sumRight, sumMono_ = sumMono;
+    inSub_ += run;
+    if (inSub_ == sub_) {
       inSub_ = 0;
       EndSubBlock();
       if (subs_ % kSubBlocks == 0) {
