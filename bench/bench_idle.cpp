@@ -1,5 +1,7 @@
 // The player at rest: the real program started with no track (and nothing in its folder to
-// list), then the share of one core it uses over ten seconds. Prints `name value` lines.
+// list), then the share of one core it uses over ten seconds: once with its settings'
+// defaults (VU meters on: their timer ticks every 30 ms whatever plays), once with the
+// meters switched off. Prints `name value` lines.
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -32,31 +34,30 @@ long CpuTicks(pid_t pid) {
   return fields.size() > 12 ? std::stol(fields[11]) + std::stol(fields[12]) : -1;
 }
 
-}  // namespace
-
-int main() {
+// Runs the program in a fresh prefix (with `settings` as its KAZ_PRO.ini when given) and
+// answers the share of a core it used at rest, in percent, or -1.
+double IdlePercent(const std::string& settings) {
   char dir[] = "/tmp/kaz-bench-idle-XXXXXX";
-  if (!mkdtemp(dir)) return 1;
+  if (!mkdtemp(dir)) return -1;
   const std::string prefix = dir;
   const std::string music = prefix + "/home";
   mkdir(music.c_str(), 0755);
   mkdir((prefix + "/dosdevices").c_str(), 0755);
+  mkdir((prefix + "/windows").c_str(), 0755);
+  if (!settings.empty()) std::ofstream(prefix + "/windows/KAZ_PRO.ini") << settings;
   // Drive C: is an empty folder, so the explorer's first listing has nothing to analyse.
-  if (symlink(music.c_str(), (prefix + "/dosdevices/c:").c_str()) != 0) return 1;
+  if (symlink(music.c_str(), (prefix + "/dosdevices/c:").c_str()) != 0) return -1;
   setenv("KAZ_PREFIX", prefix.c_str(), 1);
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  if (!std::getenv("XDG_RUNTIME_DIR")) {
-    const std::string runtime = prefix + "/runtime";
-    mkdir(runtime.c_str(), 0700);
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-  }
+  const std::string runtime = prefix + "/runtime";
+  mkdir(runtime.c_str(), 0700);
+  setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
   std::string program = std::string(KAZ_BIN_DIR) + "/kazpro";
   char* argv[] = {program.data(), nullptr};
   posix_spawn_file_actions_t quiet;
   posix_spawn_file_actions_init(&quiet);
   posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
   pid_t pid = 0;
-  if (posix_spawn(&pid, program.c_str(), &quiet, nullptr, argv, environ) != 0) return 1;
+  if (posix_spawn(&pid, program.c_str(), &quiet, nullptr, argv, environ) != 0) return -1;
   // Start-up (splash, engines, the first listing) is over well within this.
   std::this_thread::sleep_for(std::chrono::seconds(4));
   const long before = CpuTicks(pid);
@@ -68,10 +69,20 @@ int main() {
   kill(pid, SIGTERM);
   int status = 0;
   waitpid(pid, &status, 0);
-  if (before < 0 || after < 0) return 1;
-  const double cpu = static_cast<double>(after - before) / static_cast<double>(sysconf(_SC_CLK_TCK));
-  std::printf("idle_seconds %.1f\n", seconds);
-  std::printf("idle_cpu_percent %.2f\n", 100.0 * cpu / seconds);
   std::system(("rm -rf '" + prefix + "'").c_str());
+  if (before < 0 || after < 0) return -1;
+  const double cpu = static_cast<double>(after - before) / static_cast<double>(sysconf(_SC_CLK_TCK));
+  return 100.0 * cpu / seconds;
+}
+
+}  // namespace
+
+int main() {
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  const double defaults = IdlePercent("");
+  const double metersOff = IdlePercent("[Setup]\r\nVuMeters=0\r\n");
+  if (defaults < 0 || metersOff < 0) return 1;
+  std::printf("idle_cpu_percent %.2f\n", defaults);
+  std::printf("idle_cpu_percent_meters_off %.2f\n", metersOff);
   return 0;
 }
