@@ -22,3 +22,20 @@ struct Recorder {
     return out;
   }
 };
+
+#include "PlayerFixture.h"
+
+// A player test against the recording engine: the main window made and shown, with the
+// log emptied of what start-up sent.
+class RecordedPlayerTest : public PlayerTest {
+ protected:
+  void SetUp() override {
+    PlayerTest::SetUp();
+    ASSERT_TRUE(rec.Loaded()) << "not the recording engine";
+    rec.reset();
+    StartPlayer();
+    frmMain->Show();
+    rec.clear();
+  }
+  Recorder rec;
+};

@@ -14,14 +14,10 @@ struct Sent {
   std::vector<int> bytes;  // 64
 };
 
-class EQTest : public PlayerTest {
+class EQTest : public RecordedPlayerTest {
  protected:
   void SetUp() override {
-    PlayerTest::SetUp();
-    ASSERT_TRUE(rec.Loaded()) << "not the recording engine";
-    rec.reset();
-    StartPlayer();
-    frmMain->Show();
+    RecordedPlayerTest::SetUp();
     frmMain->btnEQClick(frmMain->btnEQ);
     rec.clear();
   }
@@ -64,7 +60,6 @@ class EQTest : public PlayerTest {
     return out;
   }
 
-  Recorder rec;
 };
 
 TEST_F(EQTest, PreampsStandUprightOverTheirRange) {

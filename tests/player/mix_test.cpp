@@ -11,15 +11,10 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-class MixTest : public PlayerTest {
+class MixTest : public RecordedPlayerTest {
  protected:
   void SetUp() override {
-    PlayerTest::SetUp();
-    ASSERT_TRUE(rec.Loaded()) << "not the recording engine";
-    rec.reset();
-    StartPlayer();
-    frmMain->Show();
-    rec.clear();
+    RecordedPlayerTest::SetUp();
     // Count the steps as the timer delivers them.
     auto step = frmMain->tmrTrans->OnTimer;
     frmMain->tmrTrans->OnTimer = [this, step](TObject* s) {
@@ -39,7 +34,6 @@ class MixTest : public PlayerTest {
     return n;
   }
 
-  Recorder rec;
   int steps = 0;
 };
 

@@ -12,16 +12,8 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-class PitchTest : public PlayerTest {
+class PitchTest : public RecordedPlayerTest {
  protected:
-  void SetUp() override {
-    PlayerTest::SetUp();
-    ASSERT_TRUE(rec.Loaded()) << "not the recording engine";
-    rec.reset();
-    StartPlayer();
-    frmMain->Show();
-    rec.clear();
-  }
   // The pitches sent to the engines, in order ("<deck> <pitch>").
   Lines Pitches() const {
     Lines out;
@@ -37,7 +29,6 @@ class PitchTest : public PlayerTest {
   }
   static int ThumbOffset(TXPlayer& d) { return d.PitchThumb->Left() - d.PitchTrack->Left(); }
 
-  Recorder rec;
 };
 
 TEST_F(PitchTest, SetPitchShowsPercentAndCurrentTempo) {

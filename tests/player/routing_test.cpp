@@ -9,16 +9,8 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-class RoutingTest : public PlayerTest {
+class RoutingTest : public RecordedPlayerTest {
  protected:
-  void SetUp() override {
-    PlayerTest::SetUp();
-    ASSERT_TRUE(rec.Loaded()) << "not the recording engine";
-    rec.reset();
-    StartPlayer();
-    frmMain->Show();
-    rec.clear();
-  }
   void Report(const String& Name, const String& Description) {
     frmMain->Xaudio1NotifyOutputDeviceInfo(frmMain->Xaudio1, 1, 0, 0, Name, Description);
   }
@@ -41,7 +33,6 @@ class RoutingTest : public PlayerTest {
   }
   static int ThumbOffset(const TXPlayer& d) { return d.VolThumb->Top() - d.VolTrack->Top(); }
 
-  Recorder rec;
 };
 
 TEST_F(RoutingTest, DeviceReportsFillTheListAndTheLabelsOfTheFirstThree) {

@@ -9,16 +9,8 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-class VolumeTest : public PlayerTest {
+class VolumeTest : public RecordedPlayerTest {
  protected:
-  void SetUp() override {
-    PlayerTest::SetUp();
-    ASSERT_TRUE(rec.Loaded()) << "not the recording engine";
-    rec.reset();
-    StartPlayer();
-    frmMain->Show();
-    rec.clear();
-  }
 
   // Press on the cross-fader's thumb, then move the pointer so that the thumb's left edge
   // lies `offset` pixels right of the track's.
@@ -43,7 +35,6 @@ class VolumeTest : public PlayerTest {
   }
   static int ThumbOffset(TImage* track, TImage* thumb) { return thumb->Top() - track->Top(); }
 
-  Recorder rec;
 };
 
 TEST_F(VolumeTest, CrossFaderCentreAndJustRightOfIt) {
