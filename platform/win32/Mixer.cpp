@@ -196,6 +196,35 @@ Control SwitchMute(snd_mixer_elem_t* e, bool capture) {
   return k;
 }
 
+// A card that records one source at a time: its recording lines are the selector's items,
+// chosen through a MUX control on the recording destination.
+void AddSelector(snd_mixer_elem_t* selectorElem, Line& record, std::vector<Line>& sources) {
+  const int items = std::max(0, snd_mixer_selem_get_enum_items(selectorElem));
+  unsigned int chosen = 0;
+  snd_mixer_selem_get_enum_item(selectorElem, SND_MIXER_SCHN_FRONT_LEFT, &chosen);
+  Control selector;
+  selector.type = MIXERCONTROL_CONTROLTYPE_MUX;
+  selector.name = "Recording Source";
+  selector.items = static_cast<DWORD>(items);
+  selector.values.assign(static_cast<size_t>(std::max(1, items)), 0);
+  for (int i = 0; i < items; ++i) {
+    char item[64] = {};
+    snd_mixer_selem_get_enum_item_name(selectorElem, static_cast<unsigned>(i), sizeof item, item);
+    Line s;
+    s.destination = 1, s.source = static_cast<DWORD>(record.connections++);
+    s.name = s.shortName = WindowsLineName(item);
+    sources.push_back(std::move(s));
+    if (static_cast<unsigned>(i) == chosen) selector.values[static_cast<size_t>(i)] = 1;
+  }
+  selector.apply = [selectorElem](const std::vector<LONG>& v) {
+    for (size_t i = 0; i < v.size(); ++i)
+      if (v[i]) return snd_mixer_selem_set_enum_item(selectorElem, SND_MIXER_SCHN_FRONT_LEFT,
+                                                     static_cast<unsigned>(i)) == 0;
+    return true;  // nothing chosen: the card keeps its source
+  };
+  record.controls.push_back(std::move(selector));
+}
+
 std::shared_ptr<Device> CardDevice(int card) {
   snd_mixer_t* raw = nullptr;
   if (snd_mixer_open(&raw, 0) < 0) return nullptr;
@@ -217,7 +246,6 @@ std::shared_ptr<Device> CardDevice(int card) {
   record.destination = 1, record.id = LineId(1, kDestination), record.name = "Recording Control";
   record.type = MIXERLINE_COMPONENTTYPE_DST_WAVEIN;
   std::vector<Line> sources;
-  Control selector;
   snd_mixer_elem_t* selectorElem = nullptr;
   for (snd_mixer_elem_t* e = snd_mixer_first_elem(raw); e; e = snd_mixer_elem_next(e)) {
     if (!snd_mixer_selem_is_active(e)) continue;
@@ -245,32 +273,7 @@ std::shared_ptr<Device> CardDevice(int card) {
       sources.push_back(std::move(s));
     }
   }
-  if (selectorElem) {
-    // The card records one source at a time: its lines are the selector's items.
-    const int items = std::max(0, snd_mixer_selem_get_enum_items(selectorElem));
-    unsigned int chosen = 0;
-    snd_mixer_selem_get_enum_item(selectorElem, SND_MIXER_SCHN_FRONT_LEFT, &chosen);
-    selector.type = MIXERCONTROL_CONTROLTYPE_MUX;
-    selector.name = "Recording Source";
-    selector.items = static_cast<DWORD>(items);
-    selector.values.assign(static_cast<size_t>(std::max(1, items)), 0);
-    for (int i = 0; i < items; ++i) {
-      char item[64] = {};
-      snd_mixer_selem_get_enum_item_name(selectorElem, static_cast<unsigned>(i), sizeof item, item);
-      Line s;
-      s.destination = 1, s.source = static_cast<DWORD>(record.connections++);
-      s.name = s.shortName = WindowsLineName(item);
-      sources.push_back(std::move(s));
-      if (static_cast<unsigned>(i) == chosen) selector.values[static_cast<size_t>(i)] = 1;
-    }
-    selector.apply = [selectorElem](const std::vector<LONG>& v) {
-      for (size_t i = 0; i < v.size(); ++i)
-        if (v[i]) return snd_mixer_selem_set_enum_item(selectorElem, SND_MIXER_SCHN_FRONT_LEFT,
-                                                       static_cast<unsigned>(i)) == 0;
-      return true;  // nothing chosen: the card keeps its source
-    };
-    record.controls.push_back(std::move(selector));
-  }
+  if (selectorElem) AddSelector(selectorElem, record, sources);
   for (Line* l : {&play, &record}) {
     l->shortName = l->name.substr(0, MIXER_SHORT_NAME_CHARS - 1);
     NumberControls(*l);
