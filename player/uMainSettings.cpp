@@ -58,16 +58,13 @@ void TfrmMain::LoadSettings() {
   chkAutoMix->SetChecked(AutoMix != 0);
   // The spin edits keep their values in range; what they show is what the mix uses, also
   // when a value out of range comes back as the one they already showed (no change then).
-  const std::pair<TRxSpinEdit*, void (TfrmMain::*)(TObject*)> spins[] = {
-      {spnAMixStart, &TfrmMain::spnAMixStartChange},
-      {spnAMixLength, &TfrmMain::spnAMixLengthChange},
-      {spnASeek, &TfrmMain::spnASeekChange},
-      {spnAMethod, &TfrmMain::spnAMethodChange}};
   const Integer stored[] = {MixStart, MixLength, MixSeek, MixMethod};
-  for (size_t i = 0; i < std::size(spins); ++i) {
-    spins[i].first->SetValue(stored[i]);
-    (this->*spins[i].second)(spins[i].first);
-  }
+  TRxSpinEdit* const spins[] = {spnAMixStart, spnAMixLength, spnASeek, spnAMethod};
+  for (size_t i = 0; i < std::size(spins); ++i) spins[i]->SetValue(stored[i]);
+  spnAMixStartChange(spnAMixStart);
+  spnAMixLengthChange(spnAMixLength);
+  spnASeekChange(spnASeek);
+  spnAMethodChange(spnAMethod);
   popSoundLine->SetChecked(SoundLine != 0);
   chkASound->SetChecked(AlwaysHeadphones != 0);
 
