@@ -54,6 +54,15 @@ class FilterTest : public ::testing::Test {
     table->size = sizeof(*table);
     ASSERT_EQ(reg(table), 0);
   }
+  // A window of the test's own, made the main window, counting the level reports it gets.
+  HWND CountLevelsInto(int* levels) {
+    HWND window = CreateWindowWithProc([levels](HWND, UINT msg, WPARAM, LPARAM) -> LRESULT {
+      *levels += msg == kDeckLevel;
+      return 0;
+    });
+    getHdl_(window);
+    return window;
+  }
   // Makes `e`'s window the main window and records what the filters send to it.
   void Listen(Engine& e) {
     getHdl_(e.Window());
@@ -258,11 +267,7 @@ TEST_F(FilterTest, ARateChangeKeepsTheReportsTimed) {
   Bind(1, &table);
   if (HasFatalFailure()) return;
   int levels = 0;
-  HWND window = CreateWindowWithProc([&](HWND, UINT msg, WPARAM, LPARAM) -> LRESULT {
-    levels += msg == kDeckLevel;
-    return 0;
-  });
-  getHdl_(window);
+  HWND window = CountLevelsInto(&levels);
   void* filter = table.open();
   std::vector<float> first(44100 * 2, 0.1f), second(22050 * 2, 0.1f);
   // One second at 44.1 kHz heard from now on, then one at 22.05 kHz right after it.
@@ -304,11 +309,7 @@ TEST_F(FilterTest, AnIdleFilterSleepsUntilItHasSomethingToSend) {
   Bind(2, &table);
   if (HasFatalFailure()) return;
   int levels = 0;
-  HWND window = CreateWindowWithProc([&](HWND, UINT msg, WPARAM, LPARAM) -> LRESULT {
-    levels += msg == kDeckLevel;
-    return 0;
-  });
-  getHdl_(window);
+  HWND window = CountLevelsInto(&levels);
   void* filter = table.open();
   PumpUntil([] { return false; }, 50);  // the sender starts and settles
   long before = SwitchesOf("kaz levels 2");

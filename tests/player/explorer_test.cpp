@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "LibraryTracks.h"
 #include "PlayerFixture.h"
 #include "classlib/FileCtrl.h"
 #include "classlib/IniFiles.h"
@@ -23,23 +24,13 @@ namespace {
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-class ExplorerTest : public PlayerTest {
+class ExplorerTest : public PlayerTest, protected LibraryTracks {
  protected:
   void SetUp() override {
     PlayerTest::SetUp();
-    if (!fs::exists(Media("short4.mp3"))) GTEST_SKIP() << "no test media";
-    c = std::string(std::getenv("KAZ_PREFIX")) + "/drive_c";
+    if (!MediaMade()) GTEST_SKIP() << "no test media";
     StartPlayer();
     frmMain->Show();
-  }
-  static std::string Media(const std::string& name) {
-    return std::string(KAZ_TESTDATA_DIR) + "/" + name;
-  }
-  // A track with "BPM=128" in its comment, or one without a comment.
-  void Track(const std::string& path, bool tempo = true) {
-    fs::create_directories(fs::path(path).parent_path());
-    fs::copy_file(Media(tempo ? "short4.mp3" : "tones3.mp3"), path,
-                  fs::copy_options::overwrite_existing);
   }
   void Scan(const String& folder, bool rescan = false) { frmMain->ScanFolder(folder, rescan); }
   // Captions in list order, each marked with its kind.
@@ -71,8 +62,6 @@ class ExplorerTest : public PlayerTest {
   static void MarkAnalyser() { frmMain->Xanalyser->SetFileName("C:\\no such file.mp3"); }
   static bool Analysed() { return frmMain->Xanalyser->FileName() != "C:\\no such file.mp3"; }
   static bool Root() { return geteuid() == 0; }
-
-  std::string c;
 };
 
 TEST_F(ExplorerTest, AFolderListsUpDirThenFoldersThenTracksByName) {

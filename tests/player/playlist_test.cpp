@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "LibraryTracks.h"
 #include "PlayerFixture.h"
 #include "RecordingEngine.h"
 #include "classlib/FileCtrl.h"
@@ -22,14 +23,13 @@ namespace {
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-class PlaylistTest : public PlayerTest {
+class PlaylistTest : public PlayerTest, protected LibraryTracks {
  protected:
   void SetUp() override {
     PlayerTest::SetUp();
-    if (!fs::exists(Media("short4.mp3"))) GTEST_SKIP() << "no test media";
+    if (!MediaMade()) GTEST_SKIP() << "no test media";
     ASSERT_TRUE(rec.Loaded()) << "not the recording engine";
     rec.reset();
-    c = std::string(std::getenv("KAZ_PREFIX")) + "/drive_c";
     StartPlayer();
     frmMain->Show();
     rec.clear();
@@ -37,14 +37,6 @@ class PlaylistTest : public PlayerTest {
   void TearDown() override {
     DecimalSeparator = '.';
     PlayerTest::TearDown();
-  }
-  static std::string Media(const std::string& name) {
-    return std::string(KAZ_TESTDATA_DIR) + "/" + name;
-  }
-  void Track(const std::string& path, bool tempo = true) {
-    fs::create_directories(fs::path(path).parent_path());
-    fs::copy_file(Media(tempo ? "short4.mp3" : "tones3.mp3"), path,
-                  fs::copy_options::overwrite_existing);
   }
   // An explorer on C:\Music with a folder "Sub" and the tracks named.
   void Explore(const Names& tracks) {
@@ -112,7 +104,6 @@ class PlaylistTest : public PlayerTest {
   }
 
   Recorder rec;
-  std::string c;
 };
 
 TEST_F(PlaylistTest, WhatTheExplorerMayDragWhere) {
