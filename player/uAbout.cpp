@@ -1,5 +1,6 @@
 #include "player/uAbout.h"
 
+#include "player/uControls.h"
 #include "player/uSkin.h"
 #include "win32/Shell.h"
 
@@ -38,18 +39,14 @@ const char* const kVersions =
     "0.6.0 - pre-listening on a second card\r\n"
     "0.5.0 - two decks and the cross-fader";
 
-TSpeedButton* MakeButton(TfrmAbout* Owner, const String& Name, Integer Left, Integer Top,
-                         Integer Width, const String& Caption) {
-  auto* b = CreateControl<TSpeedButton>(Owner, Owner, Name, Left, Top, Width, 20);
-  b->SetFlat(true);
-  b->SetCaption(Caption);
-  return b;
+// The box's buttons: flat, 20 pixels high.
+TSpeedButton* MakeAboutButton(TfrmAbout* Owner, const String& Name, Integer Left, Integer Top,
+                              Integer Width, const String& Caption) {
+  return MakeButton(Owner, Owner, Name, Left, Top, Width, 20, Caption);
 }
 
 TImage* MakeLink(TfrmAbout* Owner, const String& Name, Integer Left, const String& Skin) {
-  auto* i = CreateControl<TImage>(Owner, Owner, Name, Left, 224, 0, 0);
-  i->SetAutoSize(true);
-  LoadSkinPicture(i, Skin);
+  TImage* i = MakePicture(Owner, Owner, Name, Left, 224, Skin);
   i->SetCursor(crHandPoint);
   return i;
 }
@@ -70,7 +67,7 @@ TfrmAbout::TfrmAbout(TComponent* AOwner) : TForm(AOwner) {
   imgBack = CreateControl<TImage>(this, this, "imgBack", 0, 0, 300, 250);
   LoadSkinPicture(imgBack, "ABOUT_BACK");
 
-  btnOk = MakeButton(this, "btnOk", 274, 6, 20, "X");
+  btnOk = MakeAboutButton(this, "btnOk", 274, 6, 20, "X");
   btnOk->OnClick = [this](TObject* S) { btnOkClick(S); };
 
   txtCredits = MakePage(pnlCredits, "Credits", kCredits);
@@ -78,11 +75,11 @@ TfrmAbout::TfrmAbout(TComponent* AOwner) : TForm(AOwner) {
   txtUpdate = MakePage(pnlUpdate, "Update", "");
   pnlCredits->BringToFront();
 
-  btnCredits = MakeButton(this, "btnCredits", 11, 198, 80, "CREDITS");
+  btnCredits = MakeAboutButton(this, "btnCredits", 11, 198, 80, "CREDITS");
   btnCredits->OnClick = [this](TObject* S) { btnCreditsClick(S); };
-  btnVersions = MakeButton(this, "btnVersions", 96, 198, 80, "VERSIONS");
+  btnVersions = MakeAboutButton(this, "btnVersions", 96, 198, 80, "VERSIONS");
   btnVersions->OnClick = [this](TObject* S) { btnVersionsClick(S); };
-  btnUpdate = MakeButton(this, "btnUpdate", 181, 198, 107, "CHECK UPDATE");
+  btnUpdate = MakeAboutButton(this, "btnUpdate", 181, 198, 107, "CHECK UPDATE");
   btnUpdate->OnMouseDown = [this](TObject* S, TMouseButton B, TShiftState Sh, Integer X,
                                   Integer Y) { btnUpdateMouseDown(S, B, Sh, X, Y); };
   btnUpdate->OnMouseUp = [this](TObject* S, TMouseButton B, TShiftState Sh, Integer X,

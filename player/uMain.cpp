@@ -1,5 +1,7 @@
 #include "player/uMain.h"
 
+#include "player/uControls.h"
+
 #include "filter/filter.h"
 #include "player/uSkin.h"
 #include "player/uSplash.h"
@@ -25,39 +27,6 @@ namespace {
 // The window's text colour, light blue on black.
 constexpr TColor FontColor = 0xFF8080;
 constexpr TColor PanelColor = 0x0E0A08;
-
-TLabel* MakeLabel(TComponent* Owner, TWinControl* Parent, const String& Name, Integer Left,
-                  Integer Top, const String& Caption) {
-  auto* l = CreateControl<TLabel>(Owner, Parent, Name, Left, Top, 0, 0);
-  l->SetTransparent(true);
-  l->SetCaption(Caption);
-  return l;
-}
-
-TSpeedButton* MakeButton(TComponent* Owner, TWinControl* Parent, const String& Name, Integer Left,
-                         Integer Top, Integer Width, Integer Height, const String& Caption) {
-  auto* b = CreateControl<TSpeedButton>(Owner, Parent, Name, Left, Top, Width, Height);
-  b->SetFlat(true);
-  b->SetCaption(Caption);
-  return b;
-}
-
-TPanel* MakePanel(TComponent* Owner, TWinControl* Parent, const String& Name, Integer Left,
-                  Integer Top, Integer Width, Integer Height, TColor Color) {
-  auto* p = CreateControl<TPanel>(Owner, Parent, Name, Left, Top, Width, Height);
-  p->SetCaption("");
-  p->SetBevelOuter(bvNone);
-  p->SetColor(Color);
-  return p;
-}
-
-TImage* MakePicture(TComponent* Owner, TWinControl* Parent, const String& Name, Integer Left,
-                    Integer Top, const String& Skin) {
-  auto* i = CreateControl<TImage>(Owner, Parent, Name, Left, Top, 0, 0);
-  i->SetAutoSize(true);
-  LoadSkinPicture(i, Skin);
-  return i;
-}
 
 }  // namespace
 

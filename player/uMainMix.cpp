@@ -4,6 +4,7 @@
 
 #include "classlib/ComCtrls.h"
 #include "player/uMain.h"
+#include "player/uControls.h"
 
 Integer MixLength = 0;
 Integer MixSeek = 0;
@@ -25,14 +26,6 @@ TRxSpinEdit* MakeSpin(TfrmMain* Form, const String& Name, Integer Left, Integer 
   s->SetMaxValue(Max);
   s->SetMinValue(Min);
   return s;
-}
-
-TLabel* MakeCaption(TfrmMain* Form, const String& Name, Integer Left, Integer Top,
-                    const String& Caption) {
-  auto* l = CreateControl<TLabel>(Form, Form, Name, Left, Top, 0, 0);
-  l->SetTransparent(true);
-  l->SetCaption(Caption);
-  return l;
 }
 
 }  // namespace
@@ -58,7 +51,7 @@ void TfrmMain::BuildMixControls() {
       {&spnAMethod, "spnAMethod", "Method = ", 1, 2, 2, &TfrmMain::spnAMethodChange}};
   Integer top = 244;
   for (const Setting& s : settings) {
-    MakeCaption(this, String("lbl") + (s.name + 3), 304, top + 3, s.caption);
+    MakeLabel(this, this, String("lbl") + (s.name + 3), 304, top + 3, s.caption);
     TRxSpinEdit* spin = MakeSpin(this, s.name, 392, top, s.min, s.max);
     auto change = s.change;
     spin->OnChange = [this, change](TObject* Sender) { (this->*change)(Sender); };
@@ -84,7 +77,7 @@ void TfrmMain::BuildMixControls() {
                                           bool& Handled) {
     spnMixLengthMouseWheelDown(Sender, Shift, Pos, Handled);
   };
-  lblMixInfo = MakeCaption(this, "lblMixInfo", 440, 377, "Mixing ...");
+  lblMixInfo = MakeLabel(this, this, "lblMixInfo", 440, 377, "Mixing ...");
   lblMixInfo->Font()->SetColor(clRed);
   lblMixInfo->SetVisible(false);
 

@@ -1,0 +1,19 @@
+// How the player's forms make their plain controls: captions on the skin, flat buttons,
+// panels and skin pictures, each placed on its parent and owned by its form.
+#pragma once
+
+#include "classlib/Buttons.h"
+#include "classlib/ExtCtrls.h"
+#include "classlib/StdCtrls.h"
+
+// A caption over the background (no box of its own).
+TLabel* MakeLabel(TComponent* Owner, TWinControl* Parent, const String& Name, Integer Left,
+                  Integer Top, const String& Caption);
+TSpeedButton* MakeButton(TComponent* Owner, TWinControl* Parent, const String& Name, Integer Left,
+                         Integer Top, Integer Width, Integer Height, const String& Caption);
+// A borderless, captionless panel of one colour.
+TPanel* MakePanel(TComponent* Owner, TWinControl* Parent, const String& Name, Integer Left,
+                  Integer Top, Integer Width, Integer Height, TColor Color);
+// A picture of the skin, at its own size.
+TImage* MakePicture(TComponent* Owner, TWinControl* Parent, const String& Name, Integer Left,
+                    Integer Top, const String& Skin);
