@@ -1,7 +1,6 @@
 // The player at rest: the real program started with no track (and nothing in its folder to
-// list), then the share of one core it uses over ten seconds: once with its settings'
-// defaults (VU meters on: their timer ticks every 30 ms whatever plays), once with the
-// meters switched off. Prints `name value` lines.
+// list) with its settings' defaults, then the share of one core it uses over ten seconds.
+// Prints a `name value` line.
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -34,9 +33,9 @@ long CpuTicks(pid_t pid) {
   return fields.size() > 12 ? std::stol(fields[11]) + std::stol(fields[12]) : -1;
 }
 
-// Runs the program in a fresh prefix (with `settings` as its KAZ_PRO.ini when given) and
-// answers the share of a core it used at rest, in percent, or -1.
-double IdlePercent(const std::string& settings) {
+// Runs the program in a fresh prefix and answers the share of a core it used at rest, in
+// percent, or -1.
+double IdlePercent() {
   char dir[] = "/tmp/kaz-bench-idle-XXXXXX";
   if (!mkdtemp(dir)) return -1;
   const std::string prefix = dir;
@@ -44,7 +43,6 @@ double IdlePercent(const std::string& settings) {
   mkdir(music.c_str(), 0755);
   mkdir((prefix + "/dosdevices").c_str(), 0755);
   mkdir((prefix + "/windows").c_str(), 0755);
-  if (!settings.empty()) std::ofstream(prefix + "/windows/KAZ_PRO.ini") << settings;
   // Drive C: is an empty folder, so the explorer's first listing has nothing to analyse.
   if (symlink(music.c_str(), (prefix + "/dosdevices/c:").c_str()) != 0) return -1;
   setenv("KAZ_PREFIX", prefix.c_str(), 1);
@@ -79,10 +77,8 @@ double IdlePercent(const std::string& settings) {
 
 int main() {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  const double defaults = IdlePercent("");
-  const double metersOff = IdlePercent("[Setup]\r\nVuMeters=0\r\n");
-  if (defaults < 0 || metersOff < 0) return 1;
+  const double defaults = IdlePercent();
+  if (defaults < 0) return 1;
   std::printf("idle_cpu_percent %.2f\n", defaults);
-  std::printf("idle_cpu_percent_meters_off %.2f\n", metersOff);
   return 0;
 }

@@ -523,6 +523,9 @@ class TfrmMain : public TForm {
   void sldRefreshVUChange(TObject* Sender);
   void sldRefreshVUMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
                              Integer Y);
+  // Runs tmrVU while the meters are on and a deck plays, and rests it otherwise: a tick with
+  // no deck playing moves no bar, and at rest it would only wake the program every 30 ms.
+  void RunVUTimer();
 
   // Equalizer: ten band thumbs and a preamp per deck (Tag 0 deck 1, 1 deck 2).
   TRxSlider* sldEQ1;

@@ -73,7 +73,7 @@ void TfrmMain::LoadSettings() {
   method->SetDefault(true);
   method->SetChecked(true);
   OpenExplorer(folder);
-  tmrVU->SetEnabled(chkVuMeters->Checked());
+  RunVUTimer();
   chk2SCClick(chk2SC);
 }
 
@@ -91,7 +91,8 @@ void TfrmMain::SaveSettings() {
   ini.WriteInteger("Graph", "BoomMethod", BoomMethod);
   ini.WriteInteger("Sound Card", "#1", CardIndex1);
   ini.WriteInteger("Sound Card", "#2", CardIndex2);
-  ini.WriteBool("Setup", "VuMeters", tmrVU->Enabled());
+  // The meters' timer rests while no deck plays; the box says whether the meters are on.
+  ini.WriteBool("Setup", "VuMeters", chkVuMeters->Checked());
   ini.WriteInteger("Setup", "VURefresh", sldRefreshVU->Value());
   ini.WriteBool("Setup", "ASound", chkASound->Checked());
   ini.WriteBool("Setup", "PreL", chkPreL->Checked());

@@ -98,6 +98,7 @@ void TfrmMain::XaudioNotifyPlayerState(TObject* Sender, Integer State) {
     SetDeckVolume(d, level);
   }
   d.PlayState = State;
+  RunVUTimer();
 }
 
 void TfrmMain::XaudioNotifyInputPosition(TObject* Sender, Cardinal Offset, Cardinal) {

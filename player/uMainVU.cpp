@@ -65,16 +65,23 @@ void TfrmMain::tmrVUTimer(TObject*) {
   }
 }
 
+void TfrmMain::RunVUTimer() {
+  const bool playing = Deck1.PlayState == 1 || Deck2.PlayState == 1;
+  // Enabling a running timer changes nothing, so a second deck starting does not restart
+  // the period.
+  tmrVU->SetEnabled(chkVuMeters->Checked() && playing);
+}
+
 void TfrmMain::chkVuMetersClick(TObject*) {
-  const bool on = chkVuMeters->Checked();
-  tmrVU->SetEnabled(on);
-  for (TALProgressBar* bar : {prgVUL1, prgVUR1, prgVUL2, prgVUR2}) bar->SetVisible(on);
+  RunVUTimer();
+  for (TALProgressBar* bar : {prgVUL1, prgVUR1, prgVUL2, prgVUR2})
+    bar->SetVisible(chkVuMeters->Checked());
 }
 
 void TfrmMain::sldRefreshVUChange(TObject*) {
   if (tmrVU->Enabled()) tmrVU->SetEnabled(false);
   tmrVU->SetInterval(static_cast<Word>(100 - sldRefreshVU->Value()));
-  if (chkVuMeters->Checked()) tmrVU->SetEnabled(true);
+  RunVUTimer();
 }
 
 void TfrmMain::sldRefreshVUMouseDown(TObject*, TMouseButton Button, TShiftState, Integer, Integer) {

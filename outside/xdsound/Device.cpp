@@ -256,7 +256,10 @@ class PortAudioDevice : public Device {
 
 class SinkDevice : public Device {
  public:
-  SinkDevice(std::string path, bool unpaced) : path_(std::move(path)) {
+  // `maxSpeed`: an unpaced sink takes audio at most this many times as fast as real time
+  // (0: as fast as it comes).
+  SinkDevice(std::string path, bool unpaced, double maxSpeed = 0)
+      : path_(std::move(path)), maxSpeed_(maxSpeed) {
     unpaced_ = unpaced;
     rate_ = 44100;
     targetFill_ = unpaced ? kVoiceCapacity - kSinkMaxFrames : rate_ / 25;
@@ -332,6 +335,12 @@ class SinkDevice : public Device {
       Render(buffer_.data(), n, due);
       Capture(n);
       frames += n;
+      if (maxSpeed_ > 0) {
+        const int64_t next = start_ + static_cast<int64_t>(frames * 1e9 / (rate_ * maxSpeed_));
+        timespec ts{static_cast<time_t>(next / 1000000000LL),
+                    static_cast<long>(next % 1000000000LL)};
+        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr);
+      }
     }
   }
 
@@ -380,6 +389,7 @@ class SinkDevice : public Device {
   }
 
   std::string path_;
+  double maxSpeed_ = 0;
   std::vector<float> buffer_;
   std::thread thread_;
   std::atomic<bool> stop_{false};
@@ -397,6 +407,7 @@ struct DeviceSlot {
   PaDeviceIndex paIndex = paNoDevice;
   std::string name, description, path;
   bool unpaced = false;
+  double maxSpeed = 0;  // of an unpaced sink; 0 for no limit
   std::unique_ptr<Device> device;
   int voices = 0;
 };
@@ -439,7 +450,9 @@ void QuietProbes() {
 std::string CaptureSetting() {
   const char* capture = std::getenv("KAZ_WAV_CAPTURE");
   const char* unpaced = std::getenv("KAZ_WAV_UNPACED");
-  return std::string(capture ? capture : "") + '\n' + (unpaced ? unpaced : "");
+  const char* speedup = std::getenv("KAZ_WAV_SPEEDUP");
+  return std::string(capture ? capture : "") + '\n' + (unpaced ? unpaced : "") + '\n' +
+         (speedup ? speedup : "");
 }
 
 std::vector<DeviceSlot>& Slots() {
@@ -456,6 +469,8 @@ std::vector<DeviceSlot>& Slots() {
   const char* capture = std::getenv("KAZ_WAV_CAPTURE");
   if (capture && *capture) {
     const char* unpaced = std::getenv("KAZ_WAV_UNPACED");
+    const char* speedup = std::getenv("KAZ_WAV_SPEEDUP");
+    const double maxSpeed = speedup ? std::max(0.0, std::atof(speedup)) : 0;
     for (int i = 0; i < kCaptureDevices; ++i) {
       DeviceSlot s;
       s.kind = Device::Kind::kCapture;
@@ -463,6 +478,7 @@ std::vector<DeviceSlot>& Slots() {
       s.description = "DirectSound:WAV capture " + std::to_string(i);
       s.path = capture;
       s.unpaced = unpaced && std::strcmp(unpaced, "1") == 0;
+      s.maxSpeed = maxSpeed;
       g_slots->push_back(std::move(s));
     }
     return *g_slots;
@@ -532,7 +548,7 @@ Voice* OpenVoice(int index) {
     } else {
       std::string path = s.path;
       if (!path.empty() && index > 0) path += "." + std::to_string(index) + ".wav";
-      d = std::make_unique<SinkDevice>(path, s.unpaced);
+      d = std::make_unique<SinkDevice>(path, s.unpaced, s.maxSpeed);
     }
     if (!d->Start()) return nullptr;
     s.device = std::move(d);

@@ -12,6 +12,9 @@
 //                           audio as fast as the players give it (waiting for every active
 //                           player), for tests and tools. Times in the .json are then those of
 //                           a sink that would have played in real time from its start.
+//   KAZ_WAV_SPEEDUP=<n>     with KAZ_WAV_UNPACED: no faster than n times real time, for
+//                           takes whose listeners follow the audio by the clock (the level
+//                           reports go out as fast as a window answers, not faster).
 #pragma once
 
 #include "xaudio/xaudio_modules.h"

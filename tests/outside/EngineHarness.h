@@ -29,6 +29,10 @@ inline int64_t NowNs() {
   return static_cast<int64_t>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
 }
 
+// KAZ_WAV_SPEEDUP for takes whose level reports are counted: the reports of 16 seconds of
+// audio a second leave a slow machine's sender room to keep up.
+inline constexpr const char* kReportSpeedup = "16";
+
 inline std::string TestData(const std::string& name) {
   return std::string(KAZ_TESTDATA_DIR) + "/" + name;
 }

@@ -28,10 +28,12 @@ class RealBeats : public ::testing::Test {
     dir_ = kaztest::MakeTempDir("capture");
     setenv("KAZ_WAV_CAPTURE", (dir_ + "/out.wav").c_str(), 1);
     setenv("KAZ_WAV_UNPACED", "1", 1);
+    setenv("KAZ_WAV_SPEEDUP", kReportSpeedup, 1);
   }
   void TearDown() override {
     unsetenv("KAZ_WAV_CAPTURE");
     unsetenv("KAZ_WAV_UNPACED");
+    unsetenv("KAZ_WAV_SPEEDUP");
     if (filter_) FreeLibrary(filter_);
   }
 

@@ -162,7 +162,8 @@ TEST_F(SettingsTest, NoFileGivesEveryDefaultAndTheCloseWritesThemAll) {
   EXPECT_EQ(CardIndex1, 0);
   EXPECT_EQ(CardIndex2, 0);
   EXPECT_TRUE(frmMain->chkVuMeters->Checked());
-  EXPECT_TRUE(frmMain->tmrVU->Enabled());
+  // On, but at rest until a deck plays; written back as on all the same.
+  EXPECT_FALSE(frmMain->tmrVU->Enabled());
   EXPECT_EQ(frmMain->sldRefreshVU->Value(), 70);
   EXPECT_EQ(frmMain->tmrVU->Interval(), 30);
   EXPECT_EQ(AlwaysHeadphones, 0);

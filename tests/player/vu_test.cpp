@@ -135,18 +135,24 @@ TEST_F(VUTest, MessagesOfNoDeckAreIgnored) {
 
 TEST_F(VUTest, ActivateAndRefreshRate) {
   TThreadedTimer* t = frmMain->tmrVU;
-  // As the settings leave them when none are stored: on, every 30 ms (rate 70), shown.
+  // As the settings leave them when none are stored: on, every 30 ms (rate 70), shown; the
+  // timer rests while no deck plays.
   EXPECT_TRUE(frmMain->chkVuMeters->Checked());
-  EXPECT_TRUE(t->Enabled());
+  EXPECT_FALSE(t->Enabled());
   EXPECT_EQ(t->Interval(), 30);
   EXPECT_EQ(t->ThreadPriority(), tpHigher);
   EXPECT_TRUE(frmMain->prgVUL1->Visible());
+  frmMain->XaudioNotifyPlayerState(frmMain->Xaudio2, 1);
+  EXPECT_TRUE(t->Enabled());
   // Switched off with a click on "Activate": the timer stops and the bars go.
   SendMouseForTesting(frmMain->chkVuMeters, WM_LBUTTONDOWN, 6, 8, {ssLeft});
   SendMouseForTesting(frmMain->chkVuMeters, WM_LBUTTONUP, 6, 8);
   EXPECT_FALSE(frmMain->chkVuMeters->Checked());
   EXPECT_FALSE(t->Enabled());
   EXPECT_FALSE(frmMain->prgVUL1->Visible());
+  // Nor does a deck starting bring it back.
+  frmMain->XaudioNotifyPlayerState(frmMain->Xaudio1, 1);
+  EXPECT_FALSE(t->Enabled());
 
   // Meters off, the rate moved: the interval changes and the timer stays off.
   frmMain->sldRefreshVU->SetValue(20);
@@ -179,6 +185,26 @@ TEST_F(VUTest, ActivateAndRefreshRate) {
   frmMain->chkVuMeters->SetChecked(false);
   EXPECT_FALSE(t->Enabled());
   EXPECT_FALSE(frmMain->prgVUR2->Visible());
+}
+
+TEST_F(VUTest, TimerRestsWhileNoDeckPlays) {
+  TThreadedTimer* t = frmMain->tmrVU;
+  // Either deck playing runs it; pausing or stopping the last one rests it again, and a
+  // rate moved at rest does not wake it.
+  frmMain->XaudioNotifyPlayerState(frmMain->Xaudio1, 1);
+  EXPECT_TRUE(t->Enabled());
+  frmMain->XaudioNotifyPlayerState(frmMain->Xaudio2, 1);
+  frmMain->XaudioNotifyPlayerState(frmMain->Xaudio1, 2);
+  EXPECT_TRUE(t->Enabled());
+  frmMain->XaudioNotifyPlayerState(frmMain->Xaudio2, 0);
+  EXPECT_FALSE(t->Enabled());
+  frmMain->sldRefreshVU->SetValue(60);
+  EXPECT_EQ(t->Interval(), 40);
+  EXPECT_FALSE(t->Enabled());
+  frmMain->XaudioNotifyPlayerState(frmMain->Xaudio1, 1);
+  EXPECT_TRUE(t->Enabled());
+  frmMain->XaudioNotifyPlayerState(frmMain->Xaudio1, 3);
+  EXPECT_FALSE(t->Enabled());
 }
 
 TEST_F(VUTest, RunningTimerMovesThePlayingDecksBars) {
