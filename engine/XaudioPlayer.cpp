@@ -22,6 +22,43 @@ String CopyText(const char* Text) {
   return Text ? String(Text) : String();
 }
 
+// The events several notifications share, fed from the record's words.
+void FireState(TObject* Sender, const XA_Message& Msg,
+               const std::function<void(TObject*, Integer)>& Event) {
+  if (Event) Event(Sender, static_cast<Integer>(Msg.w1.bytes[0]));
+}
+
+void FireName(TObject* Sender, const XA_Message& Msg,
+              const std::function<void(TObject*, const String&)>& Event) {
+  if (Event) Event(Sender, CopyText(Msg.w2.text));
+}
+
+void FireCaps(TObject* Sender, const XA_Message& Msg,
+              const std::function<void(TObject*, Cardinal)>& Event) {
+  if (Event) Event(Sender, Msg.w1.value);
+}
+
+void FireModuleId(TObject* Sender, const XA_Message& Msg,
+                  const std::function<void(TObject*, Smallint)>& Event) {
+  if (Event) Event(Sender, Msg.w1.module_id);
+}
+
+void FireModuleInfo(TObject* Sender, const XA_Message& Msg, const TNotifyModuleInfoEvent& Event) {
+  if (!Event) return;
+  Event(Sender, Msg.w1.module_info.id, Msg.w1.module_info.nb_devices, CopyText(Msg.w2.text),
+        CopyText(Msg.w3.text));
+}
+
+void FireDeviceInfo(TObject* Sender, const XA_Message& Msg, const TNotifyDeviceInfoEvent& Event) {
+  if (!Event) return;
+  Event(Sender, Msg.w1.device_info.module_id, Msg.w1.device_info.index, Msg.w1.device_info.flags,
+        CopyText(Msg.w2.text), CopyText(Msg.w3.text));
+}
+
+void FireFilterInfo(TObject* Sender, const XA_Message& Msg, const TNotifyFilterInfoEvent& Event) {
+  if (Event) Event(Sender, Msg.w3.id, CopyText(Msg.w2.text));
+}
+
 }  // namespace
 
 TXaudioPlayer::TXaudioPlayer(TComponent* AOwner) : TComponent(AOwner) {
@@ -154,207 +191,210 @@ void TXaudioPlayer::HiddenWindowProc(TMessage& Message) {
 }
 
 void TXaudioPlayer::DispatchNotification(XA_Message& Msg) {
-  const auto& w1 = Msg.w1;
-  const auto& w2 = Msg.w2;
-  const auto& w3 = Msg.w3;
+  // Below 73, above 123 and 96 to 99 name no event.
+  if (DispatchPlayerNotification(Msg) || DispatchInputNotification(Msg) ||
+      DispatchOutputNotification(Msg))
+    return;
+  DispatchStreamNotification(Msg);
+}
 
-  auto moduleInfo = [&](const TNotifyModuleInfoEvent& Event) {
-    if (!Event) return;
-    String name = CopyText(w2.text);
-    String description = CopyText(w3.text);
-    Event(this, w1.module_info.id, w1.module_info.nb_devices, name, description);
-  };
-  auto deviceInfo = [&](const TNotifyDeviceInfoEvent& Event) {
-    if (!Event) return;
-    String name = CopyText(w2.text);
-    String description = CopyText(w3.text);
-    Event(this, w1.device_info.module_id, w1.device_info.index, w1.device_info.flags, name,
-          description);
-  };
-  auto filterInfo = [&](const TNotifyFilterInfoEvent& Event) {
-    if (!Event) return;
-    String name = CopyText(w2.text);
-    Event(this, w3.id, name);
-  };
-  auto state = [&](const std::function<void(TObject*, Integer)>& Event) {
-    if (Event) Event(this, static_cast<Integer>(w1.bytes[0]));
-  };
-  auto name = [&](const std::function<void(TObject*, const String&)>& Event) {
-    if (!Event) return;
-    String text = CopyText(w2.text);
-    Event(this, text);
-  };
-  auto caps = [&](const std::function<void(TObject*, Cardinal)>& Event) {
-    if (Event) Event(this, w1.value);
-  };
-  auto moduleId = [&](const std::function<void(TObject*, Smallint)>& Event) {
-    if (Event) Event(this, w1.module_id);
-  };
-
+// The player's own: readiness, answers, its state, mode and environment.
+bool TXaudioPlayer::DispatchPlayerNotification(XA_Message& Msg) {
   switch (Msg.code) {
     case XA_MSG_NOTIFY_READY:
       if (OnNotifyReady) OnNotifyReady(this);
       break;
     case XA_MSG_NOTIFY_ACK:
-      if (OnNotifyAck) OnNotifyAck(this, w1.bytes[0]);
+      if (OnNotifyAck) OnNotifyAck(this, Msg.w1.bytes[0]);
       break;
     case XA_MSG_NOTIFY_NACK:
-      if (OnNotifyNack) OnNotifyNack(this, w1.nack.command, w1.nack.code);
+      if (OnNotifyNack) OnNotifyNack(this, Msg.w1.nack.command, Msg.w1.nack.code);
       break;
     case XA_MSG_NOTIFY_PONG:
-      if (OnNotifyPong) OnNotifyPong(this, w1.value);
+      if (OnNotifyPong) OnNotifyPong(this, Msg.w1.value);
       break;
     case XA_MSG_NOTIFY_EXITED:
       if (OnNotifyExited) OnNotifyExited(this);
       break;
     case XA_MSG_NOTIFY_PLAYER_STATE:
-      state(OnNotifyPlayerState);
+      FireState(this, Msg, OnNotifyPlayerState);
       break;
     case XA_MSG_NOTIFY_PLAYER_MODE:
-      if (OnNotifyPlayerMode) OnNotifyPlayerMode(this, static_cast<Integer>(w1.value));
+      if (OnNotifyPlayerMode) OnNotifyPlayerMode(this, static_cast<Integer>(Msg.w1.value));
       break;
     case XA_MSG_NOTIFY_PLAYER_ENVIRONMENT_INTEGER:
       if (OnNotifyPlayerEnvironmentInteger) {
-        String text = CopyText(w2.text);
-        OnNotifyPlayerEnvironmentInteger(this, text, w3.value);
+        String text = CopyText(Msg.w2.text);
+        OnNotifyPlayerEnvironmentInteger(this, text, Msg.w3.value);
       }
       break;
     case XA_MSG_NOTIFY_PLAYER_ENVIRONMENT_STRING:
       if (OnNotifyPlayerEnvironmentString) {
-        String text = CopyText(w2.text);
-        String value = CopyText(w3.text);
+        String text = CopyText(Msg.w2.text);
+        String value = CopyText(Msg.w3.text);
         OnNotifyPlayerEnvironmentString(this, text, value);
       }
       break;
+    default:
+      return false;
+  }
+  return true;
+}
+
+// The input: its state, name, capabilities, position, timecode and modules.
+bool TXaudioPlayer::DispatchInputNotification(XA_Message& Msg) {
+  switch (Msg.code) {
     case XA_MSG_NOTIFY_INPUT_STATE:
-      state(OnNotifyInputState);
+      FireState(this, Msg, OnNotifyInputState);
       break;
     case XA_MSG_NOTIFY_INPUT_NAME:
-      name(OnNotifyInputName);
+      FireName(this, Msg, OnNotifyInputName);
       break;
     case XA_MSG_NOTIFY_INPUT_CAPS:
-      caps(OnNotifyInputCaps);
+      FireCaps(this, Msg, OnNotifyInputCaps);
       break;
     case XA_MSG_NOTIFY_INPUT_POSITION:
-      if (OnNotifyInputPosition) OnNotifyInputPosition(this, w1.value, w2.value);
+      if (OnNotifyInputPosition) OnNotifyInputPosition(this, Msg.w1.value, Msg.w2.value);
       break;
     case XA_MSG_NOTIFY_INPUT_POSITION_RANGE:
       if (OnNotifyInputPositionRange)
-        OnNotifyInputPositionRange(this, static_cast<Integer>(w1.value));
+        OnNotifyInputPositionRange(this, static_cast<Integer>(Msg.w1.value));
       break;
     case XA_MSG_NOTIFY_INPUT_TIMECODE:
       if (OnNotifyInputTimecode)
-        OnNotifyInputTimecode(this, w1.timecode.h, w1.timecode.m, w1.timecode.s, w1.timecode.f);
+        OnNotifyInputTimecode(this, Msg.w1.timecode.h, Msg.w1.timecode.m, Msg.w1.timecode.s,
+                              Msg.w1.timecode.f);
       break;
     case XA_MSG_NOTIFY_INPUT_TIMECODE_GRANULARITY:
-      if (OnNotifyInputTimecodeGranularity) OnNotifyInputTimecodeGranularity(this, w1.value);
+      if (OnNotifyInputTimecodeGranularity) OnNotifyInputTimecodeGranularity(this, Msg.w1.value);
       break;
     case XA_MSG_NOTIFY_INPUT_MODULE:
-      moduleId(OnNotifyInputModule);
+      FireModuleId(this, Msg, OnNotifyInputModule);
       break;
     case XA_MSG_NOTIFY_INPUT_MODULE_INFO:
-      moduleInfo(OnNotifyInputModuleInfo);
+      FireModuleInfo(this, Msg, OnNotifyInputModuleInfo);
       break;
     case XA_MSG_NOTIFY_INPUT_DEVICE_INFO:
-      deviceInfo(OnNotifyInputDeviceInfo);
+      FireDeviceInfo(this, Msg, OnNotifyInputDeviceInfo);
       break;
     case XA_MSG_NOTIFY_INPUT_FILTER_INFO:
-      filterInfo(OnNotifyInputFilterInfo);
+      FireFilterInfo(this, Msg, OnNotifyInputFilterInfo);
       break;
+    default:
+      return false;
+  }
+  return true;
+}
+
+// The output: its state, name, capabilities, levels, channels, ports and modules.
+bool TXaudioPlayer::DispatchOutputNotification(XA_Message& Msg) {
+  switch (Msg.code) {
     case XA_MSG_NOTIFY_OUTPUT_STATE:
-      state(OnNotifyOutputState);
+      FireState(this, Msg, OnNotifyOutputState);
       break;
     case XA_MSG_NOTIFY_OUTPUT_NAME:
-      name(OnNotifyOutputName);
+      FireName(this, Msg, OnNotifyOutputName);
       break;
     case XA_MSG_NOTIFY_OUTPUT_CAPS:
-      caps(OnNotifyOutputCaps);
+      FireCaps(this, Msg, OnNotifyOutputCaps);
       break;
     case XA_MSG_NOTIFY_OUTPUT_VOLUME:
-      if (OnNotifyOutputVolume) OnNotifyOutputVolume(this, w1.bytes[0], w1.bytes[1], w1.bytes[2]);
+      if (OnNotifyOutputVolume)
+        OnNotifyOutputVolume(this, Msg.w1.bytes[0], Msg.w1.bytes[1], Msg.w1.bytes[2]);
       break;
     case XA_MSG_NOTIFY_OUTPUT_BALANCE:
-      if (OnNotifyOutputBalance) OnNotifyOutputBalance(this, w1.bytes[2]);
+      if (OnNotifyOutputBalance) OnNotifyOutputBalance(this, Msg.w1.bytes[2]);
       break;
     case XA_MSG_NOTIFY_OUTPUT_PCM_LEVEL:
-      if (OnNotifyOutputPcmLevel) OnNotifyOutputPcmLevel(this, w1.bytes[1]);
+      if (OnNotifyOutputPcmLevel) OnNotifyOutputPcmLevel(this, Msg.w1.bytes[1]);
       break;
     case XA_MSG_NOTIFY_OUTPUT_MASTER_LEVEL:
-      if (OnNotifyOutputMasterLevel) OnNotifyOutputMasterLevel(this, w1.bytes[0]);
+      if (OnNotifyOutputMasterLevel) OnNotifyOutputMasterLevel(this, Msg.w1.bytes[0]);
       break;
     case XA_MSG_NOTIFY_OUTPUT_CHANNELS:
-      if (OnNotifyOutputChannels) OnNotifyOutputChannels(this, w1.bytes[0]);
+      if (OnNotifyOutputChannels) OnNotifyOutputChannels(this, Msg.w1.bytes[0]);
       break;
     case XA_MSG_NOTIFY_OUTPUT_PORTS:
-      if (OnNotifyOutputPorts) OnNotifyOutputPorts(this, static_cast<Cardinal>(w1.bytes[0]));
+      if (OnNotifyOutputPorts) OnNotifyOutputPorts(this, static_cast<Cardinal>(Msg.w1.bytes[0]));
       break;
     case XA_MSG_NOTIFY_OUTPUT_MODULE:
-      moduleId(OnNotifyOutputModule);
+      FireModuleId(this, Msg, OnNotifyOutputModule);
       break;
     case XA_MSG_NOTIFY_OUTPUT_MODULE_INFO:
-      moduleInfo(OnNotifyOutputModuleInfo);
+      FireModuleInfo(this, Msg, OnNotifyOutputModuleInfo);
       break;
     case XA_MSG_NOTIFY_OUTPUT_DEVICE_INFO:
-      deviceInfo(OnNotifyOutputDeviceInfo);
+      FireDeviceInfo(this, Msg, OnNotifyOutputDeviceInfo);
       break;
     case XA_MSG_NOTIFY_OUTPUT_FILTER_INFO:
-      filterInfo(OnNotifyOutputFilterInfo);
+      FireFilterInfo(this, Msg, OnNotifyOutputFilterInfo);
       break;
+    default:
+      return false;
+  }
+  return true;
+}
+
+// The stream, the codec, and the engine's masks, progress, debug and error reports.
+bool TXaudioPlayer::DispatchStreamNotification(XA_Message& Msg) {
+  switch (Msg.code) {
     case XA_MSG_NOTIFY_STREAM_MIME_TYPE:
-      if (OnNotifyStreamMimeType) OnNotifyStreamMimeType(this, CopyText(w2.text));
+      if (OnNotifyStreamMimeType) OnNotifyStreamMimeType(this, CopyText(Msg.w2.text));
       break;
     case XA_MSG_NOTIFY_STREAM_DURATION:
-      if (OnNotifyStreamDuration) OnNotifyStreamDuration(this, w1.value);
+      if (OnNotifyStreamDuration) OnNotifyStreamDuration(this, Msg.w1.value);
       break;
     case XA_MSG_NOTIFY_STREAM_PARAMETERS:
       if (OnNotifyStreamParameters)
-        OnNotifyStreamParameters(this, w1.value, w2.stream.bitrate, w2.stream.nb_channels);
+        OnNotifyStreamParameters(this, Msg.w1.value, Msg.w2.stream.bitrate,
+                                 Msg.w2.stream.nb_channels);
       break;
     case XA_MSG_NOTIFY_STREAM_PROPERTIES:
-      if (OnNotifyStreamProperties) OnNotifyStreamProperties(this, w1.value, w2.properties);
+      if (OnNotifyStreamProperties) OnNotifyStreamProperties(this, Msg.w1.value, Msg.w2.properties);
       break;
     case XA_MSG_NOTIFY_CODEC_QUALITY:
-      if (OnNotifyCodecQuality) OnNotifyCodecQuality(this, w1.bytes[0]);
+      if (OnNotifyCodecQuality) OnNotifyCodecQuality(this, Msg.w1.bytes[0]);
       break;
     case XA_MSG_NOTIFY_CODEC_EQUALIZER:
       // The engine's record goes by reference; without one there is nothing to refer to.
-      if (OnNotifyCodecEqualizer && w2.equalizer) OnNotifyCodecEqualizer(this, *w2.equalizer);
+      if (OnNotifyCodecEqualizer && Msg.w2.equalizer)
+        OnNotifyCodecEqualizer(this, *Msg.w2.equalizer);
       break;
     case XA_MSG_NOTIFY_CODEC_MODULE:
-      moduleId(OnNotifyCodecModule);
+      FireModuleId(this, Msg, OnNotifyCodecModule);
       break;
     case XA_MSG_NOTIFY_CODEC_MODULE_INFO:
-      moduleInfo(OnNotifyCodecModuleInfo);
+      FireModuleInfo(this, Msg, OnNotifyCodecModuleInfo);
       break;
     case XA_MSG_NOTIFY_CODEC_DEVICE_INFO:
-      deviceInfo(OnNotifyCodecDeviceInfo);
+      FireDeviceInfo(this, Msg, OnNotifyCodecDeviceInfo);
       break;
     case XA_MSG_NOTIFY_NOTIFICATION_MASK:
-      if (OnNotifyNotificationMask) OnNotifyNotificationMask(this, w1.value);
+      if (OnNotifyNotificationMask) OnNotifyNotificationMask(this, Msg.w1.value);
       break;
     case XA_MSG_NOTIFY_DEBUG_LEVEL:
-      if (OnNotifyDebugLevel) OnNotifyDebugLevel(this, w1.bytes[0]);
+      if (OnNotifyDebugLevel) OnNotifyDebugLevel(this, Msg.w1.bytes[0]);
       break;
     case XA_MSG_NOTIFY_PROGRESS:
       if (OnNotifyProgress) {
-        String text = CopyText(w2.text);
-        OnNotifyProgress(this, w1.source.source, w1.source.code, w1.source.value, text);
+        String text = CopyText(Msg.w2.text);
+        OnNotifyProgress(this, Msg.w1.source.source, Msg.w1.source.code, Msg.w1.source.value, text);
       }
       break;
     case XA_MSG_NOTIFY_DEBUG:
       if (OnNotifyDebug) {
-        String text = CopyText(w2.text);
-        OnNotifyDebug(this, w1.source.source, w1.source.code, text);
+        String text = CopyText(Msg.w2.text);
+        OnNotifyDebug(this, Msg.w1.source.source, Msg.w1.source.code, text);
       }
       break;
     case XA_MSG_NOTIFY_ERROR:
       if (OnNotifyError) {
-        String text = CopyText(w2.text);
-        OnNotifyError(this, w1.source.source, w1.source.value, text);
+        String text = CopyText(Msg.w2.text);
+        OnNotifyError(this, Msg.w1.source.source, Msg.w1.source.value, text);
       }
       break;
     default:
-      // Below 73, above 123 and 96 to 99 name no event.
-      break;
+      return false;
   }
+  return true;
 }

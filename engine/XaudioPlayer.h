@@ -258,6 +258,11 @@ class TXaudioPlayer : public TComponent {
   void HiddenWindowProc(TMessage& Message);
   Integer DecodeWindowMessage(XA_Message& Msg, const TMessage& Message);
   void DispatchNotification(XA_Message& Msg);
+  // Each fires the event of a notification of its family and answers whether it was one.
+  bool DispatchPlayerNotification(XA_Message& Msg);
+  bool DispatchInputNotification(XA_Message& Msg);
+  bool DispatchOutputNotification(XA_Message& Msg);
+  bool DispatchStreamNotification(XA_Message& Msg);
 
   // The senders: each starts the player first, then sends.
   Integer SendN(Integer Code);

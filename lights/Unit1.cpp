@@ -117,8 +117,14 @@ void TForm1::BuildWindow() {
   auto drag_move = [this](TObject* S, TShiftState Sh, int X, int Y) { FormMouseMove(S, Sh, X, Y); };
   MainBevel->OnMouseDown = drag_down;
   MainBevel->OnMouseMove = drag_move;
+  BuildLamps();
+  BuildPatterns();
+  BuildWindowButtons();
+  BuildTempo();
+}
 
-  // Lamp group 1 at the left edge, group 2 at the right; each with its mirror column.
+// Lamp group 1 at the left edge, group 2 at the right; each with its mirror column.
+void TForm1::BuildLamps() {
   GroupBox2 = CreateControl<TGroupBox>(this, MainBevel, "GroupBox2", 4, 2, 73, 144);
   GroupBox2->SetCaption(" Spots view ");
   GroupBox3 = CreateControl<TGroupBox>(this, MainBevel, "GroupBox3", 349, 2, 73, 144);
@@ -151,14 +157,17 @@ void TForm1::BuildWindow() {
   ReverseChk2->SetColor(clBlack);
   ReverseChk2->SetChecked(true);
   ReverseChk2->OnClick = [this](TObject* S) { ReverseChk2Click(S); };
+}
 
-  // The pattern radios: one group, "Rotate" checked.
+// The pattern radios: one group, "Rotate" checked; the strobe below them.
+void TForm1::BuildPatterns() {
   const char* names[] = {"Radio1", "Radio2", "Radio3", "Radio4", "Radio5", "Radio6", "Radio7"};
   const char* captions[] = {"Rotate",      "1-2-3-2-1",     "full fire", "K 2000",
                             "Up and down", "Rollercoaster", "Custom"};
   TRadioButton** radios[] = {&Radio1, &Radio2, &Radio3, &Radio4, &Radio5, &Radio6, &Radio7};
   for (int i = 0; i < 7; ++i) {
-    TRadioButton* r = CreateControl<TRadioButton>(this, MainBevel, names[i], 84, 6 + 15 * i, 96, 15);
+    TRadioButton* r =
+        CreateControl<TRadioButton>(this, MainBevel, names[i], 84, 6 + 15 * i, 96, 15);
     r->SetCaption(captions[i]);
     r->SetColor(clBlack);
     *radios[i] = r;
@@ -186,14 +195,17 @@ void TForm1::BuildWindow() {
   Radio8->OnMouseUp = [this](TObject* S, TMouseButton B, TShiftState Sh, int X, int Y) {
     Radio8MouseUp(S, B, Sh, X, Y);
   };
+}
 
+// The power switch, the small window buttons and the beat buttons at the upper right of the
+// middle part.
+void TForm1::BuildWindowButtons() {
   CheckBox1 = CreateControl<TCheckBox>(this, MainBevel, "CheckBox1", 190, 6, 70, 17);
   CheckBox1->SetCaption("POWER");
   CheckBox1->SetColor(clBlack);
   Bold(CheckBox1);
   CheckBox1->OnClick = [this](TObject* S) { CheckBox1Click(S); };
 
-  // The small window buttons and the beat buttons at the upper right of the middle part.
   auto small_panel = [this](const char* Name, Integer Left, const char* Caption) {
     TPanel* p = CreateControl<TPanel>(this, MainBevel, Name, Left, 4, 16, 16);
     p->SetCaption(Caption);
@@ -230,8 +242,10 @@ void TForm1::BuildWindow() {
   SpeedButton6->OnMouseUp = [this](TObject* S, TMouseButton B, TShiftState Sh, int X, int Y) {
     SpeedButton61MouseUp(S, B, Sh, X, Y);
   };
+}
 
-  // Tempo.
+// The tempo: a track bar and an up-down over the same range, and its label.
+void TForm1::BuildTempo() {
   intervalTrkbar = CreateControl<TTrackBar>(this, MainBevel, "intervalTrkbar", 184, 98, 140, 24);
   intervalTrkbar->SetColor(clBlack);
   intervalTrkbar->SetMax(600);

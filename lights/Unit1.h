@@ -224,6 +224,10 @@ class TForm1 : public TForm {
 
  private:
   void BuildWindow();
+  void BuildLamps();
+  void BuildPatterns();
+  void BuildWindowButtons();
+  void BuildTempo();
   void BuildCustomiser();
   void BuildMenu();
   void BuildTimers();

@@ -55,6 +55,15 @@ TForm3::TForm3(TComponent* AOwner) : TForm(AOwner) {
   SpeedButton2->OnClick = [this](TObject* S) { SpeedButton2Click(S); };
   SpeedButton1->OnClick = [this](TObject* S) { SpeedButton1Click(S); };
 
+  BuildGeneralPage();
+  BuildSpotsPage();
+  BuildPinsPage();
+  BuildFilterPage();
+  GeneralPnl->Show();
+  OnShow = [this](TObject* S) { FormShow(S); };
+}
+
+void TForm3::BuildGeneralPage() {
   GeneralPnl = MakePage("GeneralPnl", "General setup");
   SOTChk = CreateControl<TCheckBox>(this, GeneralPnl, "SOTChk", 8, 32, 180, 17);
   SOTChk->SetCaption("Stay on top");
@@ -64,7 +73,9 @@ TForm3::TForm3(TComponent* AOwner) : TForm(AOwner) {
   DockChk->SetChecked(true);
   SOTChk->SetColor(clBlack);
   DockChk->SetColor(clBlack);
+}
 
+void TForm3::BuildSpotsPage() {
   Spotpnl = MakePage("Spotpnl", "Spots setup");
   MakeText(this, Spotpnl, 8, 34, "Flashs lenght (ms) :");
   FlashEdit = CreateControl<TEdit>(this, Spotpnl, "FlashEdit", 126, 30, 34, 21);
@@ -80,7 +91,10 @@ TForm3::TForm3(TComponent* AOwner) : TForm(AOwner) {
   AuxOut2->SetText("xxxxxxxxxxx");
   SpeedButton6 = Button(this, Spotpnl, "SpeedButton6", 120, 94, 50, "Set");
   SpeedButton6->OnClick = [this](TObject* S) { SpeedButton6Click(S); };
+}
 
+// The 8-outs switch and the two steps of the pin wizard.
+void TForm3::BuildPinsPage() {
   PinsPnl = MakePage("PinsPnl", "Pins allocation");
   Nouts = CreateControl<TCheckBox>(this, PinsPnl, "Nouts", 8, 30, 180, 17);
   Nouts->SetCaption("Enable 8 outs mode");
@@ -116,7 +130,9 @@ TForm3::TForm3(TComponent* AOwner) : TForm(AOwner) {
   SpeedButton11->OnClick = [this](TObject* S) { SpeedButton11Click(S); };
   SpeedButton12->OnClick = [this](TObject* S) { SpeedButton12Click(S); };
   FinishBtn->OnClick = [this](TObject* S) { FinishBtnClick(S); };
+}
 
+void TForm3::BuildFilterPage() {
   FilterPnl = MakePage("FilterPnl", "Filter setup");
   MakeText(this, FilterPnl, 8, 34, "Ignore booms within :");
   IgnEdit = CreateControl<TEdit>(this, FilterPnl, "IgnEdit", 8, 52, 40, 21);
@@ -134,9 +150,6 @@ TForm3::TForm3(TComponent* AOwner) : TForm(AOwner) {
   ActivityLbl->SetName("ActivityLbl");
   SpeedButton7 = Button(this, FilterPnl, "SpeedButton7", 8, 136, 60, "Reset");
   SpeedButton7->OnClick = [this](TObject* S) { SpeedButton7Click(S); };
-
-  GeneralPnl->Show();
-  OnShow = [this](TObject* S) { FormShow(S); };
 }
 
 TForm3::~TForm3() {

@@ -70,6 +70,10 @@ class TForm3 : public TForm {
 
  private:
   TPanel* MakePage(const char* Name, const char* Title);
+  void BuildGeneralPage();
+  void BuildSpotsPage();
+  void BuildPinsPage();
+  void BuildFilterPage();
   void ShowPage(TPanel* Page);
   void ShowStep1();
 };

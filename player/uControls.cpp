@@ -34,3 +34,11 @@ TImage* MakePicture(TComponent* Owner, TWinControl* Parent, const String& Name, 
   LoadSkinPicture(i, Skin);
   return i;
 }
+
+TImageButton* MakeSkinButton(TComponent* Owner, TWinControl* Parent, const String& Name,
+                             Integer Left, Integer Top, const String& Skin, const String& Hint) {
+  auto* b = CreateControl<TImageButton>(Owner, Parent, Name, Left, Top, 25, 25);
+  LoadButtonFaces(b, Skin);
+  b->SetHint(Hint);
+  return b;
+}

@@ -122,7 +122,17 @@ void TfrmMain::BuildDeck(Integer No) {
   pnl->SetTag(one ? 0 : 1);
   (one ? pnlPlayer1 : pnlPlayer2) = pnl;
   (one ? imgDeck1 : imgDeck2) = MakePicture(this, pnl, "imgDeck" + n, 0, 0, "KAZ_DECK" + n);
+  BuildDeckTrack(pnl, No);
+  BuildDeckTransport(pnl, No);
+  BuildDeckPitchAndVolume(pnl, No);
+  (one ? btnCut1 : btnCut2) = MakeButton(this, pnl, "btnCut" + n, 16, 240, 52, 22, "Cut");
+  if (one) BuildDeckLoop(pnl);
+}
 
+// The title, the position bar and times, the tempo and the beat lamp.
+void TfrmMain::BuildDeckTrack(TPanel* pnl, Integer No) {
+  const String n = IntToStr(No);
+  const bool one = No == 1;
   TLabel* title = CreateControl<TLabel>(this, pnl, "lblTitle" + n, 14, 10, 232, 16);
   title->SetAutoSize(false);
   title->SetTransparent(true);
@@ -170,27 +180,25 @@ void TfrmMain::BuildDeck(Integer No) {
   lamp->Brush()->SetColor(clBlack);
   lamp->Pen()->SetColor(0x604030);
   (one ? shpBoom1 : shpBoom2) = lamp;
+}
 
-  auto imageButton = [&](const String& name, Integer left, Integer top, const String& skin,
-                         const String& hint) {
-    auto* b = CreateControl<TImageButton>(this, pnl, name, left, top, 25, 25);
-    LoadButtonFaces(b, skin);
-    b->SetHint(hint);
-    return b;
-  };
+// Play, pause, stop, sync and pre-listening.
+void TfrmMain::BuildDeckTransport(TPanel* pnl, Integer No) {
+  const String n = IntToStr(No);
+  const bool one = No == 1;
   auto onClick = [](TImageButton* b, void (TfrmMain::*handler)(TObject*), TfrmMain* form) {
     b->OnClick = [form, handler](TObject* Sender) { (form->*handler)(Sender); };
   };
-  TImageButton* play = imageButton("btnPlay" + n, 16, 106, "BTN_PLAY", "Play");
+  TImageButton* play = MakeSkinButton(this, pnl, "btnPlay" + n, 16, 106, "BTN_PLAY", "Play");
   onClick(play, &TfrmMain::btnPlayClick, this);
   (one ? btnPlay1 : btnPlay2) = play;
-  TImageButton* pause = imageButton("btnPause" + n, 45, 106, "BTN_PAUSE", "Pause");
+  TImageButton* pause = MakeSkinButton(this, pnl, "btnPause" + n, 45, 106, "BTN_PAUSE", "Pause");
   onClick(pause, &TfrmMain::btnPauseClick, this);
   (one ? btnPause1 : btnPause2) = pause;
-  TImageButton* stop = imageButton("btnStop" + n, 74, 106, "BTN_STOP", "Stop");
+  TImageButton* stop = MakeSkinButton(this, pnl, "btnStop" + n, 74, 106, "BTN_STOP", "Stop");
   onClick(stop, &TfrmMain::btnStopClick, this);
   (one ? btnStop1 : btnStop2) = stop;
-  TImageButton* sync = imageButton("btnSync" + n, 117, 106, "BTN_SYNC", "");
+  TImageButton* sync = MakeSkinButton(this, pnl, "btnSync" + n, 117, 106, "BTN_SYNC", "");
   sync->SetTag(one ? 0 : 1);
   sync->OnMouseDown = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X,
                              int Y) { btnSyncMouseDown(Sender, Button, Shift, X, Y); };
@@ -202,7 +210,12 @@ void TfrmMain::BuildDeck(Integer No) {
   TSpeedButton* preL = MakeButton(this, pnl, "btnPreL" + n, 153, 106, 83, 25, "PreListening");
   preL->SetVisible(false);
   (one ? btnPreL1 : btnPreL2) = preL;
+}
 
+// The pitch slider and bend buttons, the volume slider and the VU bars.
+void TfrmMain::BuildDeckPitchAndVolume(TPanel* pnl, Integer No) {
+  const String n = IntToStr(No);
+  const bool one = No == 1;
   // Pitch: a 10-pixel thumb on a 220-pixel track, 900 to 1100 per mille.
   (one ? lblPitch1 : lblPitch2) = MakeLabel(this, pnl, "lblPitch" + n, 16, 142, "100 %");
   TImage* pitchTrack = MakePicture(this, pnl, "imgSldPitch" + n, 16, 158, "SLD_PITCH_TRACK");
@@ -211,8 +224,10 @@ void TfrmMain::BuildDeck(Integer No) {
   (one ? imgSldPitch1 : imgSldPitch2) = pitchTrack;
   (one ? imgSldrPitch1 : imgSldrPitch2) = pitchThumb;
 
-  (one ? btnSyncL1 : btnSyncL2) = imageButton("btnSyncL" + n, 16, 182, "BTN_BENDUP", "");
-  (one ? btnSyncR1 : btnSyncR2) = imageButton("btnSyncR" + n, 45, 182, "BTN_BENDDOWN", "");
+  (one ? btnSyncL1 : btnSyncL2) =
+      MakeSkinButton(this, pnl, "btnSyncL" + n, 16, 182, "BTN_BENDUP", "");
+  (one ? btnSyncR1 : btnSyncR2) =
+      MakeSkinButton(this, pnl, "btnSyncR" + n, 45, 182, "BTN_BENDDOWN", "");
   TSpeedButton* autoPitch =
       MakeButton(this, pnl, "btnAutoPitch" + n, 153, 182, 83, 25, "Auto Pitch");
   (one ? btnAutoPitch1 : btnAutoPitch2) = autoPitch;
@@ -244,27 +259,25 @@ void TfrmMain::BuildDeck(Integer No) {
   };
   (one ? prgVUL1 : prgVUL2) = vu("prgVUL" + n, 16, pdRightToLeft);
   (one ? prgVUR1 : prgVUR2) = vu("prgVUR" + n, 126, pdLeftToRight);
+}
 
-  (one ? btnCut1 : btnCut2) = MakeButton(this, pnl, "btnCut" + n, 16, 240, 52, 22, "Cut");
-
-  if (one) {
-    btnLoop1 = MakeButton(this, pnl, "btnLoop1", 75, 240, 22, 22, "<");
-    btnLoop1->SetVisible(false);
-    btnAutoSync = MakeButton(this, pnl, "btnAutoSync", 103, 240, 70, 22, "AutoSync");
-    btnAutoSync->SetVisible(false);
-    pnlLoop1Start = MakePanel(this, pnl, "pnlLoop1Start", 16, 266, 105, 22, PanelColor);
-    pnlLoop1Start->SetVisible(false);
-    pnlLoop2End = MakePanel(this, pnl, "pnlLoop2End", 125, 266, 105, 22, PanelColor);
-    pnlLoop2End->SetVisible(false);
-    TEdit** edits[] = {&txtLoopSM1, &txtLoopSS1, &txtLoopSF1,
-                       &txtLoopEM1, &txtLoopES1, &txtLoopEF1};
-    const char* names[] = {"txtLoopSM1", "txtLoopSS1", "txtLoopSF1",
-                           "txtLoopEM1", "txtLoopES1", "txtLoopEF1"};
-    for (int i = 0; i < 6; ++i) {
-      TPanel* holder = i < 3 ? pnlLoop1Start : pnlLoop2End;
-      *edits[i] = CreateControl<TEdit>(this, holder, names[i], (i % 3) * 35, 0, 33, 20);
-      (*edits[i])->SetText("00");
-    }
+// Deck 1's loop controls, hidden until a loop is set.
+void TfrmMain::BuildDeckLoop(TPanel* pnl) {
+  btnLoop1 = MakeButton(this, pnl, "btnLoop1", 75, 240, 22, 22, "<");
+  btnLoop1->SetVisible(false);
+  btnAutoSync = MakeButton(this, pnl, "btnAutoSync", 103, 240, 70, 22, "AutoSync");
+  btnAutoSync->SetVisible(false);
+  pnlLoop1Start = MakePanel(this, pnl, "pnlLoop1Start", 16, 266, 105, 22, PanelColor);
+  pnlLoop1Start->SetVisible(false);
+  pnlLoop2End = MakePanel(this, pnl, "pnlLoop2End", 125, 266, 105, 22, PanelColor);
+  pnlLoop2End->SetVisible(false);
+  TEdit** edits[] = {&txtLoopSM1, &txtLoopSS1, &txtLoopSF1, &txtLoopEM1, &txtLoopES1, &txtLoopEF1};
+  const char* names[] = {"txtLoopSM1", "txtLoopSS1", "txtLoopSF1",
+                         "txtLoopEM1", "txtLoopES1", "txtLoopEF1"};
+  for (int i = 0; i < 6; ++i) {
+    TPanel* holder = i < 3 ? pnlLoop1Start : pnlLoop2End;
+    *edits[i] = CreateControl<TEdit>(this, holder, names[i], (i % 3) * 35, 0, 33, 20);
+    (*edits[i])->SetText("00");
   }
 }
 
@@ -292,7 +305,6 @@ void TfrmMain::BuildLowerPanels() {
   pnlSetup = MakePanel(this, this, "pnlSetup", 126, 433, 665, 159, PanelColor);
   // The light controller's window is put over this one.
   pnlSpots = MakePanel(this, this, "pnlSpots", 126, 433, 665, 159, clBlack);
-
 }
 
 void TfrmMain::BuildGraphControls() {

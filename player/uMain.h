@@ -591,6 +591,10 @@ class TfrmMain : public TForm {
   void BuildEqualizer();
   void BuildWindow();
   void BuildDeck(Integer No);
+  void BuildDeckTrack(TPanel* pnl, Integer No);
+  void BuildDeckTransport(TPanel* pnl, Integer No);
+  void BuildDeckPitchAndVolume(TPanel* pnl, Integer No);
+  void BuildDeckLoop(TPanel* pnl);
   void BuildLowerPanels();
   void BuildGraphControls();
   void BuildMenus();

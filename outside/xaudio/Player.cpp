@@ -49,8 +49,7 @@ std::string ToLinuxPath(const std::string& name) {
 
 }  // namespace
 
-Player::Player(HWND* hwnd)
-    : hwnd_(hwnd), id_(g_nextPlayerId++), ahead_(kAheadCapacity * 2) {
+Player::Player(HWND* hwnd) : hwnd_(hwnd), id_(g_nextPlayerId++), ahead_(kAheadCapacity * 2) {
   exitFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   decodeBuffer_.resize(kDecodeFrames * 2);
   outBuffer_.resize(kChunkFrames * 2);
@@ -162,9 +161,7 @@ void Player::Nack(int command, int code) {
 }
 
 void Player::PostState() {
-  Note n;
-  n.record.w1.bytes[0] = static_cast<uint8_t>(state_);
-  Post(XA_MSG_NOTIFY_PLAYER_STATE, std::move(n));
+  PostByte(XA_MSG_NOTIFY_PLAYER_STATE, state_);
 }
 
 void Player::PostPosition(uint32_t offset) {
@@ -230,19 +227,43 @@ void Player::Run() {
 }
 
 void Player::Execute(const Command& c) {
+  if (ExecuteCommand(c) || ExecuteSetting(c) || ExecuteQuery(c)) return;
+  // Message passing to modules, input filters, further input or codec modules: none of ours
+  // takes them.
+  Nack(c.code, XA_ERROR_NOT_SUPPORTED);
+}
+
+void Player::Ack(int command) {
+  PostByte(XA_MSG_NOTIFY_ACK, command);
+}
+
+void Player::PostValue(int code, uint32_t value) {
+  Note n;
+  n.record.w1.value = value;
+  Post(code, std::move(n));
+}
+
+void Player::PostText(int code, const std::string& text) {
+  Note n;
+  n.text1 = text;
+  Post(code, std::move(n));
+}
+
+void Player::PostByte(int code, int value) {
+  Note n;
+  n.record.w1.bytes[0] = static_cast<uint8_t>(value);
+  Post(code, std::move(n));
+}
+
+// Commands: transport, input and output, filters and modules.
+bool Player::ExecuteCommand(const Command& c) {
   switch (c.code) {
-    case XA_MSG_COMMAND_SYNC: {
-      Note n;
-      n.record.w1.bytes[0] = static_cast<uint8_t>(c.code);
-      Post(XA_MSG_NOTIFY_ACK, std::move(n));
+    case XA_MSG_COMMAND_SYNC:
+      Ack(c.code);
       break;
-    }
-    case XA_MSG_COMMAND_PING: {
-      Note n;
-      n.record.w1.value = static_cast<uint32_t>(c.i1);
-      Post(XA_MSG_NOTIFY_PONG, std::move(n));
+    case XA_MSG_COMMAND_PING:
+      PostValue(XA_MSG_NOTIFY_PONG, static_cast<uint32_t>(c.i1));
       break;
-    }
     case XA_MSG_COMMAND_PLAY:
       Play();
       break;
@@ -262,13 +283,9 @@ void Player::Execute(const Command& c) {
     case XA_MSG_COMMAND_INPUT_CLOSE:
       CloseInput();
       break;
-    case XA_MSG_COMMAND_INPUT_FILTERS_LIST: {
-      // No input filters: an empty list.
-      Note n;
-      n.record.w1.bytes[0] = static_cast<uint8_t>(c.code);
-      Post(XA_MSG_NOTIFY_ACK, std::move(n));
+    case XA_MSG_COMMAND_INPUT_FILTERS_LIST:
+      Ack(c.code);  // no input filters: an empty list
       break;
-    }
     case XA_MSG_COMMAND_INPUT_MODULE_QUERY:
     case XA_MSG_COMMAND_INPUT_MODULES_LIST:
     case XA_MSG_COMMAND_CODEC_MODULE_QUERY:
@@ -313,12 +330,9 @@ void Player::Execute(const Command& c) {
         StartFrom(at);
       }
       break;
-    case XA_MSG_COMMAND_OUTPUT_DRAIN: {
-      Note n;
-      n.record.w1.bytes[0] = static_cast<uint8_t>(c.code);
-      Post(XA_MSG_NOTIFY_ACK, std::move(n));
+    case XA_MSG_COMMAND_OUTPUT_DRAIN:
+      Ack(c.code);
       break;
-    }
     case XA_MSG_COMMAND_OUTPUT_ADD_FILTER:
       AddFilter(c.s1, c.i1);
       break;
@@ -343,15 +357,18 @@ void Player::Execute(const Command& c) {
       if (outputs_.empty()) RegisterOutputModule(kDefaultOutput, c.code);
       ListOutputModules(-1);
       break;
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Settings of the player, its input, output and codec.
+bool Player::ExecuteSetting(const Command& c) {
+  switch (c.code) {
     case XA_MSG_SET_PLAYER_MODE:
       mode_ = c.i1;
       break;
-    case XA_MSG_GET_PLAYER_MODE: {
-      Note n;
-      n.record.w1.value = static_cast<uint32_t>(mode_);
-      Post(XA_MSG_NOTIFY_PLAYER_MODE, std::move(n));
-      break;
-    }
     case XA_MSG_SET_PLAYER_ENVIRONMENT_INTEGER:
       if (c.s1 == kPitchVariable) {
         if (c.i1 <= 0) {
@@ -362,53 +379,17 @@ void Player::Execute(const Command& c) {
       }
       envIntegers_[c.s1] = c.i1;
       break;
-    case XA_MSG_GET_PLAYER_ENVIRONMENT_INTEGER: {
-      auto it = envIntegers_.find(c.s1);
-      if (it == envIntegers_.end()) {
-        Nack(c.code, XA_ERROR_INVALID_PARAMETERS);
-        break;
-      }
-      Note n;
-      n.text1 = c.s1;
-      n.record.w3.value = it->second;
-      Post(XA_MSG_NOTIFY_PLAYER_ENVIRONMENT_INTEGER, std::move(n));
-      break;
-    }
     case XA_MSG_SET_PLAYER_ENVIRONMENT_STRING:
       envStrings_[c.s1] = c.s2;
       break;
-    case XA_MSG_GET_PLAYER_ENVIRONMENT_STRING: {
-      auto it = envStrings_.find(c.s1);
-      if (it == envStrings_.end()) {
-        Nack(c.code, XA_ERROR_INVALID_PARAMETERS);
-        break;
-      }
-      Note n;
-      n.text1 = c.s1;
-      n.text2 = it->second;
-      Post(XA_MSG_NOTIFY_PLAYER_ENVIRONMENT_STRING, std::move(n));
-      break;
-    }
     case XA_MSG_UNSET_PLAYER_ENVIRONMENT:
       envIntegers_.erase(c.s1);
       envStrings_.erase(c.s1);
       if (c.s1 == kPitchVariable) SetPitch(1000);
       break;
-    case XA_MSG_GET_INPUT_NAME: {
-      Note n;
-      n.text1 = inputName_;
-      Post(XA_MSG_NOTIFY_INPUT_NAME, std::move(n));
-      break;
-    }
     case XA_MSG_SET_INPUT_MODULE:
       if (c.i1 != 0) Nack(c.code, XA_ERROR_NO_SUCH_MODULE);
       break;
-    case XA_MSG_GET_INPUT_MODULE: {
-      Note n;
-      n.record.w1.module_id = static_cast<int16_t>(inputModule_);
-      Post(XA_MSG_NOTIFY_INPUT_MODULE, std::move(n));
-      break;
-    }
     case XA_MSG_SET_INPUT_POSITION_RANGE:
       if (c.i1 <= 0) {
         Nack(c.code, XA_ERROR_INVALID_PARAMETERS);
@@ -417,12 +398,6 @@ void Player::Execute(const Command& c) {
         lastOffset_ = -1;
       }
       break;
-    case XA_MSG_GET_INPUT_POSITION_RANGE: {
-      Note n;
-      n.record.w1.value = static_cast<uint32_t>(range_);
-      Post(XA_MSG_NOTIFY_INPUT_POSITION_RANGE, std::move(n));
-      break;
-    }
     case XA_MSG_SET_INPUT_TIMECODE_GRANULARITY:
       if (c.i1 <= 0) {
         Nack(c.code, XA_ERROR_INVALID_PARAMETERS);
@@ -436,21 +411,9 @@ void Player::Execute(const Command& c) {
         }
       }
       break;
-    case XA_MSG_GET_INPUT_TIMECODE_GRANULARITY: {
-      Note n;
-      n.record.w1.value = static_cast<uint32_t>(granularity_);
-      Post(XA_MSG_NOTIFY_INPUT_TIMECODE_GRANULARITY, std::move(n));
-      break;
-    }
     case XA_MSG_SET_OUTPUT_NAME:
       if (!SelectDevice(c.s1)) Nack(c.code, XA_ERROR_NO_SUCH_DEVICE);
       break;
-    case XA_MSG_GET_OUTPUT_NAME: {
-      Note n;
-      n.text1 = outputName_;
-      Post(XA_MSG_NOTIFY_OUTPUT_NAME, std::move(n));
-      break;
-    }
     case XA_MSG_SET_OUTPUT_MODULE:
       if (c.i1 < 0 || c.i1 >= static_cast<int>(outputs_.size())) {
         Nack(c.code, XA_ERROR_NO_SUCH_MODULE);
@@ -469,12 +432,6 @@ void Player::Execute(const Command& c) {
         }
       }
       break;
-    case XA_MSG_GET_OUTPUT_MODULE: {
-      Note n;
-      n.record.w1.module_id = static_cast<int16_t>(outputModule_);
-      Post(XA_MSG_NOTIFY_OUTPUT_MODULE, std::move(n));
-      break;
-    }
     case XA_MSG_SET_OUTPUT_VOLUME:
       // Balance, level; the third value has no meaning here. -1 keeps a value. Any volume
       // ends a cut.
@@ -483,14 +440,6 @@ void Player::Execute(const Command& c) {
       muted_ = false;
       ApplyGains();
       break;
-    case XA_MSG_GET_OUTPUT_VOLUME: {
-      Note n;
-      n.record.w1.bytes[0] = 100;
-      n.record.w1.bytes[1] = static_cast<uint8_t>(level_);
-      n.record.w1.bytes[2] = static_cast<uint8_t>(balance_);
-      Post(XA_MSG_NOTIFY_OUTPUT_VOLUME, std::move(n));
-      break;
-    }
     case XA_MSG_SET_OUTPUT_CHANNELS:
       // 0: stereo as it is; 3: both channels mixed, the balance alone placing them.
       if (c.i1 != 0 && c.i1 != 3) {
@@ -500,30 +449,12 @@ void Player::Execute(const Command& c) {
         ApplyGains();
       }
       break;
-    case XA_MSG_GET_OUTPUT_CHANNELS: {
-      Note n;
-      n.record.w1.bytes[0] = static_cast<uint8_t>(channels_);
-      Post(XA_MSG_NOTIFY_OUTPUT_CHANNELS, std::move(n));
-      break;
-    }
     case XA_MSG_SET_OUTPUT_PORTS:
       ports_ = c.i1;
       break;
-    case XA_MSG_GET_OUTPUT_PORTS: {
-      Note n;
-      n.record.w1.bytes[0] = static_cast<uint8_t>(ports_);
-      Post(XA_MSG_NOTIFY_OUTPUT_PORTS, std::move(n));
-      break;
-    }
     case XA_MSG_SET_CODEC_QUALITY:
       quality_ = c.i1;
       break;
-    case XA_MSG_GET_CODEC_QUALITY: {
-      Note n;
-      n.record.w1.bytes[0] = static_cast<uint8_t>(quality_);
-      Post(XA_MSG_NOTIFY_CODEC_QUALITY, std::move(n));
-      break;
-    }
     case XA_MSG_SET_CODEC_EQUALIZER:
       if (!c.hasEqualizer) {
         Nack(c.code, XA_ERROR_INVALID_PARAMETERS);
@@ -531,36 +462,105 @@ void Player::Execute(const Command& c) {
         decoder_.SetEqualizer(c.equalizer);
       }
       break;
+    case XA_MSG_SET_NOTIFICATION_MASK:
+      mask_ = c.i1;
+      break;
+    case XA_MSG_SET_DEBUG_LEVEL:
+      debugLevel_ = c.i1;
+      break;
+    default:
+      return false;
+  }
+  return true;
+}
+
+// Queries: each answers with the notification that carries the value asked for.
+bool Player::ExecuteQuery(const Command& c) {
+  switch (c.code) {
+    case XA_MSG_GET_PLAYER_MODE:
+      PostValue(XA_MSG_NOTIFY_PLAYER_MODE, static_cast<uint32_t>(mode_));
+      break;
+    case XA_MSG_GET_PLAYER_ENVIRONMENT_INTEGER: {
+      auto it = envIntegers_.find(c.s1);
+      if (it == envIntegers_.end()) {
+        Nack(c.code, XA_ERROR_INVALID_PARAMETERS);
+        break;
+      }
+      Note n;
+      n.text1 = c.s1;
+      n.record.w3.value = it->second;
+      Post(XA_MSG_NOTIFY_PLAYER_ENVIRONMENT_INTEGER, std::move(n));
+      break;
+    }
+    case XA_MSG_GET_PLAYER_ENVIRONMENT_STRING: {
+      auto it = envStrings_.find(c.s1);
+      if (it == envStrings_.end()) {
+        Nack(c.code, XA_ERROR_INVALID_PARAMETERS);
+        break;
+      }
+      Note n;
+      n.text1 = c.s1;
+      n.text2 = it->second;
+      Post(XA_MSG_NOTIFY_PLAYER_ENVIRONMENT_STRING, std::move(n));
+      break;
+    }
+    case XA_MSG_GET_INPUT_NAME:
+      PostText(XA_MSG_NOTIFY_INPUT_NAME, inputName_);
+      break;
+    case XA_MSG_GET_INPUT_MODULE: {
+      Note n;
+      n.record.w1.module_id = static_cast<int16_t>(inputModule_);
+      Post(XA_MSG_NOTIFY_INPUT_MODULE, std::move(n));
+      break;
+    }
+    case XA_MSG_GET_INPUT_POSITION_RANGE:
+      PostValue(XA_MSG_NOTIFY_INPUT_POSITION_RANGE, static_cast<uint32_t>(range_));
+      break;
+    case XA_MSG_GET_INPUT_TIMECODE_GRANULARITY:
+      PostValue(XA_MSG_NOTIFY_INPUT_TIMECODE_GRANULARITY, static_cast<uint32_t>(granularity_));
+      break;
+    case XA_MSG_GET_OUTPUT_NAME:
+      PostText(XA_MSG_NOTIFY_OUTPUT_NAME, outputName_);
+      break;
+    case XA_MSG_GET_OUTPUT_MODULE: {
+      Note n;
+      n.record.w1.module_id = static_cast<int16_t>(outputModule_);
+      Post(XA_MSG_NOTIFY_OUTPUT_MODULE, std::move(n));
+      break;
+    }
+    case XA_MSG_GET_OUTPUT_VOLUME: {
+      Note n;
+      n.record.w1.bytes[0] = 100;
+      n.record.w1.bytes[1] = static_cast<uint8_t>(level_);
+      n.record.w1.bytes[2] = static_cast<uint8_t>(balance_);
+      Post(XA_MSG_NOTIFY_OUTPUT_VOLUME, std::move(n));
+      break;
+    }
+    case XA_MSG_GET_OUTPUT_CHANNELS:
+      PostByte(XA_MSG_NOTIFY_OUTPUT_CHANNELS, channels_);
+      break;
+    case XA_MSG_GET_OUTPUT_PORTS:
+      PostByte(XA_MSG_NOTIFY_OUTPUT_PORTS, ports_);
+      break;
+    case XA_MSG_GET_CODEC_QUALITY:
+      PostByte(XA_MSG_NOTIFY_CODEC_QUALITY, quality_);
+      break;
     case XA_MSG_GET_CODEC_EQUALIZER: {
       Note n;
       n.equalizer = decoder_.Equalizer();
       Post(XA_MSG_NOTIFY_CODEC_EQUALIZER, std::move(n));
       break;
     }
-    case XA_MSG_SET_NOTIFICATION_MASK:
-      mask_ = c.i1;
+    case XA_MSG_GET_NOTIFICATION_MASK:
+      PostValue(XA_MSG_NOTIFY_NOTIFICATION_MASK, static_cast<uint32_t>(mask_));
       break;
-    case XA_MSG_GET_NOTIFICATION_MASK: {
-      Note n;
-      n.record.w1.value = static_cast<uint32_t>(mask_);
-      Post(XA_MSG_NOTIFY_NOTIFICATION_MASK, std::move(n));
+    case XA_MSG_GET_DEBUG_LEVEL:
+      PostByte(XA_MSG_NOTIFY_DEBUG_LEVEL, debugLevel_);
       break;
-    }
-    case XA_MSG_SET_DEBUG_LEVEL:
-      debugLevel_ = c.i1;
-      break;
-    case XA_MSG_GET_DEBUG_LEVEL: {
-      Note n;
-      n.record.w1.bytes[0] = static_cast<uint8_t>(debugLevel_);
-      Post(XA_MSG_NOTIFY_DEBUG_LEVEL, std::move(n));
-      break;
-    }
     default:
-      // Message passing to modules, input filters, further input or codec modules: none of
-      // ours takes them.
-      Nack(c.code, XA_ERROR_NOT_SUPPORTED);
-      break;
+      return false;
   }
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -578,21 +578,9 @@ void Player::OpenInput(const std::string& name) {
   inputName_ = name;
   resumeFrame_ = 0;
   lastOffset_ = -1;
-  {
-    Note n;
-    n.record.w1.bytes[0] = XA_IO_STATE_OPEN;
-    Post(XA_MSG_NOTIFY_INPUT_STATE, std::move(n));
-  }
-  {
-    Note n;
-    n.text1 = name;
-    Post(XA_MSG_NOTIFY_INPUT_NAME, std::move(n));
-  }
-  {
-    Note n;
-    n.text1 = "audio/mpeg";
-    Post(XA_MSG_NOTIFY_STREAM_MIME_TYPE, std::move(n));
-  }
+  PostByte(XA_MSG_NOTIFY_INPUT_STATE, XA_IO_STATE_OPEN);
+  PostText(XA_MSG_NOTIFY_INPUT_NAME, name);
+  PostText(XA_MSG_NOTIFY_STREAM_MIME_TYPE, "audio/mpeg");
   {
     Note n;
     n.record.w1.value = decoder_.Rate();

@@ -83,6 +83,14 @@ class Player {
 
   void Run();
   void Execute(const Command& c);
+  // Each carries out a message of its kind and answers whether it was one.
+  bool ExecuteCommand(const Command& c);
+  bool ExecuteSetting(const Command& c);
+  bool ExecuteQuery(const Command& c);
+  void Ack(int command);
+  void PostValue(int code, uint32_t value);
+  void PostByte(int code, int value);
+  void PostText(int code, const std::string& text);
   void Post(int code, Note note);
   void PostError(uint8_t source, int code, const std::string& text);
   void Nack(int command, int code);
