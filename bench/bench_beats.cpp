@@ -38,14 +38,14 @@ double Seconds() {
   return ts.tv_sec + ts.tv_nsec * 1e-9;
 }
 
-int (*g_getHdl)(HWND) = nullptr;
+const kazout::FilterLibrary* g_filter = nullptr;
 
 // The levels deck 1's filter reports while the track plays to its end, unpaced.
 std::vector<int32_t> PlayedLevels(const std::string& mp3) {
   std::vector<int32_t> levels;
   Engine e;
   if (!e.Ready()) return levels;
-  g_getHdl(e.Window());
+  g_filter->ReportTo(e.Window());
   e.OnMessage = [&](UINT msg, WPARAM w, LPARAM l) {
     if (msg == WM_DECK_LEVEL && l == 1) levels.push_back(static_cast<int32_t>(w));
   };
@@ -105,12 +105,12 @@ int main() {
   setenv("KAZ_WAV_UNPACED", "1", 1);
   // As fast as the level reports can follow on a slow machine; faster, the sender drops them.
   setenv("KAZ_WAV_SPEEDUP", kazout::kReportSpeedup, 1);
-  HMODULE filter = LoadLibraryA("filter.dll");
-  if (!filter) {
+  const kazout::FilterLibrary filter;
+  if (!filter.Loaded()) {
     std::fprintf(stderr, "filter.dll not found\n");
     return 1;
   }
-  g_getHdl = reinterpret_cast<int (*)(HWND)>(GetProcAddress(filter, "GetHdl"));
+  g_filter = &filter;
 
   int kicks = 0, single = 0, extra = 0;
   std::vector<double> offsets, cost;
@@ -151,6 +151,5 @@ int main() {
   std::printf("real_steps_vs_reference %.3f\n", beats > 0 ? steps / beats : 0.0);
   std::printf("real_on_beat_rate %.3f\n", tracks ? onBeat / tracks : 0.0);
   std::printf("filter_block_cost_percent %.3f\n", Percentile(cost, 0.5));
-  FreeLibrary(filter);
   return 0;
 }

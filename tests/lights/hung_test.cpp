@@ -16,8 +16,7 @@
 
 #include "dlportio/dlportio.h"
 #include "filter/filter.h"
-#include "platform/classlib/GuiFixture.h"
-#include "player/uMain.h"
+#include "PlayerWithLights.h"
 #include "support/TestSupport.h"
 #include "win32/Win32.h"
 
@@ -29,29 +28,9 @@ using Clock = std::chrono::steady_clock;
 // The filter's reporting period.
 constexpr double kLevelSeconds = 0.02322;
 
-class HungLights : public GuiTest {
+class HungLights : public PlayerWithLights {
  protected:
-  void SetUp() override {
-    if (!fs::exists(std::string(KAZ_TESTDATA_DIR) + "/kick128.mp3"))
-      GTEST_SKIP() << "no test media";
-    setenv("KAZ_WAV_CAPTURE", (kaztest::Prefix() + "/heard.wav").c_str(), 1);
-    GuiTest::SetUp();
-    fs::create_directories(kaztest::Prefix() + "/windows");
-    std::error_code ec;
-    fs::remove_all(kaztest::Prefix() + "/port", ec);
-  }
-  void TearDown() override {
-    if (lights_ > 0) {
-      kill(lights_, SIGCONT);
-      kill(lights_, SIGTERM);
-      kaztest::WaitExit(lights_, 5000);
-    }
-    GuiTest::TearDown();
-    frmMain = nullptr;
-    unsetenv("KAZ_WAV_CAPTURE");
-  }
-
-  int lights_ = -1;
+  std::string Track() const override { return "kick128"; }
 };
 
 long long MonotonicNs(Clock::time_point t) {

@@ -21,8 +21,7 @@
 
 #include "dlportio/dlportio.h"
 #include "outside/BeatScore.h"
-#include "platform/classlib/GuiFixture.h"
-#include "player/uMain.h"
+#include "PlayerWithLights.h"
 #include "support/TestSupport.h"
 #include "win32/Win32.h"
 
@@ -35,30 +34,9 @@ struct TTrack {
   double MinSingle;  // share of the kicks that must give exactly one step
 };
 
-class Road : public GuiTest, public ::testing::WithParamInterface<TTrack> {
+class Road : public PlayerWithLights, public ::testing::WithParamInterface<TTrack> {
  protected:
-  void SetUp() override {
-    if (!fs::exists(std::string(KAZ_TESTDATA_DIR) + "/" + GetParam().Name + ".mp3"))
-      GTEST_SKIP() << "no test media";
-    capture_ = kaztest::Prefix() + "/heard.wav";
-    setenv("KAZ_WAV_CAPTURE", capture_.c_str(), 1);
-    GuiTest::SetUp();
-    fs::create_directories(kaztest::Prefix() + "/windows");
-    std::error_code ec;
-    fs::remove_all(kaztest::Prefix() + "/port", ec);
-  }
-  void TearDown() override {
-    if (lights_ > 0) {
-      kill(lights_, SIGTERM);
-      kaztest::WaitExit(lights_, 5000);
-    }
-    GuiTest::TearDown();
-    frmMain = nullptr;
-    unsetenv("KAZ_WAV_CAPTURE");
-  }
-
-  std::string capture_;
-  int lights_ = -1;
+  std::string Track() const override { return GetParam().Name; }
 };
 
 struct TPortChange {

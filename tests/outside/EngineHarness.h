@@ -29,6 +29,24 @@ inline int64_t NowNs() {
   return static_cast<int64_t>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
 }
 
+// The output filter library, loaded by name as the engine loads it, with its entry that
+// names the window its reports go to. Freed with the object.
+struct FilterLibrary {
+  FilterLibrary() : module(LoadLibraryA("filter.dll")) {
+    if (module) getHdl = reinterpret_cast<int (*)(HWND)>(GetProcAddress(module, "GetHdl"));
+  }
+  ~FilterLibrary() {
+    if (module) FreeLibrary(module);
+  }
+  FilterLibrary(const FilterLibrary&) = delete;
+  FilterLibrary& operator=(const FilterLibrary&) = delete;
+  bool Loaded() const { return module != nullptr && getHdl != nullptr; }
+  void ReportTo(HWND window) const { getHdl(window); }
+
+  HMODULE module = nullptr;
+  int (*getHdl)(HWND) = nullptr;
+};
+
 // KAZ_WAV_SPEEDUP for takes whose level reports are counted: the reports of 16 seconds of
 // audio a second leave a slow machine's sender room to keep up.
 inline constexpr const char* kReportSpeedup = "16";

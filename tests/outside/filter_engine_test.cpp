@@ -18,9 +18,6 @@ using namespace kazout;
 
 namespace {
 
-constexpr UINT kDeckLevel = 0x500;
-constexpr UINT kDeckVu = 0x501;
-
 struct Report {
   UINT msg;
   int64_t value;
@@ -32,10 +29,7 @@ struct Report {
 class FilterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    filter_ = LoadLibraryA("filter.dll");
-    ASSERT_NE(filter_, nullptr);
-    getHdl_ = reinterpret_cast<int (*)(HWND)>(GetProcAddress(filter_, "GetHdl"));
-    ASSERT_NE(getHdl_, nullptr);
+    ASSERT_TRUE(filter_.Loaded());
     dir_ = kaztest::MakeTempDir("capture");
     capture_ = dir_ + "/out.wav";
     setenv("KAZ_WAV_CAPTURE", capture_.c_str(), 1);
@@ -44,12 +38,12 @@ class FilterTest : public ::testing::Test {
     unsetenv("KAZ_WAV_CAPTURE");
     unsetenv("KAZ_WAV_UNPACED");
     unsetenv("KAZ_WAV_SPEEDUP");
-    if (filter_) FreeLibrary(filter_);
   }
   // The table of one of the library's two filter modules (1 or 2), filled by its entry.
   void Bind(int deck, XA_FilterModule* table) {
-    auto reg = reinterpret_cast<XA_FilterModuleRegisterFn>(GetProcAddress(
-        filter_, deck == 1 ? "output_filter_module_register1" : "output_filter_module_register2"));
+    auto reg = reinterpret_cast<XA_FilterModuleRegisterFn>(
+        GetProcAddress(filter_.module, deck == 1 ? "output_filter_module_register1"
+                                                 : "output_filter_module_register2"));
     ASSERT_NE(reg, nullptr);
     *table = XA_FilterModule{};
     table->size = sizeof(*table);
@@ -58,18 +52,19 @@ class FilterTest : public ::testing::Test {
   // A window of the test's own, made the main window, counting the level reports it gets.
   HWND CountLevelsInto(int* levels) {
     HWND window = CreateWindowWithProc([levels](HWND, UINT msg, WPARAM, LPARAM) -> LRESULT {
-      *levels += msg == kDeckLevel;
+      *levels += msg == WM_DECK_LEVEL;
       return 0;
     });
-    getHdl_(window);
+    filter_.ReportTo(window);
     return window;
   }
   // Makes `e`'s window the main window and records what the filters send to it.
   void Listen(Engine& e) {
-    getHdl_(e.Window());
+    filter_.ReportTo(e.Window());
     e.OnMessage = [this](UINT msg, WPARAM w, LPARAM l) {
-      if (msg == kDeckLevel) reports_.push_back({msg, static_cast<int32_t>(w), l, 0, 0, NowNs()});
-      if (msg == kDeckVu) {
+      if (msg == WM_DECK_LEVEL)
+        reports_.push_back({msg, static_cast<int32_t>(w), l, 0, 0, NowNs()});
+      if (msg == WM_DECK_VU) {
         auto* pair = reinterpret_cast<const int16_t*>(w);
         reports_.push_back({msg, 0, l, pair[0], pair[1], NowNs()});
       }
@@ -84,8 +79,7 @@ class FilterTest : public ::testing::Test {
 
   std::vector<int64_t> LeadErrors(int pitch);
 
-  HMODULE filter_ = nullptr;
-  int (*getHdl_)(HWND) = nullptr;
+  FilterLibrary filter_;
   std::string dir_, capture_;
   std::vector<Report> reports_;
 };
@@ -109,8 +103,8 @@ TEST_F(FilterTest, ReportsEachDeckSteadily) {
   ASSERT_TRUE(b.WaitForState(XA_PLAYER_STATE_EOS, 5000, fb));
   PumpUntil([] { return false; }, 200);  // the last reports
 
-  auto levels1 = Of(kDeckLevel, 1), levels2 = Of(kDeckLevel, 2);
-  auto vu1 = Of(kDeckVu, 0), vu2 = Of(kDeckVu, 1);
+  auto levels1 = Of(WM_DECK_LEVEL, 1), levels2 = Of(WM_DECK_LEVEL, 2);
+  auto vu1 = Of(WM_DECK_VU, 0), vu2 = Of(WM_DECK_VU, 1);
   // About 43 reports per second of audio, a VU pair with each level, and after the end
   // the silent ones that carry the last beat to the graph's test point.
   EXPECT_NEAR(levels1.size(), 30 * 43.07 + kReportLead, 30);
@@ -161,7 +155,7 @@ std::vector<int64_t> FilterTest::LeadErrors(int pitch) {
   if (cap.Frames() == 0) return errors;
   int64_t trackStart = cap.firstNs + static_cast<int64_t>(Onset(cap) * 1e9 / cap.rate);
 
-  auto levels = Of(kDeckLevel, 1);
+  auto levels = Of(WM_DECK_LEVEL, 1);
   EXPECT_GT(levels.size(), 150u);
   double windowNs = 1024 * 1e9 / (44100 * (pitch / 1000.0));
   for (size_t k = kReportLead + 2; k < levels.size(); ++k) {
@@ -200,7 +194,7 @@ TEST_F(FilterTest, PauseAndStopDropTheReportsNotSent) {
     size_t from = e.Notes().size();
     e.N(XA_MSG_COMMAND_PLAY);
     ASSERT_TRUE(e.WaitForState(XA_PLAYER_STATE_PLAYING, 2000, from));
-    ASSERT_TRUE(PumpUntil([&] { return Of(kDeckLevel, 1).size() >= 80; }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return Of(WM_DECK_LEVEL, 1).size() >= 80; }, 5000));
     from = e.Notes().size();
     e.N(command);
     int state = command == XA_MSG_COMMAND_PAUSE ? XA_PLAYER_STATE_PAUSED : XA_PLAYER_STATE_STOPPED;
@@ -208,7 +202,7 @@ TEST_F(FilterTest, PauseAndStopDropTheReportsNotSent) {
     int64_t at = e.Notes().back().atNs;
     PumpUntil([] { return false; }, 400);
     size_t after = 0;
-    for (const Report& r : Of(kDeckLevel, 1)) after += r.atNs > at;
+    for (const Report& r : Of(WM_DECK_LEVEL, 1)) after += r.atNs > at;
     // One may have been on its way when the command came.
     EXPECT_LE(after, 1u) << "command " << command;
     reports_.clear();
@@ -224,10 +218,10 @@ TEST_F(FilterTest, SpeedChangesRetimeTheReportsNotSent) {
   ASSERT_NE(table.timing, nullptr);
   std::vector<int64_t> arrivals;
   HWND window = CreateWindowWithProc([&](HWND, UINT msg, WPARAM, LPARAM) -> LRESULT {
-    if (msg == kDeckLevel) arrivals.push_back(NowNs());
+    if (msg == WM_DECK_LEVEL) arrivals.push_back(NowNs());
     return 0;
   });
-  getHdl_(window);
+  filter_.ReportTo(window);
   void* filter = table.open();
 
   constexpr uint32_t kWindows = 100, kWindow = 1024, kRate = 44100;
@@ -348,7 +342,7 @@ TEST_F(FilterTest, DeletingAPlayerWhileItsFilterSendsDoesNotHang) {
   ASSERT_TRUE(e->Ready());
   Listen(*e);
   e->OnMessage = [this](UINT msg, WPARAM, LPARAM) {
-    if (msg == kDeckLevel || msg == kDeckVu) {
+    if (msg == WM_DECK_LEVEL || msg == WM_DECK_VU) {
       reports_.push_back({msg, 0, 0, 0, 0, NowNs()});
       // A busy window: the sender is mostly waiting for it.
       timespec ts{0, 20000000};

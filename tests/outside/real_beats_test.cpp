@@ -21,10 +21,7 @@ namespace {
 class RealBeats : public ::testing::Test {
  protected:
   void SetUp() override {
-    filter_ = LoadLibraryA("filter.dll");
-    ASSERT_NE(filter_, nullptr);
-    getHdl_ = reinterpret_cast<int (*)(HWND)>(GetProcAddress(filter_, "GetHdl"));
-    ASSERT_NE(getHdl_, nullptr);
+    ASSERT_TRUE(filter_.Loaded());
     dir_ = kaztest::MakeTempDir("capture");
     setenv("KAZ_WAV_CAPTURE", (dir_ + "/out.wav").c_str(), 1);
     setenv("KAZ_WAV_UNPACED", "1", 1);
@@ -34,7 +31,6 @@ class RealBeats : public ::testing::Test {
     unsetenv("KAZ_WAV_CAPTURE");
     unsetenv("KAZ_WAV_UNPACED");
     unsetenv("KAZ_WAV_SPEEDUP");
-    if (filter_) FreeLibrary(filter_);
   }
 
   // The levels deck 1's filter reports while the track plays to its end.
@@ -42,7 +38,7 @@ class RealBeats : public ::testing::Test {
     std::vector<int32_t> levels;
     Engine e;
     EXPECT_TRUE(e.Ready());
-    getHdl_(e.Window());
+    filter_.ReportTo(e.Window());
     e.OnMessage = [&](UINT msg, WPARAM w, LPARAM l) {
       if (msg == WM_DECK_LEVEL && l == 1) levels.push_back(static_cast<int32_t>(w));
     };
@@ -56,8 +52,7 @@ class RealBeats : public ::testing::Test {
     return levels;
   }
 
-  HMODULE filter_ = nullptr;
-  int (*getHdl_)(HWND) = nullptr;
+  FilterLibrary filter_;
   std::string dir_;
   int seconds_ = 0;  // of the track last played
 };
