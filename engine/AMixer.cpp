@@ -15,6 +15,19 @@ void FreeItem(void*, void* Item) {
   delete static_cast<T*>(Item);
 }
 
+// The record that reads or writes a control's values through `Values`: `Channels` channels
+// of `Items` items each (0 for a control of one value per channel).
+MIXERCONTROLDETAILS ValuesOf(DWORD ControlId, DWORD Channels, DWORD Items, LONG* Values) {
+  MIXERCONTROLDETAILS details{};
+  details.cbStruct = sizeof details;
+  details.dwControlID = ControlId;
+  details.cChannels = Channels;
+  details.cMultipleItems = Items;
+  details.cbDetails = sizeof(LONG);
+  details.paDetails = Values;
+  return details;
+}
+
 }  // namespace
 
 // --- TPointerList ------------------------------------------------------------------------
@@ -44,11 +57,6 @@ TMixerControls::TMixerControls(TAudioMixer* Mixer, const MIXERLINEA& Line) {
       MMSYSERR_NOERROR)
     return;
   for (DWORD i = 0; i < Line.cControls; ++i) list_.Add(&block_[i]);
-}
-
-TMixerControls::~TMixerControls() {
-  // The list holds pointers into the block: it goes first.
-  list_.Clear();
 }
 
 TMixerConnection::TMixerConnection(TAudioMixer* AMixer, const MIXERLINEA& ALine)
@@ -149,25 +157,21 @@ bool TAudioMixer::FindMute(const MIXERLINEA& Line, MIXERCONTROLA& Control) const
          MMSYSERR_NOERROR;
 }
 
-// The values of a MIXER or MUX control of the destination; false for any other control and
-// for one whose values cannot be read.
+// The values of a MIXER or MUX control of the destination, read into `Items` through
+// `Details` (which writes them back as well); false for any other control and for one whose
+// values cannot be read.
 bool TAudioMixer::ReadItems(const TMixerDestination& Dest, const MIXERCONTROLA& Control,
-                            LONG* Items, DWORD* Count) const {
+                            LONG* Items, MIXERCONTROLDETAILS* Details) const {
   if (Control.dwControlType != MIXERCONTROL_CONTROLTYPE_MIXER &&
       Control.dwControlType != MIXERCONTROL_CONTROLTYPE_MUX)
     return false;
-  MIXERCONTROLDETAILS details{};
-  details.cbStruct = sizeof details;
-  details.dwControlID = Control.dwControlID;
-  details.cChannels = (Control.fdwControl & MIXERCONTROL_CONTROLF_UNIFORM) ? 1 : Dest.Line.cChannels;
-  details.cMultipleItems =
-      (Control.fdwControl & MIXERCONTROL_CONTROLF_MULTIPLE) ? Control.cMultipleItems : 0;
+  *Details = ValuesOf(
+      Control.dwControlID,
+      (Control.fdwControl & MIXERCONTROL_CONTROLF_UNIFORM) ? 1 : Dest.Line.cChannels,
+      (Control.fdwControl & MIXERCONTROL_CONTROLF_MULTIPLE) ? Control.cMultipleItems : 0, Items);
   // More values than the buffer holds are not provided for: such a control is passed over.
-  if (details.cChannels * std::max<DWORD>(1, details.cMultipleItems) > kItemBuffer) return false;
-  details.cbDetails = sizeof(LONG);
-  details.paDetails = Items;
-  *Count = details.cMultipleItems;
-  return mixerGetControlDetailsA(handle_, &details, MIXER_GETCONTROLDETAILSF_VALUE) ==
+  if (Details->cChannels * std::max<DWORD>(1, Details->cMultipleItems) > kItemBuffer) return false;
+  return mixerGetControlDetailsA(handle_, Details, MIXER_GETCONTROLDETAILSF_VALUE) ==
          MMSYSERR_NOERROR;
 }
 
@@ -178,12 +182,7 @@ bool TAudioMixer::GetLineMute(Integer Destination, Integer Connection, bool& Mut
   MIXERCONTROLA mute{};
   if (FindMute(line, mute)) {
     LONG value = 0;
-    MIXERCONTROLDETAILS details{};
-    details.cbStruct = sizeof details;
-    details.dwControlID = mute.dwControlID;
-    details.cChannels = 1;
-    details.cbDetails = sizeof(LONG);
-    details.paDetails = &value;
+    MIXERCONTROLDETAILS details = ValuesOf(mute.dwControlID, 1, 0, &value);
     if (mixerGetControlDetailsA(handle_, &details, MIXER_GETCONTROLDETAILSF_VALUE) !=
         MMSYSERR_NOERROR)
       return false;
@@ -194,8 +193,8 @@ bool TAudioMixer::GetLineMute(Integer Destination, Integer Connection, bool& Mut
   const TMixerDestination& dest = *destinations_->DestinationAt(Destination);
   for (Integer c = 0; c < dest.Controls->ControlCount(); ++c) {
     LONG items[kItemBuffer] = {};
-    DWORD count = 0;
-    if (!ReadItems(dest, *dest.Controls->ControlAt(c), items, &count)) continue;
+    MIXERCONTROLDETAILS details{};
+    if (!ReadItems(dest, *dest.Controls->ControlAt(c), items, &details)) continue;
     Muted = items[Connection] != 0;
     return true;
   }
@@ -208,12 +207,7 @@ bool TAudioMixer::SetLineMute(Integer Destination, Integer Connection, bool Mute
   MIXERCONTROLA mute{};
   if (FindMute(line, mute)) {
     LONG value = Mute ? 1 : 0;
-    MIXERCONTROLDETAILS details{};
-    details.cbStruct = sizeof details;
-    details.dwControlID = mute.dwControlID;
-    details.cChannels = 1;
-    details.cbDetails = sizeof(LONG);
-    details.paDetails = &value;
+    MIXERCONTROLDETAILS details = ValuesOf(mute.dwControlID, 1, 0, &value);
     return mixerSetControlDetails(handle_, &details, MIXER_SETCONTROLDETAILSF_VALUE) ==
            MMSYSERR_NOERROR;
   }
@@ -222,18 +216,11 @@ bool TAudioMixer::SetLineMute(Integer Destination, Integer Connection, bool Mute
   for (Integer c = 0; c < dest.Controls->ControlCount(); ++c) {
     const MIXERCONTROLA& control = *dest.Controls->ControlAt(c);
     LONG items[kItemBuffer] = {};
-    DWORD count = 0;
-    if (!ReadItems(dest, control, items, &count)) continue;
-    if (control.dwControlType == MIXERCONTROL_CONTROLTYPE_MUX)
-      for (DWORD i = 0; i < count; ++i) items[i] = 0;
-    if (Mute) items[Connection] = 1;
     MIXERCONTROLDETAILS details{};
-    details.cbStruct = sizeof details;
-    details.dwControlID = control.dwControlID;
-    details.cChannels = (control.fdwControl & MIXERCONTROL_CONTROLF_UNIFORM) ? 1 : dest.Line.cChannels;
-    details.cMultipleItems = (control.fdwControl & MIXERCONTROL_CONTROLF_MULTIPLE) ? count : 0;
-    details.cbDetails = sizeof(LONG);
-    details.paDetails = items;
+    if (!ReadItems(dest, control, items, &details)) continue;
+    if (control.dwControlType == MIXERCONTROL_CONTROLTYPE_MUX)
+      for (DWORD i = 0; i < details.cMultipleItems; ++i) items[i] = 0;
+    if (Mute) items[Connection] = 1;
     if (mixerSetControlDetails(handle_, &details, MIXER_SETCONTROLDETAILSF_VALUE) ==
         MMSYSERR_NOERROR)
       return true;

@@ -36,7 +36,6 @@ class TPointerList : public TObject {
 class TMixerControls : public TObject {
  public:
   TMixerControls(TAudioMixer* Mixer, const MIXERLINEA& Line);
-  ~TMixerControls() override;
   MIXERCONTROLA* ControlAt(Integer Index) const {
     return static_cast<MIXERCONTROLA*>(list_.Get(Index));
   }
@@ -125,7 +124,7 @@ class TAudioMixer : public TComponent {
   const MIXERLINEA& LineOf(Integer Destination, Integer Connection) const;
   bool FindMute(const MIXERLINEA& Line, MIXERCONTROLA& Control) const;
   bool ReadItems(const TMixerDestination& Dest, const MIXERCONTROLA& Control, LONG* Items,
-                 DWORD* Count) const;
+                 MIXERCONTROLDETAILS* Details) const;
 
   HWND window_ = 0;
   std::unique_ptr<TMixerDestinations> destinations_;

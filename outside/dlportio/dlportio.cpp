@@ -10,22 +10,16 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <mutex>
 #include <string>
 
+#include "common/Clock.h"
 #include "win32/Prefix.h"
 
 namespace {
 
 // An I/O port address: the bus has 16 address lines.
 using PortAddress = std::uint16_t;
-
-std::uint64_t MonotonicNs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return std::uint64_t(ts.tv_sec) * 1000000000u + std::uint64_t(ts.tv_nsec);
-}
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {
@@ -110,8 +104,8 @@ class VirtualPort {
     char line[48];
     for (std::size_t i = 0; i < count; ++i) {
       const int n = std::snprintf(line, sizeof line, "%llu %04x %02x\n",
-                                  static_cast<unsigned long long>(MonotonicNs()), unsigned(port),
-                                  unsigned(bytes[i]));
+                                  static_cast<unsigned long long>(kazout::MonotonicNs()),
+                                  unsigned(port), unsigned(bytes[i]));
       lines.append(line, std::size_t(n));
       if (lines.size() >= kChunk) {
         Append(lines);

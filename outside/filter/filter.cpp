@@ -8,10 +8,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <thread>
 
+#include "common/Clock.h"
 #include "common/SeqLock.h"
 #include "common/SpscRing.h"
 #include "filter/LevelMeter.h"
@@ -21,11 +21,7 @@ namespace {
 
 std::atomic<HWND> g_mainWindow{0};
 
-int64_t MonotonicNs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
-}
+using kazout::MonotonicNs;
 
 // One deck's filter. The audio side (Process, Reset, Timing: the engine's player thread)
 // only measures, writes readings into a single-producer, single-consumer ring and publishes

@@ -13,7 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// The record keeps the field order and integer widths of the original 32-bit layout; on
+// The record keeps the field order and integer widths of the analyser's 32-bit layout; on
 // this 64-bit platform a pointer field is 8 bytes and naturally aligned.
 struct XA_AnalyzerFileInfo {
   uint32_t level;      // MPEG version: 1, 2, or 3 for MPEG 2.5

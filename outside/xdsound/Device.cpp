@@ -3,7 +3,6 @@
 #include <alsa/asoundlib.h>
 #include <dlfcn.h>
 #include <portaudio.h>
-#include <time.h>
 #include <xmmintrin.h>
 
 #include <algorithm>
@@ -15,7 +14,12 @@
 #include <map>
 #include <mutex>
 
+#include "common/Clock.h"
+
 namespace xdsound {
+
+using kazout::MonotonicNs;
+using kazout::SleepUntilNs;
 
 namespace {
 
@@ -31,12 +35,6 @@ std::atomic<uint64_t> g_underruns{0};
 
 uint64_t UnderrunCount() {
   return g_underruns.load(std::memory_order_relaxed);
-}
-
-int64_t MonotonicNs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -306,8 +304,7 @@ class SinkDevice : public Device {
     uint64_t frames = 0;
     while (!stop_.load()) {
       int64_t due = start_ + static_cast<int64_t>(frames * 1e9 / rate_);
-      timespec ts{static_cast<time_t>(due / 1000000000LL), static_cast<long>(due % 1000000000LL)};
-      clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr);
+      SleepUntilNs(due);
       Render(buffer_.data(), period, due);
       Capture(period);
       frames += period;
@@ -336,10 +333,7 @@ class SinkDevice : public Device {
       Capture(n);
       frames += n;
       if (maxSpeed_ > 0) {
-        const int64_t next = start_ + static_cast<int64_t>(frames * 1e9 / (rate_ * maxSpeed_));
-        timespec ts{static_cast<time_t>(next / 1000000000LL),
-                    static_cast<long>(next % 1000000000LL)};
-        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr);
+        SleepUntilNs(start_ + static_cast<int64_t>(frames * 1e9 / (rate_ * maxSpeed_)));
       }
     }
   }

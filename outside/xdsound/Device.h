@@ -108,7 +108,6 @@ bool DeviceInfo(int index, std::string* name, std::string* description);
 Voice* OpenVoice(int index);
 void CloseVoice(Voice* voice);
 
-int64_t MonotonicNs();
 // Underruns of all voices and sound cards since the library was loaded. Any thread.
 uint64_t UnderrunCount();
 
