@@ -2,6 +2,7 @@
 
 #include "classlib/Dialogs.h"
 #include "classlib/SysUtils.h"
+#include "player/uControls.h"
 #include "player/uMain.h"
 #include "player/uSkin.h"
 #include "win32/Files.h"
@@ -13,14 +14,13 @@ namespace {
 
 constexpr TColor LabelColor = 0xFFE0C0;
 
-TLabel* MakeLabel(TfrmID3Tag* Form, const String& Name, Integer Left, Integer Top,
-                  const String& Caption) {
-  auto* l = CreateControl<TLabel>(Form, Form, Name, Left, Top, 0, 0);
-  l->SetTransparent(true);
+// The form's captions and buttons: the shared plain controls in the form's own font.
+TLabel* TagLabel(TfrmID3Tag* Form, const String& Name, Integer Left, Integer Top,
+                 const String& Caption) {
+  TLabel* l = MakeLabel(Form, Form, Name, Left, Top, Caption);
   l->SetParentFont(false);
   l->Font()->SetName("Tahoma");
   l->Font()->SetColor(LabelColor);
-  l->SetCaption(Caption);
   return l;
 }
 
@@ -34,11 +34,9 @@ TEdit* MakeEdit(TfrmID3Tag* Form, const String& Name, Integer Left, Integer Top,
   return e;
 }
 
-TSpeedButton* MakeButton(TfrmID3Tag* Form, const String& Name, Integer Left, Integer Top,
-                         Integer Width, const String& Caption, const String& Hint) {
-  auto* b = CreateControl<TSpeedButton>(Form, Form, Name, Left, Top, Width, 23);
-  b->SetFlat(true);
-  b->SetCaption(Caption);
+TSpeedButton* TagButton(TfrmID3Tag* Form, const String& Name, Integer Left, Integer Top,
+                        Integer Width, const String& Caption, const String& Hint) {
+  TSpeedButton* b = MakeButton(Form, Form, Name, Left, Top, Width, 23, Caption);
   b->SetParentFont(false);
   b->Font()->SetName("Tahoma");
   b->Font()->SetColor(LabelColor);
@@ -98,7 +96,7 @@ TfrmID3Tag::TfrmID3Tag(TComponent* AOwner) : TForm(AOwner) {
     pnlBackMouseMove(Sender, Shift, X, Y);
   };
 
-  lblFile = MakeLabel(this, "lblFile", 12, 10, "");
+  lblFile = TagLabel(this, "lblFile", 12, 10, "");
   lblFile->Font()->SetColor(clWhite);
   lblFile->Font()->SetStyle({fsBold});
   lblFile->SetShowHint(true);
@@ -118,21 +116,21 @@ TfrmID3Tag::TfrmID3Tag(TComponent* AOwner) : TForm(AOwner) {
   };
   for (const auto& e : edits) {
     const Integer labelLeft = e.left == 82 ? 12 : e.left - 34;
-    MakeLabel(this, String("lbl") + e.label, labelLeft, e.top + 3, e.label);
+    TagLabel(this, String("lbl") + e.label, labelLeft, e.top + 3, e.label);
     *e.field = MakeEdit(this, e.name, e.left, e.top, e.width);
   }
-  btnBPM = MakeButton(this, "btnBPM", 286, 137, 40, "BPM", "");
+  btnBPM = TagButton(this, "btnBPM", 286, 137, 40, "BPM", "");
   btnBPM->OnClick = [this](TObject* Sender) { btnBPMClick(Sender); };
 
   bvlInfos = CreateControl<TBevel>(this, this, "bvlInfos", 334, 34, 154, 90);
-  lblInfos = MakeLabel(this, "lblInfos", 342, 42, "");
+  lblInfos = TagLabel(this, "lblInfos", 342, 42, "");
   lblInfos->SetAutoSize(false);
   lblInfos->SetBounds(342, 42, 140, 76);
   lblInfos->SetWordWrap(true);
 
-  btnSave = MakeButton(this, "btnSave", 250, 212, 75, "Save", "Save & Close");
-  btnClear = MakeButton(this, "btnClear", 331, 212, 75, "Clear", "Remove ID3Tag");
-  btnClose = MakeButton(this, "btnClose", 412, 212, 75, "Close", "Close without saving");
+  btnSave = TagButton(this, "btnSave", 250, 212, 75, "Save", "Save & Close");
+  btnClear = TagButton(this, "btnClear", 331, 212, 75, "Clear", "Remove ID3Tag");
+  btnClose = TagButton(this, "btnClose", 412, 212, 75, "Close", "Close without saving");
   btnClose->OnClick = [this](TObject* Sender) { btnCloseClick(Sender); };
 
   Xanalyzer = new TXAnalyzer(this);
@@ -188,7 +186,7 @@ void TfrmID3Tag::pnlBackMouseDown(TObject*, TMouseButton, TShiftState, Integer X
 }
 
 void TfrmID3Tag::pnlBackMouseMove(TObject*, TShiftState Shift, Integer X, Integer Y) {
-  if (Shift != TShiftState{ssLeft}) return;
+  if (!LeftAlone(Shift)) return;
   SetLeft(Left() + X - DragPoint.x);
   SetTop(Top() + Y - DragPoint.y);
 }

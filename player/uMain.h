@@ -142,6 +142,15 @@ void PlaceVSlider(TImage* Track, TImage* Thumb, Integer Value, Integer Max, Inte
 Integer DragHSlider(TImage* Track, TImage* Thumb, Integer X, Integer Min, Integer Max);
 Integer DragVSlider(TImage* Track, TImage* Thumb, Integer Y, Integer Min, Integer Max);
 
+// Only the left button held, nothing else.
+inline bool LeftAlone(TShiftState Shift) {
+  return Shift == TShiftState{ssLeft};
+}
+// A 32-bit product that wraps on overflow, without undefined behaviour.
+inline Integer Mul32(Integer a, Integer b) {
+  return static_cast<Integer>(static_cast<Cardinal>(a) * static_cast<Cardinal>(b));
+}
+
 // The VU meters' ring: the values of the last 39 messages of either deck. Each message
 // writes one frame, for its own deck only; index 0 is deck 1, 1 is deck 2.
 constexpr Integer VUFrameCount = 39;
@@ -411,12 +420,6 @@ class TfrmMain : public TForm {
   Integer DeckVolume(TXPlayer& Deck);
 
   // Pitch, auto pitch and pitch bend.
-  void imgSldrPitch1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
-                              Integer Y);
-  void imgSldrPitch1MouseMove(TObject* Sender, TShiftState Shift, Integer X, Integer Y);
-  void imgSldrPitch2MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
-                              Integer Y);
-  void imgSldrPitch2MouseMove(TObject* Sender, TShiftState Shift, Integer X, Integer Y);
   void btnAutoPitchClick(TObject* Sender);
   void btnSyncLMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
                          Integer Y);
@@ -603,7 +606,9 @@ class TfrmMain : public TForm {
   void BindAbout();
   void BuildPitchControls();
   void BuildMixControls();
-  void PitchSliderDown(TXPlayer& Deck, TObject* Sender, TShiftState Shift, Integer X, Integer Y);
+  // A press on a deck's pitch thumb takes hold of it; a right click on its track resets it.
+  void PitchSliderDown(TXPlayer& Deck, TImage* Thumb, TObject* Sender, TShiftState Shift, Integer X,
+                       Integer Y);
   void PitchSliderMove(TXPlayer& Deck, TShiftState Shift, Integer X);
   void BendPress(TObject* Sender, TXPlayer& Deck, bool Up);
   void BendRelease(TObject* Sender, TXPlayer& Deck);

@@ -3,11 +3,7 @@
 
 namespace {
 
-// The slider mapping multiplies in 32 bits and divides in floating point.
-Integer Mul32(Integer a, Integer b) {
-  return static_cast<Integer>(static_cast<Int64>(a) * b);
-}
-
+// The slider mapping multiplies in 32 bits (Mul32) and divides in floating point.
 Integer PlaceOffset(Integer Room, Integer Value, Integer Max, Integer Min) {
   return static_cast<Integer>(Round(static_cast<Extended>(Mul32(Room, Value - Min)) / (Max - Min)));
 }

@@ -68,7 +68,7 @@ void TfrmMain::BuildEqualizer() {
 }
 
 void TfrmMain::imgSldrEQMouseMove(TObject* Sender, TShiftState Shift, Integer, Integer Y) {
-  if (Shift != TShiftState{ssLeft}) return;
+  if (!LeftAlone(Shift)) return;
   auto* thumb = static_cast<TImage*>(Sender);
   DragVSlider(imgSldEQ[0], thumb, Y, -40, 40);
   ApplyEqualizer(thumb->Tag() == 0 ? Deck1 : Deck2);

@@ -5,6 +5,7 @@
 #include "classlib/SysUtils.h"
 #include "engine/XAnalyzer.h"
 #include "player/FonctionsChaine.h"
+#include "player/uControls.h"
 #include "player/uListFiles.h"
 #include "player/uMain.h"
 #include "win32/Files.h"
@@ -97,18 +98,14 @@ void TfrmMain::BuildExplorer() {
   cboDrives->SetTextCase(tcUpperCase);
   cboDrives->OnClick = [this](TObject* Sender) { cboDrivesClick(Sender); };
 
-  btnRescan = CreateControl<TSpeedButton>(this, pnlBrowse, "btnRescan", 134, 5, 100, 22);
-  btnRescan->SetFlat(true);
-  btnRescan->SetCaption("Rescan Files");
+  btnRescan = MakeButton(this, pnlBrowse, "btnRescan", 134, 5, 100, 22, "Rescan Files");
   btnRescan->SetHint("Click to update list if BPM changed");
   btnRescan->SetShowHint(true);
   btnRescan->OnClick = [this](TObject* Sender) { btnRescanClick(Sender); };
 
-  lblLoading = CreateControl<TLabel>(this, pnlBrowse, "lblLoading", 250, 9, 0, 0);
-  lblLoading->SetTransparent(true);
+  lblLoading = MakeLabel(this, pnlBrowse, "lblLoading", 250, 9, "LOADING FILES ...");
   lblLoading->Font()->SetColor(clRed);
   lblLoading->Font()->SetStyle({fsBold});
-  lblLoading->SetCaption("LOADING FILES ...");
   lblLoading->SetVisible(false);
 
   BuildExplorerMenu();

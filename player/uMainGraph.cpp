@@ -20,11 +20,6 @@ constexpr Integer LastPoint = GraphPointCount - 1;
 // The level the graph is scaled to.
 constexpr Integer LevelReference = 16384;
 
-// The level arithmetic is 32-bit and wraps on overflow, without undefined behaviour.
-Integer Mul32(Integer a, Integer b) {
-  return static_cast<Integer>(static_cast<Cardinal>(a) * static_cast<Cardinal>(b));
-}
-
 std::span<const TPoint> Points(const std::array<TPoint, GraphPointCount>& p) {
   return {p.data(), p.size()};
 }

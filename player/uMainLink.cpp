@@ -83,7 +83,7 @@ void TfrmMain::imgBkMouseDown(TObject*, TMouseButton Button, TShiftState, Intege
 
 void TfrmMain::imgBkMouseMove(TObject*, TShiftState Shift, Integer X, Integer Y) {
   // x = 0 marks "no drag": a press at the very left edge of the background starts none.
-  if (Shift != TShiftState{ssLeft} || DragOrigin.x == 0) return;
+  if (!LeftAlone(Shift) || DragOrigin.x == 0) return;
   SetLeft(Left() + X - DragOrigin.x);
   SetTop(Top() + Y - DragOrigin.y);
   // The light controller's window follows, shown or not, so it is in place when shown.

@@ -62,9 +62,7 @@ void TfrmMain::BuildMixControls() {
   }
 
   // The manual mix, just above the cross-fader.
-  btnMix = CreateControl<TSpeedButton>(this, this, "btnMix", 302, 372, 70, 22);
-  btnMix->SetFlat(true);
-  btnMix->SetCaption("Mix 'it");
+  btnMix = MakeButton(this, this, "btnMix", 302, 372, 70, 22, "Mix 'it");
   btnMix->OnClick = [this](TObject* Sender) { btnMixClick(Sender); };
   spnMixLength = MakeSpin(this, "spnMixLength", 378, 373, 2, 60);
   spnMixLength->SetValue(10);

@@ -5,15 +5,12 @@
 #include <limits>
 
 #include "classlib/Dialogs.h"
+#include "player/uControls.h"
 #include "player/uMain.h"
 
 Integer BendStep = 0;
 
 namespace {
-
-bool LeftAlone(TShiftState Shift) {
-  return Shift == TShiftState{ssLeft};
-}
 
 // A tempo that a pitch can be matched to: a number above zero.
 bool ReadTempo(TEdit* Edit, Extended& Bpm) {
@@ -23,18 +20,19 @@ bool ReadTempo(TEdit* Edit, Extended& Bpm) {
 }  // namespace
 
 void TfrmMain::BuildPitchControls() {
-  imgSldPitch1->OnMouseDown = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X,
-                                     int Y) { imgSldrPitch1MouseDown(Sender, Button, Shift, X, Y); };
-  imgSldrPitch1->OnMouseDown = imgSldPitch1->OnMouseDown;
-  imgSldrPitch1->OnMouseMove = [this](TObject* Sender, TShiftState Shift, int X, int Y) {
-    imgSldrPitch1MouseMove(Sender, Shift, X, Y);
-  };
-  imgSldPitch2->OnMouseDown = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X,
-                                     int Y) { imgSldrPitch2MouseDown(Sender, Button, Shift, X, Y); };
-  imgSldrPitch2->OnMouseDown = imgSldPitch2->OnMouseDown;
-  imgSldrPitch2->OnMouseMove = [this](TObject* Sender, TShiftState Shift, int X, int Y) {
-    imgSldrPitch2MouseMove(Sender, Shift, X, Y);
-  };
+  for (TXPlayer* deck : {&Deck1, &Deck2}) {
+    const bool one = deck == &Deck1;
+    TImage* track = one ? imgSldPitch1 : imgSldPitch2;
+    TImage* thumb = one ? imgSldrPitch1 : imgSldrPitch2;
+    track->OnMouseDown = [this, deck, thumb](TObject* Sender, TMouseButton, TShiftState Shift,
+                                             int X, int Y) {
+      PitchSliderDown(*deck, thumb, Sender, Shift, X, Y);
+    };
+    thumb->OnMouseDown = track->OnMouseDown;
+    thumb->OnMouseMove = [this, deck](TObject*, TShiftState Shift, int X, int) {
+      PitchSliderMove(*deck, Shift, X);
+    };
+  }
   for (TSpeedButton* b : {btnAutoPitch1, btnAutoPitch2})
     b->OnClick = [this](TObject* Sender) { btnAutoPitchClick(Sender); };
   for (TImageButton* b : {btnSyncL1, btnSyncL2}) {
@@ -59,10 +57,7 @@ void TfrmMain::BuildPitchControls() {
     e->OnKeyPress = [this](TObject* Sender, char& Key) { txtBPMKeyPress(Sender, Key); };
 
   // The bend options, in a group of their own on the options panel, under the meters'.
-  pnlPitchBend = CreateControl<TPanel>(this, pnlSetup, "pnlPitchBend", 445, 104, 212, 52);
-  pnlPitchBend->SetCaption("");
-  pnlPitchBend->SetBevelOuter(bvNone);
-  pnlPitchBend->SetColor(pnlSetup->Color());
+  pnlPitchBend = MakePanel(this, pnlSetup, "pnlPitchBend", 445, 104, 212, 52, pnlSetup->Color());
   chkDPitchBend =
       CreateControl<TRadioButton>(this, pnlPitchBend, "chkDPitchBend", 6, 2, 140, 17);
   chkDPitchBend->SetCaption("Dynamic Pitch Bend");
@@ -89,9 +84,12 @@ void TfrmMain::BuildPitchControls() {
   tmrPitchBend->OnTimer = [this](TObject* Sender) { tmrPitchBendTimer(Sender); };
 }
 
-void TfrmMain::PitchSliderDown(TXPlayer& Deck, TObject* Sender, TShiftState Shift, Integer,
-                               Integer) {
-  if (Sender == Deck.PitchTrack && Shift == TShiftState{ssRight} && Deck.Xaudio) {
+void TfrmMain::PitchSliderDown(TXPlayer& Deck, TImage* Thumb, TObject* Sender, TShiftState Shift,
+                               Integer X, Integer Y) {
+  // The thumb is known by name: its deck record is not filled before the engines are.
+  if (Sender == Thumb) {
+    SliderGrab = {X, Y};
+  } else if (Sender == Deck.PitchTrack && Shift == TShiftState{ssRight} && Deck.Xaudio) {
     // A right click on the track puts the deck back to normal speed.
     PlaceHSlider(Deck.PitchTrack, Deck.PitchThumb, 1000, 1100, 900);
     SetPitch(Deck, 1000);
@@ -101,31 +99,6 @@ void TfrmMain::PitchSliderDown(TXPlayer& Deck, TObject* Sender, TShiftState Shif
 void TfrmMain::PitchSliderMove(TXPlayer& Deck, TShiftState Shift, Integer X) {
   if (!LeftAlone(Shift) || !Deck.Xaudio) return;
   SetPitch(Deck, DragHSlider(Deck.PitchTrack, Deck.PitchThumb, X, 900, 1100));
-}
-
-void TfrmMain::imgSldrPitch1MouseDown(TObject* Sender, TMouseButton, TShiftState Shift, Integer X,
-                                      Integer Y) {
-  // Before the deck records are filled the controls are still known by name.
-  if (Sender == imgSldrPitch1)
-    SliderGrab = {X, Y};
-  else
-    PitchSliderDown(Deck1, Sender, Shift, X, Y);
-}
-
-void TfrmMain::imgSldrPitch1MouseMove(TObject*, TShiftState Shift, Integer X, Integer) {
-  PitchSliderMove(Deck1, Shift, X);
-}
-
-void TfrmMain::imgSldrPitch2MouseDown(TObject* Sender, TMouseButton, TShiftState Shift, Integer X,
-                                      Integer Y) {
-  if (Sender == imgSldrPitch2)
-    SliderGrab = {X, Y};
-  else
-    PitchSliderDown(Deck2, Sender, Shift, X, Y);
-}
-
-void TfrmMain::imgSldrPitch2MouseMove(TObject*, TShiftState Shift, Integer X, Integer) {
-  PitchSliderMove(Deck2, Shift, X);
 }
 
 void TfrmMain::btnAutoPitchClick(TObject* Sender) {

@@ -2,6 +2,7 @@
 // into a ring of 39 frames, and a fast timer moves each playing deck's bars halfway toward
 // the frame written 38 messages ago. The filter sends each report 38 reports ahead of its
 // audio, so the bars show what is heard.
+#include "player/uControls.h"
 #include "player/uMain.h"
 
 #include "filter/filter.h"
@@ -16,17 +17,13 @@ void TfrmMain::BuildVUMeters() {
   tmrVU->OnTimer = [this](TObject* Sender) { tmrVUTimer(Sender); };
 
   // On the OPTIONS panel, right of the output choices.
-  lblVuMeters = CreateControl<TLabel>(this, pnlSetup, "lblVuMeters", 490, 8, 0, 0);
-  lblVuMeters->SetTransparent(true);
+  lblVuMeters = MakeLabel(this, pnlSetup, "lblVuMeters", 490, 8, "VU-Meters");
   lblVuMeters->Font()->SetStyle({fsBold});
-  lblVuMeters->SetCaption("VU-Meters");
   chkVuMeters = CreateControl<TCheckBox>(this, pnlSetup, "chkVuMeters", 490, 28, 97, 17);
   chkVuMeters->SetParentColor(true);
   chkVuMeters->SetCaption("Activate");
   chkVuMeters->OnClick = [this](TObject* Sender) { chkVuMetersClick(Sender); };
-  lblRefreshVU = CreateControl<TLabel>(this, pnlSetup, "lblRefreshVU", 490, 54, 0, 0);
-  lblRefreshVU->SetTransparent(true);
-  lblRefreshVU->SetCaption("Refresh Rate :");
+  lblRefreshVU = MakeLabel(this, pnlSetup, "lblRefreshVU", 490, 54, "Refresh Rate :");
   sldRefreshVU = CreateControl<TRxSlider>(this, pnlSetup, "sldRefreshVU", 490, 70, 159, 29);
   sldRefreshVU->SetParentColor(true);
   sldRefreshVU->SetBevelStyle(bvNone);

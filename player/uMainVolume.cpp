@@ -2,14 +2,6 @@
 // thumbs are the only store of the volumes; everything ends in SetDeckVolume.
 #include "player/uMain.h"
 
-namespace {
-
-bool LeftAlone(TShiftState Shift) {
-  return Shift == TShiftState{ssLeft};
-}
-
-}  // namespace
-
 void TfrmMain::BindVolume() {
   auto down = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
     imgSldrMouseDown(Sender, Button, Shift, X, Y);
