@@ -143,7 +143,7 @@ void TRxCustomSlider::SetOrientation(TSliderOrientation Value) {
 }
 
 void TRxCustomSlider::SetEdgeSize(Integer Value) {
-  TBitmap* source = images_[orientation_ == soHorizontal ? siHRuler : siVRuler].get();
+  TBitmap* source = RulerImage();
   Integer length = orientation_ == soHorizontal ? source->Width() : source->Height();
   // A negative edge would make the ruler read outside its image.
   if (Value < 0 || 2 * Value >= length || Value == edgeSize_) return;
@@ -269,6 +269,14 @@ void TRxCustomSlider::Loaded() {
 // ---------------------------------------------------------------------------------------
 // Geometry.
 
+TBitmap* TRxCustomSlider::ThumbImage() const {
+  return images_[orientation_ == soHorizontal ? siHThumb : siVThumb].get();
+}
+
+TBitmap* TRxCustomSlider::RulerImage() const {
+  return images_[orientation_ == soHorizontal ? siHRuler : siVRuler].get();
+}
+
 void TRxCustomSlider::GetInnerRect(TRect& Rect) {
   Rect = {0, 0, Width(), Height()};
   if (bevelStyle_ != bvNone)
@@ -277,12 +285,11 @@ void TRxCustomSlider::GetInnerRect(TRect& Rect) {
 }
 
 Integer TRxCustomSlider::ThumbWidth() {
-  TBitmap* b = images_[orientation_ == soHorizontal ? siHThumb : siVThumb].get();
-  return b->Width() / numThumbStates_;
+  return ThumbImage()->Width() / numThumbStates_;
 }
 
 Integer TRxCustomSlider::ThumbHeight() {
-  return images_[orientation_ == soHorizontal ? siHThumb : siVThumb]->Height();
+  return ThumbImage()->Height();
 }
 
 Integer TRxCustomSlider::TrackStart() {
@@ -300,7 +307,7 @@ Integer TRxCustomSlider::TravelLength() {
 
 void TRxCustomSlider::BuildRuler(const TRect& R) {
   const bool horizontal = orientation_ == soHorizontal;
-  TBitmap* source = images_[horizontal ? siHRuler : siVRuler].get();
+  TBitmap* source = RulerImage();
   // A vertical control too short for the margins gets an empty ruler, as a horizontal
   // one does.
   Integer lr = ::Max((horizontal ? WidthOf(R) : HeightOf(R)) - 2 * kMargin, 0);
@@ -672,7 +679,7 @@ void TRxCustomSlider::Paint() {
 }
 
 void TRxCustomSlider::PaintThumb(const TPoint& P, bool Pressed) {
-  TBitmap* image = images_[orientation_ == soHorizontal ? siHThumb : siVThumb].get();
+  TBitmap* image = ThumbImage();
   TRect src = Rect(0, 0, image->Width(), image->Height());
   if (numThumbStates_ == 2) {
     if (Pressed)

@@ -118,6 +118,9 @@ class TRxCustomSlider : public TCustomControl {
   virtual void Changed();
 
  private:
+  // The thumb and ruler images of the current orientation.
+  TBitmap* ThumbImage() const;
+  TBitmap* RulerImage() const;
   void BuildRuler(const TRect& R);
   void SetRange(Integer Min, Integer Max);
   Integer ThumbWidth();

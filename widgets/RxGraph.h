@@ -32,10 +32,6 @@ constexpr Integer BytesPerScanline(Integer Width, Integer BitCount) {
 constexpr Integer PaletteEntries(Integer BitCount) {
   return BitCount == 1 ? 2 : BitCount == 4 ? 16 : BitCount == 8 ? 256 : 0;
 }
-// The message text of an error raised with a resource string.
-inline String ResStr(const String& Ident) {
-  return Ident;
-}
 
 // A one-pixel 3D frame on R's border: TopLeft on the top and left edges, BottomRight on
 // the right and bottom edges (which take the top-right and bottom-left corners).

@@ -13,11 +13,6 @@
 
 namespace {
 
-constexpr UINT kWmMeasureItem = 0x002C;
-constexpr UINT kWmDrawItem = 0x002B;
-constexpr UINT kWmCommand = 0x0111;
-constexpr UINT kWmInitMenuPopup = 0x0117;
-constexpr UINT kWmMenuSelect = 0x011F;
 const String kTwoTabs = "\t\t";
 
 // Runs its action when the scope ends, also on an exception.
@@ -75,20 +70,20 @@ bool DispatchToMenus(TMessage& m) {
   std::vector<TRxPopupMenu*> menus = SharedPopupList()->menus;
   for (TRxPopupMenu* menu : menus) {
     switch (m.Msg) {
-      case kWmDrawItem:
-      case kWmMeasureItem: {
+      case WM_DRAWITEM:
+      case WM_MEASUREITEM: {
         bool handled = false;
         menu->HandleMenuMessage(m, handled);
         if (handled) return true;
         break;
       }
-      case kWmCommand:
+      case WM_COMMAND:
         if (menu->DispatchCommand(LOWORD(static_cast<DWORD>(m.WParam)))) return true;
         break;
-      case kWmInitMenuPopup:
+      case WM_INITMENUPOPUP:
         if (menu->DispatchPopup(HMENU(m.WParam))) return true;
         break;
-      case kWmMenuSelect:
+      case WM_MENUSELECT:
         if (TMenuItem* item = SelectedItem(menu, m)) {
           Application->SetHint(item->Hint());
           if (menu->Cursor() != 0) {
@@ -102,7 +97,7 @@ bool DispatchToMenus(TMessage& m) {
         return false;
     }
   }
-  if (m.Msg == kWmMenuSelect) Application->SetHint(String());
+  if (m.Msg == WM_MENUSELECT) Application->SetHint(String());
   return false;
 }
 
@@ -153,6 +148,12 @@ Integer TabbedWidth(TCanvas* Canvas, const String& Text) {
   String shown;
   for (char ch : Text) shown += ch == '\t' ? String(8, ' ') : String(1, ch);
   return Canvas->TextWidth(shown);
+}
+
+// The width of an item's caption without its '&' marks, with the two tabs that keep the
+// shortcut column apart.
+Integer CaptionWidth(TCanvas* Canvas, TMenuItem* Item) {
+  return TabbedWidth(Canvas, RemoveChar(Item->Caption(), '&') + kTwoTabs);
 }
 
 }  // namespace
@@ -246,15 +247,21 @@ bool TRxPopupMenu::IsTopLevel(TMenuItem* Item) const {
   return Item->Parent() == Items();
 }
 
+Integer TRxPopupMenu::ImageColumnWidth() const {
+  Integer column = Integer(minTextOffset_);
+  if (images_) column = ::Max(column, images_->Width() + 2);
+  return column;
+}
+
 void TRxPopupMenu::HandleMenuMessage(TMessage& Message, bool& Handled) {
   if (!NeedsOwnerDraw()) return;
-  if (Message.Msg != kWmMeasureItem && Message.Msg != kWmDrawItem) return;
+  if (Message.Msg != WM_MEASUREITEM && Message.Msg != WM_DRAWITEM) return;
   // Both records start with the control type and id, then the item id.
   auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(Message.LParam);
   if (!mis || mis->CtlType != ODT_MENU) return;
   TMenuItem* item = FindItem(mis->itemID, fkCommand);
   if (!item) return;
-  if (Message.Msg == kWmMeasureItem) {
+  if (Message.Msg == WM_MEASUREITEM) {
     mis->itemData = reinterpret_cast<UINT_PTR>(item);
     WMMeasureItem(Message);
   } else {
@@ -288,7 +295,7 @@ void TRxPopupMenu::DoGetImageIndex(TMenuItem* Item, TMenuOwnerDrawState State,
 Integer TRxPopupMenu::ItemTextWidth(TMenuItem* Item) {
   TCanvas* c = drawCanvas_.get();
   auto widths = [&](TMenuItem* i, Integer& cap, Integer& key) {
-    cap = TabbedWidth(c, RemoveChar(i->Caption(), '&') + kTwoTabs);
+    cap = CaptionWidth(c, i);
     key = TabbedWidth(c, ShortCutToText(i->ShortCut()) + " ");
   };
   Integer capW, keyW;
@@ -312,8 +319,7 @@ void TRxPopupMenu::ComputeItemSize(TMenuItem* Item, TGraphic* Graphic, Integer N
   TCanvas* c = drawCanvas_.get();
   Height = DefaultItemHeight();
   Width = 2 * CheckGap();
-  Integer column = Integer(minTextOffset_);
-  if (images_) column = ::Max(column, images_->Width() + 2);
+  Integer column = ImageColumnWidth();
   Width += ItemTextWidth(Item);
   if (showCheckMarks_) Width += CheckWidth();
   if (Item->IsLine()) {
@@ -440,8 +446,7 @@ struct TRxPopupMenu::TRender {
     }
     if (checks && item->Checked())
       DrawCheckImage(r.Left + (x - cw) / 2, (r.Top + r.Bottom - ch) / 2);
-    Integer column = Integer(menu->minTextOffset_);
-    if (images) column = ::Max(column, images->Width() + 2);
+    Integer column = menu->ImageColumnWidth();
     const bool hasGraphic = graphic && !graphic->Empty() && !item->IsLine();
     if (!checks && (graphic || column > 0)) x = CheckGap();
 
@@ -563,14 +568,11 @@ struct TRxPopupMenu::TRender {
     DrawBitmapKeyed(c, gx, gy, b, b->TransparentColor() & ~0x02000000u);
   }
 
-  Integer CaptionWidth(TMenuItem* i) {
-    return TabbedWidth(c, RemoveChar(i->Caption(), '&') + kTwoTabs);
-  }
-
   void DrawCaption() {
-    Integer tw = CaptionWidth(item);
+    Integer tw = CaptionWidth(c, item);
     if (TMenuItem* parent = item->Parent(); parent && item->ShortCut() != 0)
-      for (Integer i = 0; i < parent->Count(); ++i) tw = ::Max(tw, CaptionWidth(parent->Items(i)));
+      for (Integer i = 0; i < parent->Count(); ++i)
+        tw = ::Max(tw, CaptionWidth(c, parent->Items(i)));
     c->Brush()->SetStyle(bsClear);
     Integer y = (r.Top + r.Bottom - c->TextHeight("Ay")) / 2;
     WriteText(item->Caption(), r.Left + x, y);

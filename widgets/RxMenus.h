@@ -92,6 +92,9 @@ class TRxPopupMenu : public TPopupMenu {
   void ComputeItemSize(TMenuItem* Item, TGraphic* Graphic, Integer NumGlyphs, Integer ImageIndex,
                        Integer& Width, Integer& Height);
   Integer ItemTextWidth(TMenuItem* Item);
+  // The width of the column left of the captions: MinTextOffset, or the images' width and
+  // a pixel each side when that is more.
+  Integer ImageColumnWidth() const;
   void ImageListChanged(TObject* Sender);
 
   TRxMenuStyle style_ = msStandard;

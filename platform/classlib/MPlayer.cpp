@@ -7,51 +7,81 @@ namespace {
 
 constexpr Integer kButtonWidth = 28;
 
+// Every button of the bar, in the order the bar shows them.
+constexpr TMPBtnType kAllButtons[] = {
+    TMPBtnType::btPlay, TMPBtnType::btPause,  TMPBtnType::btStop,
+    TMPBtnType::btNext, TMPBtnType::btPrev,   TMPBtnType::btStep,
+    TMPBtnType::btBack, TMPBtnType::btRecord, TMPBtnType::btEject};
+
 DWORD PlatformFormat(TMPTimeFormats f) {
   switch (f) {
-    case tfMilliseconds: return MCI_FORMAT_MILLISECONDS;
-    case tfTMSF: return MCI_FORMAT_TMSF;
-    default: return MCI_FORMAT_MSF;
+    case tfMilliseconds:
+      return MCI_FORMAT_MILLISECONDS;
+    case tfTMSF:
+      return MCI_FORMAT_TMSF;
+    default:
+      return MCI_FORMAT_MSF;
   }
 }
 
 TMPModes ModeOf(DWORD mode) {
   switch (mode) {
-    case MCI_MODE_STOP: return mpStopped;
-    case MCI_MODE_PLAY: return mpPlaying;
-    case MCI_MODE_RECORD: return mpRecording;
-    case MCI_MODE_SEEK: return mpSeeking;
-    case MCI_MODE_PAUSE: return mpPaused;
-    case MCI_MODE_OPEN: return mpOpen;
-    default: return mpNotReady;
+    case MCI_MODE_STOP:
+      return mpStopped;
+    case MCI_MODE_PLAY:
+      return mpPlaying;
+    case MCI_MODE_RECORD:
+      return mpRecording;
+    case MCI_MODE_SEEK:
+      return mpSeeking;
+    case MCI_MODE_PAUSE:
+      return mpPaused;
+    case MCI_MODE_OPEN:
+      return mpOpen;
+    default:
+      return mpNotReady;
   }
 }
 
 // The glyph of a button, drawn in the bar's colours.
 void Glyph(TCanvas* c, TMPBtnType b, Integer x, Integer y) {
-  auto bar = [&](Integer l, Integer t, Integer w, Integer h) { c->FillRect(TRect{x + l, y + t, x + l + w, y + t + h}); };
+  auto bar = [&](Integer l, Integer t, Integer w, Integer h) {
+    c->FillRect(TRect{x + l, y + t, x + l + w, y + t + h});
+  };
   auto arrow = [&](Integer l, bool right) {
     for (Integer i = 0; i < 5; ++i) bar(right ? l + i : l + 4 - i, 4 + i, 1, 9 - 2 * i);
   };
   switch (b) {
-    case TMPBtnType::btPlay: arrow(11, true); break;
-    case TMPBtnType::btPause: bar(9, 4, 3, 9), bar(15, 4, 3, 9); break;
-    case TMPBtnType::btStop: bar(9, 4, 9, 9); break;
-    case TMPBtnType::btNext: arrow(9, true), arrow(14, true), bar(19, 4, 1, 9); break;
-    case TMPBtnType::btPrev: bar(8, 4, 1, 9), arrow(9, false), arrow(14, false); break;
+    case TMPBtnType::btPlay:
+      arrow(11, true);
+      break;
+    case TMPBtnType::btPause:
+      bar(9, 4, 3, 9), bar(15, 4, 3, 9);
+      break;
+    case TMPBtnType::btStop:
+      bar(9, 4, 9, 9);
+      break;
+    case TMPBtnType::btNext:
+      arrow(9, true), arrow(14, true), bar(19, 4, 1, 9);
+      break;
+    case TMPBtnType::btPrev:
+      bar(8, 4, 1, 9), arrow(9, false), arrow(14, false);
+      break;
     case TMPBtnType::btEject: {
       for (Integer i = 0; i < 5; ++i) bar(13 - i, 4 + i, 1 + 2 * i, 1);
       bar(8, 11, 11, 2);
       break;
     }
-    default: bar(11, 7, 5, 3); break;
+    default:
+      bar(11, 7, 5, 3);
+      break;
   }
 }
 
 }  // namespace
 
 TMediaPlayer::TMediaPlayer(TComponent* AOwner) : TCustomControl(AOwner) {
-  visible_ = TButtonSet{TMPBtnType::btPlay, TMPBtnType::btPause, TMPBtnType::btStop, TMPBtnType::btNext, TMPBtnType::btPrev, TMPBtnType::btStep, TMPBtnType::btBack, TMPBtnType::btRecord, TMPBtnType::btEject};
+  for (TMPBtnType b : kAllButtons) visible_.Include(b);
   colored_ = visible_;
   SetBounds(0, 0, 253, 30);
 }
@@ -181,7 +211,7 @@ void TMediaPlayer::SetPosition(Integer v) {
 
 std::vector<TMPBtnType> TMediaPlayer::Shown() const {
   std::vector<TMPBtnType> out;
-  for (TMPBtnType b : {TMPBtnType::btPlay, TMPBtnType::btPause, TMPBtnType::btStop, TMPBtnType::btNext, TMPBtnType::btPrev, TMPBtnType::btStep, TMPBtnType::btBack, TMPBtnType::btRecord, TMPBtnType::btEject})
+  for (TMPBtnType b : kAllButtons)
     if (visible_.Contains(b)) out.push_back(b);
   return out;
 }
@@ -198,7 +228,8 @@ void TMediaPlayer::Paint() {
     // Coloured buttons have green, yellow, red... glyphs; the rest black ones.
     static const TColor kColours[] = {clGreen, clOlive, clMaroon, clNavy, clNavy,
                                       clNavy,  clNavy,  clMaroon, clBlack};
-    c->Brush()->SetColor(colored_.Contains(shown[i]) ? kColours[static_cast<int>(shown[i])] : clBlack);
+    c->Brush()->SetColor(colored_.Contains(shown[i]) ? kColours[static_cast<int>(shown[i])]
+                                                     : clBlack);
     Glyph(c, shown[i], x, (Height() - 17) / 2);
   }
 }
@@ -212,13 +243,26 @@ void TMediaPlayer::MouseDown(TMouseButton Button, TShiftState Shift, Integer X, 
   if (OnClick) OnClick(this, b, doDefault);
   if (!doDefault) return;
   switch (b) {
-    case TMPBtnType::btPlay: Play(); break;
-    case TMPBtnType::btPause: Pause(); break;
-    case TMPBtnType::btStop: Stop(); break;
-    case TMPBtnType::btNext: Next(); break;
-    case TMPBtnType::btPrev: Previous(); break;
-    case TMPBtnType::btEject: Eject(); break;
-    default: break;  // a CD has nothing to step through or record
+    case TMPBtnType::btPlay:
+      Play();
+      break;
+    case TMPBtnType::btPause:
+      Pause();
+      break;
+    case TMPBtnType::btStop:
+      Stop();
+      break;
+    case TMPBtnType::btNext:
+      Next();
+      break;
+    case TMPBtnType::btPrev:
+      Previous();
+      break;
+    case TMPBtnType::btEject:
+      Eject();
+      break;
+    default:
+      break;  // a CD has nothing to step through or record
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace {
 
@@ -15,8 +16,8 @@ struct Mode {
 };
 
 std::mutex g_mutex;
-bool g_haveOriginal = false;
-Mode g_original{};
+// The mode the screen had before the first change: a null record goes back to it.
+std::optional<Mode> g_startMode;
 
 }  // namespace
 
@@ -34,12 +35,9 @@ LONG ChangeDisplaySettingsA(DEVMODEA* lpDevMode, DWORD dwFlags) {
   if (!config) return DISP_CHANGE_FAILED;
   Rotation rotation = 0;
   const SizeID current = XRRConfigCurrentConfiguration(config.get(), &rotation);
-  if (!g_haveOriginal) {
-    g_original = {current, XRRConfigCurrentRate(config.get()), rotation};
-    g_haveOriginal = true;
-  }
+  if (!g_startMode) g_startMode = Mode{current, XRRConfigCurrentRate(config.get()), rotation};
 
-  Mode target = g_original;
+  Mode target = *g_startMode;
   if (lpDevMode) {
     const DWORD f = lpDevMode->dmFields;
     int count = 0;
@@ -63,10 +61,10 @@ LONG ChangeDisplaySettingsA(DEVMODEA* lpDevMode, DWORD dwFlags) {
     target.rotation = rotation;
   }
   if (dwFlags & CDS_TEST) return DISP_CHANGE_SUCCESSFUL;
-  const Status s =
-      target.rate ? XRRSetScreenConfigAndRate(display.get(), config.get(), root, target.size,
-                                              target.rotation, target.rate, CurrentTime)
-                  : XRRSetScreenConfig(display.get(), config.get(), root, target.size,
-                                       target.rotation, CurrentTime);
+  const Status s = target.rate
+                       ? XRRSetScreenConfigAndRate(display.get(), config.get(), root, target.size,
+                                                   target.rotation, target.rate, CurrentTime)
+                       : XRRSetScreenConfig(display.get(), config.get(), root, target.size,
+                                            target.rotation, CurrentTime);
   return s == 0 ? DISP_CHANGE_SUCCESSFUL : DISP_CHANGE_FAILED;
 }

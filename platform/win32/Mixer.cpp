@@ -27,7 +27,6 @@ struct Control {
   bool uniform = true;
   std::vector<LONG> values;  // (uniform ? 1 : channels) x max(1, items)
   // Where a written value goes: the mixer file's section, or a sound card's element.
-  std::string section;
   std::function<bool(const std::vector<LONG>&)> apply;
 };
 
@@ -47,7 +46,6 @@ struct Device {
   WORD manufacturer = 0, product = 0;
   DWORD version = 0;
   std::vector<Line> lines;  // destinations and sources, in no particular order
-  std::string file;         // the mixer file it was read from, if any
   std::shared_ptr<snd_mixer_t> alsa;
 
   Line* Find(DWORD destination, DWORD source) {
@@ -89,13 +87,13 @@ int ReadInt(const std::string& file, const std::string& section, const char* key
 }
 
 DWORD ControlType(const std::string& text) {
-  static const std::map<std::string, DWORD> kTypes = {
-      {"MUTE", MIXERCONTROL_CONTROLTYPE_MUTE},
-      {"VOLUME", MIXERCONTROL_CONTROLTYPE_VOLUME},
-      {"MIXER", MIXERCONTROL_CONTROLTYPE_MIXER},
-      {"MUX", MIXERCONTROL_CONTROLTYPE_MUX}};
+  static const std::map<std::string, DWORD> kTypes = {{"MUTE", MIXERCONTROL_CONTROLTYPE_MUTE},
+                                                      {"VOLUME", MIXERCONTROL_CONTROLTYPE_VOLUME},
+                                                      {"MIXER", MIXERCONTROL_CONTROLTYPE_MIXER},
+                                                      {"MUX", MIXERCONTROL_CONTROLTYPE_MUX}};
   auto it = kTypes.find(text);
-  return it != kTypes.end() ? it->second : static_cast<DWORD>(std::strtoul(text.c_str(), nullptr, 0));
+  return it != kTypes.end() ? it->second
+                            : static_cast<DWORD>(std::strtoul(text.c_str(), nullptr, 0));
 }
 
 std::vector<LONG> ParseValues(const std::string& text, size_t count) {
@@ -109,27 +107,28 @@ std::vector<LONG> ParseValues(const std::string& text, size_t count) {
   return v;
 }
 
-Line FileLine(const std::string& file, const std::string& section, DWORD destination, DWORD source) {
+Line FileLine(const std::string& file, const std::string& section, DWORD destination,
+              DWORD source) {
   Line l;
   l.destination = destination;
   l.source = source;
   l.id = LineId(destination, source);
   l.name = Read(file, section, "Name").substr(0, MIXER_LONG_NAME_CHARS - 1);
-  l.shortName = Read(file, section, "ShortName", l.name.c_str()).substr(0, MIXER_SHORT_NAME_CHARS - 1);
+  l.shortName =
+      Read(file, section, "ShortName", l.name.c_str()).substr(0, MIXER_SHORT_NAME_CHARS - 1);
   l.type = static_cast<DWORD>(ReadInt(file, section, "Type", 0));
   l.channels = static_cast<DWORD>(std::clamp(ReadInt(file, section, "Channels", 2), 1, 8));
   const int controls = std::clamp(ReadInt(file, section, "Controls", 0), 0, 64);
   for (int c = 0; c < controls; ++c) {
     Control k;
-    k.section = section + ".C" + std::to_string(c);
-    k.type = ControlType(Read(file, k.section, "Type"));
-    k.name = Read(file, k.section, "Name").substr(0, MIXER_LONG_NAME_CHARS - 1);
-    k.items = static_cast<DWORD>(std::clamp(ReadInt(file, k.section, "Items", 0), 0, 64));
-    k.uniform = ReadInt(file, k.section, "Uniform", 1) != 0;
-    k.values = ParseValues(Read(file, k.section, "Values"),
+    const std::string at = section + ".C" + std::to_string(c);
+    k.type = ControlType(Read(file, at, "Type"));
+    k.name = Read(file, at, "Name").substr(0, MIXER_LONG_NAME_CHARS - 1);
+    k.items = static_cast<DWORD>(std::clamp(ReadInt(file, at, "Items", 0), 0, 64));
+    k.uniform = ReadInt(file, at, "Uniform", 1) != 0;
+    k.values = ParseValues(Read(file, at, "Values"),
                            (k.uniform ? 1 : l.channels) * std::max<DWORD>(1, k.items));
-    const std::string path = file, at = k.section;
-    k.apply = [path, at](const std::vector<LONG>& values) {
+    k.apply = [path = file, at](const std::vector<LONG>& values) {
       std::string text;
       for (size_t i = 0; i < values.size(); ++i) text += (i ? "," : "") + std::to_string(values[i]);
       return WritePrivateProfileStringA(at.c_str(), "Values", text.c_str(), path.c_str()) != 0;
@@ -146,7 +145,6 @@ std::vector<std::shared_ptr<Device>> FileDevices(const std::string& file) {
   for (int m = 0; m < count; ++m) {
     auto d = std::make_shared<Device>();
     const std::string s = "Mixer" + std::to_string(m);
-    d->file = file;
     d->name = Read(file, s, "Name").substr(0, MAXPNAMELEN - 1);
     d->manufacturer = static_cast<WORD>(ReadInt(file, s, "Manufacturer", 0));
     d->product = static_cast<WORD>(ReadInt(file, s, "Product", 0));
@@ -159,8 +157,8 @@ std::vector<std::shared_ptr<Device>> FileDevices(const std::string& file) {
       dest.connections = static_cast<DWORD>(sources);
       d->lines.push_back(std::move(dest));
       for (int src = 0; src < sources; ++src)
-        d->lines.push_back(FileLine(file, ds + "." + std::to_string(src),
-                                    static_cast<DWORD>(dst), static_cast<DWORD>(src)));
+        d->lines.push_back(FileLine(file, ds + "." + std::to_string(src), static_cast<DWORD>(dst),
+                                    static_cast<DWORD>(src)));
     }
     out.push_back(std::move(d));
   }
@@ -196,6 +194,15 @@ Control SwitchMute(snd_mixer_elem_t* e, bool capture) {
   return k;
 }
 
+// The next source line of a card's destination, named after the card's element.
+Line SourceLine(Line& destination, const std::string& element) {
+  Line s;
+  s.destination = destination.destination;
+  s.source = static_cast<DWORD>(destination.connections++);
+  s.name = s.shortName = WindowsLineName(element);
+  return s;
+}
+
 // A card that records one source at a time: its recording lines are the selector's items,
 // chosen through a MUX control on the recording destination.
 void AddSelector(snd_mixer_elem_t* selectorElem, Line& record, std::vector<Line>& sources) {
@@ -210,16 +217,14 @@ void AddSelector(snd_mixer_elem_t* selectorElem, Line& record, std::vector<Line>
   for (int i = 0; i < items; ++i) {
     char item[64] = {};
     snd_mixer_selem_get_enum_item_name(selectorElem, static_cast<unsigned>(i), sizeof item, item);
-    Line s;
-    s.destination = 1, s.source = static_cast<DWORD>(record.connections++);
-    s.name = s.shortName = WindowsLineName(item);
-    sources.push_back(std::move(s));
+    sources.push_back(SourceLine(record, item));
     if (static_cast<unsigned>(i) == chosen) selector.values[static_cast<size_t>(i)] = 1;
   }
   selector.apply = [selectorElem](const std::vector<LONG>& v) {
     for (size_t i = 0; i < v.size(); ++i)
-      if (v[i]) return snd_mixer_selem_set_enum_item(selectorElem, SND_MIXER_SCHN_FRONT_LEFT,
-                                                     static_cast<unsigned>(i)) == 0;
+      if (v[i])
+        return snd_mixer_selem_set_enum_item(selectorElem, SND_MIXER_SCHN_FRONT_LEFT,
+                                             static_cast<unsigned>(i)) == 0;
     return true;  // nothing chosen: the card keeps its source
   };
   record.controls.push_back(std::move(selector));
@@ -230,8 +235,8 @@ std::shared_ptr<Device> CardDevice(int card) {
   if (snd_mixer_open(&raw, 0) < 0) return nullptr;
   std::shared_ptr<snd_mixer_t> mixer(raw, &snd_mixer_close);
   const std::string hw = "hw:" + std::to_string(card);
-  if (snd_mixer_attach(raw, hw.c_str()) < 0 || snd_mixer_selem_register(raw, nullptr, nullptr) < 0 ||
-      snd_mixer_load(raw) < 0)
+  if (snd_mixer_attach(raw, hw.c_str()) < 0 ||
+      snd_mixer_selem_register(raw, nullptr, nullptr) < 0 || snd_mixer_load(raw) < 0)
     return nullptr;
   auto d = std::make_shared<Device>();
   d->alsa = mixer;
@@ -259,16 +264,12 @@ std::shared_ptr<Device> CardDevice(int card) {
       continue;
     }
     if (snd_mixer_selem_has_playback_switch(e) || snd_mixer_selem_has_playback_volume(e)) {
-      Line s;
-      s.destination = 0, s.source = static_cast<DWORD>(play.connections++);
-      s.name = s.shortName = WindowsLineName(elem);
+      Line s = SourceLine(play, elem);
       if (snd_mixer_selem_has_playback_switch(e)) s.controls.push_back(SwitchMute(e, false));
       sources.push_back(std::move(s));
     }
     if (!selectorElem && snd_mixer_selem_has_capture_switch(e)) {
-      Line s;
-      s.destination = 1, s.source = static_cast<DWORD>(record.connections++);
-      s.name = s.shortName = WindowsLineName(elem);
+      Line s = SourceLine(record, elem);
       s.controls.push_back(SwitchMute(e, true));
       sources.push_back(std::move(s));
     }
@@ -417,10 +418,17 @@ MMRESULT mixerGetLineInfoA(HMIXEROBJ hmxobj, MIXERLINEA* pmxl, DWORD fdwInfo) {
   if (!d) return MMSYSERR_INVALHANDLE;
   const Line* l = nullptr;
   switch (fdwInfo & 0xF) {
-    case MIXER_GETLINEINFOF_DESTINATION: l = d->Find(pmxl->dwDestination, kDestination); break;
-    case MIXER_GETLINEINFOF_SOURCE: l = d->Find(pmxl->dwDestination, pmxl->dwSource); break;
-    case MIXER_GETLINEINFOF_LINEID: l = d->FindId(pmxl->dwLineID); break;
-    default: return MMSYSERR_INVALFLAG;
+    case MIXER_GETLINEINFOF_DESTINATION:
+      l = d->Find(pmxl->dwDestination, kDestination);
+      break;
+    case MIXER_GETLINEINFOF_SOURCE:
+      l = d->Find(pmxl->dwDestination, pmxl->dwSource);
+      break;
+    case MIXER_GETLINEINFOF_LINEID:
+      l = d->FindId(pmxl->dwLineID);
+      break;
+    default:
+      return MMSYSERR_INVALFLAG;
   }
   if (!l) return MIXERR_INVALLINE;
   Describe(*l, pmxl);
