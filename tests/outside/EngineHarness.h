@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <time.h>
 
 #include <cmath>
 #include <cstdint>
@@ -17,17 +16,15 @@
 #include <string>
 #include <vector>
 
+#include "common/Clock.h"
 #include "win32/Messages.h"
 #include "win32/Modules.h"
 #include "xaudio/xaudio.h"
 
 namespace kazout {
 
-inline int64_t NowNs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
-}
+// The engine's and the sinks' clock, which the captures' times are read against.
+inline int64_t NowNs() { return MonotonicNs(); }
 
 // The output filter library, loaded by name as the engine loads it, with its entry that
 // names the window its reports go to. Freed with the object.
