@@ -225,7 +225,9 @@ TEST_F(EndToEnd, TracksGoFromTheExplorerToTheDecksAndPlaylistsAndPlay) {
     after = Shot();
   }
   EXPECT_EQ(after.Lit(ox, oy, kList1), 0) << "playlist 1 did not give its title";
-  EXPECT_GT(after.Changed(mixing, ox, oy, kPos2), 10) << "deck 2's time did not move";
+  // Its time has moved on: usually three digits differ (40 or so pixels), but a shot taken at
+  // a whole second differs in the seconds digit alone, about 10.
+  EXPECT_GT(after.Changed(mixing, ox, oy, kPos2), 5) << "deck 2's time did not move";
   EXPECT_GT(after.Lit(ox, oy, kList2), 10);
 }
 
