@@ -121,7 +121,8 @@ void TfrmMain::Button4Click(TObject* Sender) {
 
 void TfrmMain::lstSamplesDblClick(TObject*) {
   TListItem* item = lstSamples->Selected();
-  if (item && item->SubItems()->Count() > 0) WinMediaPlayer->OpenFile(item->SubItems()->Strings(0));
+  // Sub-item 1 is the path, as in the other lists.
+  if (item && item->SubItems()->Count() > 1) WinMediaPlayer->OpenFile(item->SubItems()->Strings(1));
 }
 
 void TfrmMain::lstSamplesKeyDown(TObject*, Word& Key, TShiftState) {
@@ -146,13 +147,14 @@ Integer TfrmMain::FindMixerLine(const String& Name) {
 void TfrmMain::InitMicrophone() {
   MicroLine = FindMixerLine("Microphone");
   if (MicroLine == 0) MicroLine = FindMixerLine("Micro");
-  // A line whose mute cannot be read starts unticked.
-  bool muted = true;
+  // Ticked only for a line known to be audible: with no mixer, no such line or no mute
+  // to read, the box does not claim a live microphone.
+  bool muted = false, known = false;
   TMixerDestinations* dests = AudioMixer->Destinations();
   if (dests && dests->Count() > 0 &&
       MicroLine < dests->DestinationAt(0)->Connections->ConnectionCount())
-    AudioMixer->GetLineMute(0, MicroLine, muted);
-  chkMicro->SetChecked(!muted);
+    known = AudioMixer->GetLineMute(0, MicroLine, muted);
+  chkMicro->SetChecked(known && !muted);
 }
 
 void TfrmMain::CloseCD() {

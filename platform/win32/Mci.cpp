@@ -87,6 +87,8 @@ class CdDevice {
     return 0;
   }
 
+  // False once the disc has left: the device then only answers for its mode.
+  bool HasDisc() const { return cdio_ != nullptr; }
   DWORD Tracks() const { return static_cast<DWORD>(starts_.size()); }
   lsn_t TrackStart(DWORD track) const { return starts_[track - 1]; }
   lsn_t TrackEnd(DWORD track) const { return track < Tracks() ? starts_[track] : end_; }
@@ -140,13 +142,13 @@ class CdDevice {
     mode_ = mode;
   }
   // The disc leaves the drive (an image leaves the device alone): the device stays open
-  // without it.
+  // without it and is not ready until it is opened again.
   MCIERROR Eject() {
     Halt(MCI_MODE_STOP);
     if (cdio_) cdio_destroy(cdio_);
     cdio_ = nullptr;
     if (driver_ == DRIVER_DEVICE) cdio_eject_media_drive(target_.c_str());
-    mode_ = MCI_MODE_OPEN;
+    mode_ = MCI_MODE_NOT_READY;
     return 0;
   }
 
@@ -171,6 +173,7 @@ class CdDevice {
     std::vector<float> pcm;
     double phase = 0;  // position between two CD frames when the device's rate differs
     float last[2] = {0, 0};
+    lsn_t reached = to;
     for (lsn_t next = from; next < to && !stop_;) {
       const uint64_t queued = out->voice_written(voice_) - out->voice_heard(voice_);
       if (queued >= out->voice_target_fill(voice_)) {
@@ -178,9 +181,12 @@ class CdDevice {
         continue;
       }
       const int n = static_cast<int>(std::min<lsn_t>(kSectorsARead, to - next));
+      // A scratched or short disc stops where it can no longer be read.
       if (cdio_read_audio_sectors(cdio_, raw.data(), next, static_cast<uint32_t>(n)) !=
-          DRIVER_OP_SUCCESS)
+          DRIVER_OP_SUCCESS) {
+        reached = next;
         break;
+      }
       Convert(raw.data(), static_cast<size_t>(n) * kSectorFrames, &pcm, &phase, last);
       for (size_t done = 0; done < pcm.size() / 2 && !stop_;) {
         const uint32_t took = out->voice_write(voice_, pcm.data() + done * 2,
@@ -190,12 +196,13 @@ class CdDevice {
       }
       next += n;
     }
-    out->voice_set_active(voice_, 0);
-    // Played out: the disc stops by itself at the end of what was asked.
+    // Played out: the disc stops by itself at the end of what was asked. The voice stays
+    // active until then, since a sink that outruns real time only takes from active ones.
     while (!stop_ && out->voice_heard(voice_) < out->voice_written(voice_))
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    out->voice_set_active(voice_, 0);
     if (!stop_) {
-      position_ = to;
+      position_ = reached;
       mode_ = MCI_MODE_STOP;
     }
   }
@@ -305,13 +312,17 @@ MCIERROR OpenDevice(DWORD_PTR flags, MCI_OPEN_PARMSA* p) {
 MCIERROR Status(CdDevice& d, DWORD_PTR flags, MCI_STATUS_PARMS* p) {
   if (!p) return MCIERR_NULL_PARAMETER_BLOCK;
   if (!(flags & MCI_STATUS_ITEM)) return MCIERR_MISSING_PARAMETER;
+  const DWORD item = p->dwItem;
+  const bool ofTheDisc = item == MCI_STATUS_NUMBER_OF_TRACKS || item == MCI_STATUS_POSITION ||
+                         item == MCI_STATUS_LENGTH || item == MCI_STATUS_CURRENT_TRACK;
+  if (ofTheDisc && !d.HasDisc()) return MCIERR_DEVICE_NOT_READY;
   const bool track = flags & MCI_TRACK;
   if (track && (p->dwTrack < 1 || p->dwTrack > d.Tracks())) return MCIERR_OUTOFRANGE;
   switch (p->dwItem) {
     case MCI_STATUS_NUMBER_OF_TRACKS: p->dwReturn = d.Tracks(); return 0;
     case MCI_STATUS_MODE: p->dwReturn = d.Mode(); return 0;
     case MCI_STATUS_READY:
-    case MCI_STATUS_MEDIA_PRESENT: p->dwReturn = d.Mode() != MCI_MODE_OPEN; return 0;
+    case MCI_STATUS_MEDIA_PRESENT: p->dwReturn = d.HasDisc(); return 0;
     case MCI_STATUS_TIME_FORMAT: p->dwReturn = d.timeFormat; return 0;
     case MCI_STATUS_CURRENT_TRACK: p->dwReturn = d.TrackOf(d.Position()); return 0;
     case MCI_STATUS_POSITION:
@@ -330,6 +341,9 @@ MCIERROR Status(CdDevice& d, DWORD_PTR flags, MCI_STATUS_PARMS* p) {
 }
 
 MCIERROR Command(CdDevice& d, UINT msg, DWORD_PTR flags, DWORD_PTR param) {
+  // Without its disc the device can neither move nor play.
+  if ((msg == MCI_SEEK || msg == MCI_PLAY || msg == MCI_RESUME) && !d.HasDisc())
+    return MCIERR_DEVICE_NOT_READY;
   switch (msg) {
     case MCI_STATUS:
       return Status(d, flags, reinterpret_cast<MCI_STATUS_PARMS*>(param));
@@ -348,7 +362,6 @@ MCIERROR Command(CdDevice& d, UINT msg, DWORD_PTR flags, DWORD_PTR param) {
       if ((flags & (MCI_FROM | MCI_TO)) && !p) return MCIERR_NULL_PARAMETER_BLOCK;
       if ((flags & MCI_FROM) && !Decode(d, p->dwFrom, &from)) return MCIERR_OUTOFRANGE;
       if ((flags & MCI_TO) && !Decode(d, p->dwTo, &to)) return MCIERR_OUTOFRANGE;
-      if (d.Mode() == MCI_MODE_OPEN) return MCIERR_DEVICE_NOT_READY;
       return d.Play(from, to);
     }
     case MCI_PAUSE:

@@ -2,6 +2,8 @@
 // microphone's box over mixers described in the prefix.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -72,6 +74,30 @@ TEST_F(CdTest, ListsTheTracksAndPlaysOneIntoTheNext) {
   EXPECT_GT(kaztest::ToneStrength(left, 44100 + 4410, 22050, kaztest::CdToneOf(4)), 0.2);
 }
 
+// A disc that cannot be read past the middle of track 5 stops there; an ejected one plays
+// nothing at all.
+TEST_F(CdTest, AnUnreadableOrEjectedDiscStopsThePlaying) {
+  kaztest::MapDrive('E', kaztest::MakeCdImage(dir_));
+  StartPlayer();
+  frmMain->LoadCdDrive('E');
+  ASSERT_EQ(truncate((dir_ + "/disc.bin").c_str(), (4 * 75 + 37) * 2352), 0);
+  frmMain->lstTracks->SetItemIndex(2);
+  frmMain->lstTracksDblClick(nullptr);
+  ASSERT_TRUE(PumpUntil([&] { return frmMain->CDPlayer->Mode() == mpStopped; }, 10000));
+  MCI_STATUS_PARMS p{};
+  p.dwItem = MCI_STATUS_CURRENT_TRACK;
+  mciSendCommandA(frmMain->CDPlayer->DeviceID(), MCI_STATUS, MCI_STATUS_ITEM,
+                  reinterpret_cast<DWORD_PTR>(&p));
+  EXPECT_EQ(p.dwReturn, 5u);
+
+  frmMain->CDPlayer->Eject();
+  EXPECT_EQ(frmMain->CDPlayer->Mode(), mpNotReady);
+  frmMain->lstTracksDblClick(nullptr);
+  EXPECT_EQ(frmMain->CDPlayer->Mode(), mpNotReady);
+  frmMain->CDPlayer->Play();
+  EXPECT_EQ(frmMain->CDPlayer->Error(), MCIERR_DEVICE_NOT_READY);
+}
+
 TEST_F(CdTest, ADriveWithoutADiscIsReportedAndTheListStays) {
   kaztest::MapDrive('E', kaztest::MakeCdImage(dir_));
   kaztest::MapDrive('F', dir_);
@@ -131,6 +157,19 @@ TEST_F(CdTest, TheMicrophoneBoxFollowsItsLine) {
   frmMain->InitMicrophone();
   EXPECT_EQ(frmMain->MicroLine, 0);
   EXPECT_TRUE(frmMain->chkMicro->Checked());  // line 0, "Line In", is audible
+
+  // A microphone whose mute cannot be read starts unticked, as it does with no mixer.
+  kaztest::WriteFile(file, "[Mixer]\nCount=1\n[Mixer0]\nName=Card\nDestinations=1\n"
+                           "[Mixer0.0]\nName=Volume Control\nSources=1\n"
+                           "[Mixer0.0.0]\nName=Microphone\nControls=0\n");
+  frmMain->AudioMixer->SetMixerId(0);
+  frmMain->InitMicrophone();
+  EXPECT_FALSE(frmMain->chkMicro->Checked());
+  std::remove(file.c_str());
+  frmMain->AudioMixer->SetMixerId(0);
+  frmMain->chkMicro->SetChecked(true);
+  frmMain->InitMicrophone();
+  EXPECT_FALSE(frmMain->chkMicro->Checked());
 }
 
 TEST_F(CdTest, DisplayButtonsAskForTheirModeAndFailQuietly) {
@@ -147,11 +186,14 @@ TEST_F(CdTest, TheSamplesListPlaysAndDeletesItsEntries) {
   StartPlayer();
   TListItem* item = frmMain->lstSamples->Items()->Add();
   item->SetCaption("kick");
-  item->SubItems()->Add("/nonexistent/kick.wav");
+  item->SubItems()->Add("0:01");
+  item->SubItems()->Add(dir_ + "/kick.wav");
   item->SetSelected(true);
-  setenv("KAZ_SHELL_OPEN", "true", 1);  // no real player for a test
+  // The "player" of the test leaves the file it was given behind.
+  setenv("KAZ_SHELL_OPEN", "touch", 1);
   frmMain->lstSamplesDblClick(nullptr);
   unsetenv("KAZ_SHELL_OPEN");
+  EXPECT_TRUE(PumpUntil([&] { return access((dir_ + "/kick.wav").c_str(), F_OK) == 0; }, 5000));
   Word key = 46;
   frmMain->lstSamplesKeyDown(nullptr, key, {});
   EXPECT_EQ(frmMain->lstSamples->Items()->Count(), 0);

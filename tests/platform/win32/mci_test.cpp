@@ -119,7 +119,12 @@ TEST_F(MciTest, TimeFormatsPauseAndTheDoor) {
   EXPECT_GE(Status(id, MCI_STATUS_POSITION), 10000u);
   // A disc image has no door: the disc is gone for the device all the same.
   ASSERT_EQ(mciSendCommandA(id, MCI_SET, MCI_SET_DOOR_OPEN, reinterpret_cast<DWORD_PTR>(&set)), 0u);
-  EXPECT_EQ(Status(id, MCI_STATUS_MODE), MCI_MODE_OPEN);
+  EXPECT_EQ(Status(id, MCI_STATUS_MODE), MCI_MODE_NOT_READY);
+  MCI_SEEK_PARMS seek{};
+  seek.dwTo = 1000;
+  EXPECT_EQ(mciSendCommandA(id, MCI_SEEK, MCI_TO, reinterpret_cast<DWORD_PTR>(&seek)),
+            MCIERR_DEVICE_NOT_READY);
+  EXPECT_EQ(Status(id, MCI_STATUS_MODE), MCI_MODE_NOT_READY);
   EXPECT_EQ(mciSendCommandA(id, MCI_PLAY, 0, 0), MCIERR_DEVICE_NOT_READY);
   mciSendCommandA(id, MCI_CLOSE, 0, 0);
 }
