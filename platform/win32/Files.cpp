@@ -419,6 +419,10 @@ BOOL CopyFileA(LPCSTR existing, LPCSTR newName, BOOL failIfExists) {
 }
 
 BOOL MoveFileA(LPCSTR existing, LPCSTR newName) {
+  return MoveFileExA(existing, newName, MOVEFILE_COPY_ALLOWED);
+}
+
+BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags) {
   std::string from, to;
   if (!win32::ToLinux(existing, from) || !win32::ToLinux(newName, to)) return FALSE;
   struct stat st {};
@@ -429,13 +433,36 @@ BOOL MoveFileA(LPCSTR existing, LPCSTR newName) {
   // A move that only changes the letter case of a name is a rename onto itself here.
   struct stat dest {};
   if (lstat(to.c_str(), &dest) == 0 && !(dest.st_dev == st.st_dev && dest.st_ino == st.st_ino)) {
-    SetLastError(ERROR_ALREADY_EXISTS);
+    if (!(flags & MOVEFILE_REPLACE_EXISTING)) {
+      SetLastError(ERROR_ALREADY_EXISTS);
+      return FALSE;
+    }
+    if (S_ISDIR(dest.st_mode) || S_ISDIR(st.st_mode) ||
+        (S_ISREG(dest.st_mode) && !(dest.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)))) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
+  }
+  const bool through = flags & MOVEFILE_WRITE_THROUGH;
+  const auto sync = [](const std::string& path, int mode) {
+    const int fd = open(path.c_str(), mode | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = fsync(fd) == 0;
+    close(fd);
+    return ok;
+  };
+  if (through && S_ISREG(st.st_mode) && !sync(from, O_RDONLY)) {
+    SetLastError(ERROR_WRITE_FAULT);
     return FALSE;
   }
-  if (rename(from.c_str(), to.c_str()) == 0) return TRUE;
-  int err = errno;
-  if (err == EXDEV && S_ISREG(st.st_mode)) {
-    if (!win32::CopyContents(from, to, true)) return FALSE;
+  if (rename(from.c_str(), to.c_str()) == 0) {
+    if (through)
+      sync(to.substr(0, std::max<std::size_t>(1, to.find_last_of('/'))), O_RDONLY | O_DIRECTORY);
+    return TRUE;
+  }
+  const int err = errno;
+  if (err == EXDEV && S_ISREG(st.st_mode) && (flags & MOVEFILE_COPY_ALLOWED)) {
+    if (!win32::CopyContents(from, to, !(flags & MOVEFILE_REPLACE_EXISTING))) return FALSE;
     if (unlink(from.c_str()) != 0) {
       SetLastError(win32::ErrorFromErrno(errno, from));
       return FALSE;
@@ -444,6 +471,53 @@ BOOL MoveFileA(LPCSTR existing, LPCSTR newName) {
   }
   SetLastError(win32::ErrorFromErrno(err, to));
   return FALSE;
+}
+
+UINT GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR buffer) {
+  if (!path || !buffer) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  std::string folder = path;
+  if (folder.empty() || folder.back() != '\\') folder += '\\';
+  folder += std::string(prefix ? prefix : "").substr(0, 3);
+  const auto nameOf = [&](UINT n) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%X", n);
+    return folder + hex + ".TMP";
+  };
+  const auto give = [&](const std::string& name, UINT n) -> UINT {
+    if (name.size() >= MAX_PATH) {
+      SetLastError(ERROR_INVALID_NAME);
+      return 0;
+    }
+    std::memcpy(buffer, name.c_str(), name.size() + 1);
+    return n;
+  };
+  if (unique != 0) return give(nameOf(unique & 0xFFFF), unique & 0xFFFF);
+  // The numbers are tried from one that differs between programs and moments, so that
+  // two writers in one folder rarely meet; a name that is taken is never touched.
+  const UINT start = static_cast<UINT>(getpid()) * 7919u + GetTickCount();
+  for (UINT i = 0; i < 0xFFFF; ++i) {
+    const UINT n = (start + i) % 0xFFFF + 1;
+    const std::string name = nameOf(n);
+    if (name.size() >= MAX_PATH) return give(name, 0);
+    std::string linux;
+    if (!win32::ToLinux(name.c_str(), linux)) return 0;
+    const int fd = open(linux.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      close(fd);
+      return give(name, n);
+    }
+    if (errno != EEXIST) {
+      const int err = errno;
+      SetLastError(err == ENOENT || err == ENOTDIR ? ERROR_PATH_NOT_FOUND
+                                                   : win32::ErrorFromErrno(err, linux));
+      return 0;
+    }
+  }
+  SetLastError(ERROR_FILE_EXISTS);
+  return 0;
 }
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {

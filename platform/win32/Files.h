@@ -126,6 +126,21 @@ BOOL CopyFileA(LPCSTR existing, LPCSTR newName, BOOL failIfExists);
 // Renames or moves a file or folder; ERROR_ALREADY_EXISTS when the destination exists.
 // A file moved to another file system is copied and then deleted.
 BOOL MoveFileA(LPCSTR existing, LPCSTR newName);
+constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
+constexpr DWORD MOVEFILE_COPY_ALLOWED = 0x2;
+constexpr DWORD MOVEFILE_WRITE_THROUGH = 0x8;
+// MoveFileA with choices. MOVEFILE_REPLACE_EXISTING puts the file in the place of an
+// existing one in one step (readers see the old file or the new one, never a mix); a
+// destination that is a folder or a read-only file is not replaced (ERROR_ACCESS_DENIED).
+// MOVEFILE_WRITE_THROUGH returns once the file and its new name are on the disk.
+// MOVEFILE_COPY_ALLOWED lets a move to another file system copy and delete.
+BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
+// A new, empty file in `path` named `prefix` (its first three characters), a number in
+// hexadecimal and ".TMP", created where no file of that name was (never an existing one);
+// its full name goes to `buffer` (MAX_PATH characters). Answers the number, 0 on failure
+// with the error of the folder (missing, not a folder, not writable). A non-zero `unique`
+// only makes the name, creating nothing.
+UINT GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR buffer);
 
 // Bit n set for each mapped drive letter 'A' + n whose target is present.
 DWORD GetLogicalDrives();

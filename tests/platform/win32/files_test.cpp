@@ -436,6 +436,24 @@ TEST_F(FilesTest, CreateCopyMoveDelete) {
   EXPECT_FALSE(CopyFileA("M:\\Ops\\Missing.txt", "M:\\Ops\\Other.txt", FALSE));
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 
+  // Scratch files of free names, and a replacing move that spares a read-only file.
+  char temp[MAX_PATH], other[MAX_PATH];
+  ASSERT_NE(GetTempFileNameA("M:\\Ops", "kaz", 0, temp), 0u);
+  ASSERT_NE(GetTempFileNameA("M:\\Ops\\", "kaz", 0, other), 0u);
+  EXPECT_STRNE(temp, other);
+  EXPECT_EQ(std::string(temp).rfind("M:\\Ops\\kaz", 0), 0u) << temp;
+  EXPECT_NE(GetFileAttributesA(other), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(
+      MoveFileExA(temp, "M:\\Ops\\Copy.txt", MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+  EXPECT_EQ(kaztest::ReadFile(root_ + "/Ops/Copy.txt"), "");
+  chmod((root_ + "/Ops/Copy.txt").c_str(), 0444);
+  EXPECT_FALSE(MoveFileExA(other, "M:\\Ops\\Copy.txt", MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  chmod((root_ + "/Ops/Copy.txt").c_str(), 0644);
+  EXPECT_TRUE(DeleteFileA(other));
+  EXPECT_EQ(GetTempFileNameA("M:\\Ops\\Copy.txt", "kaz", 0, temp), 0u);
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+
   EXPECT_FALSE(MoveFileA("M:\\Ops\\Source.txt", "M:\\Ops\\Copy.txt"));
   EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
   EXPECT_TRUE(MoveFileA("M:\\Ops\\Source.txt", "M:\\Ops\\Moved.txt"));
