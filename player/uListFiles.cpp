@@ -83,27 +83,33 @@ void TBpmList::Add(const String& Caption, const String& Bpm) {
 }
 
 void TBpmList::Save(const String& FileName) const {
-  // A cache the user made read-only stays as it is.
-  const DWORD attributes = GetFileAttributesA(FileName.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES &&
-      (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
-    throw EFCreateError(FileName);
   if (loaded_ && *loaded_ == lines_.Text() && FileName == loadedFrom_) return;
   SaveLinesReplacing(lines_, FileName);
 }
 
 void SaveLinesReplacing(const TStrings& Lines, const String& FileName) {
-  const String temp = FileName + ".tmp";
+  // A file the user made read-only, or a folder in its place, stays as it is.
+  const DWORD attributes = GetFileAttributesA(FileName.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+    throw EFCreateError(FileName);
+  // The text goes to a new file of a name that was free beside it (never one the user may
+  // hold, such as "<name>.tmp"), which then takes the old file's place in one step: a
+  // failed write never leaves half a file or loses the old one.
+  const String folder = ExtractFilePath(FileName);
+  char temp[MAX_PATH];
+  if (GetTempFileNameA(folder.empty() ? "." : folder.c_str(), "kaz", 0, temp) == 0)
+    throw EFCreateError(FileName);
   try {
     Lines.SaveToFile(temp);
   } catch (const Exception&) {
-    DeleteFileA(temp.c_str());
+    DeleteFileA(temp);
     throw EFCreateError(FileName);
   }
-  // The copy appears whole at its place (the platform writes it beside, then renames).
-  const bool moved = CopyFileA(temp.c_str(), FileName.c_str(), FALSE) != FALSE;
-  DeleteFileA(temp.c_str());
-  if (!moved) throw EFCreateError(FileName);
+  if (!MoveFileExA(temp, FileName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    DeleteFileA(temp);
+    throw EFCreateError(FileName);
+  }
 }
 
 void LoadPlaylistFile(const String& FileName, TStrings& Paths) {

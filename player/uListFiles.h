@@ -14,9 +14,10 @@
 
 #include "classlib/Classes.h"
 
-// Writes the lines to FileName, replacing it whole: the text goes to a file beside it that
-// is then moved into place, so a failed write never leaves half a file or loses the old
-// one. Raises EFCreateError naming FileName when it cannot be written.
+// Writes the lines to FileName, replacing it whole: the text goes to a new file of a free
+// name beside it that is then moved into place, so a failed write never leaves half a
+// file, a stray file or loses the old one. Raises EFCreateError naming FileName when it
+// cannot be written, or when FileName is a read-only file or a folder.
 void SaveLinesReplacing(const TStrings& Lines, const String& FileName);
 
 // A playlist file's paths, one per line; raises EFOpenError when it cannot be read.
@@ -50,8 +51,8 @@ class TBpmList {
   bool Saveable() const { return saveable_; }
   String Text() const { return lines_.Text(); }
   // Replaces the file whole (SaveLinesReplacing); a file loaded holding exactly these
-  // lines in this form is left as it is. A cache the user made read-only is not replaced. Raises
-  // EFCreateError when the file cannot be written.
+  // lines in this form is left as it is. A cache the user made read-only is not replaced.
+  // Raises EFCreateError when the file cannot be written.
   void Save(const String& FileName) const;
 
  private:

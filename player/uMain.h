@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <exception>
 #include <memory>
 
 #include "classlib/Buttons.h"
@@ -648,6 +649,9 @@ class TfrmMain : public TForm {
   String pendingFolder_;
   bool pendingRescan_ = false;
   String scanningFolder_;
+  // The last scan's "List.bpm" that could not be written, reported once the list is full.
+  std::exception_ptr unsavedCache_;
+  void ReportUnsavedCache();
   void BuildRouting();
   void BuildLoop();
   // Where the light controller's window goes: over pnlSpots, in screen coordinates.

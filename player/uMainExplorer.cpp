@@ -1,6 +1,8 @@
 // The explorer: a folder's sub-folders and MP3 files with their tempi, on pnlBrowse.
 // Reading a file's tempo means analysing its tag, which is slow, so each folder keeps the
 // tempi found in "List.bpm" and later scans read them from there.
+#include <utility>
+
 #include "classlib/FileCtrl.h"
 #include "classlib/SysUtils.h"
 #include "engine/XAnalyzer.h"
@@ -212,6 +214,17 @@ void TfrmMain::ScanFolder(String Folder, bool Rescan) {
   }
   scanning_ = false;
   scanPending_ = false;
+  ReportUnsavedCache();
+}
+
+void TfrmMain::ReportUnsavedCache() {
+  if (!unsavedCache_) return;
+  const std::exception_ptr failure = std::exchange(unsavedCache_, nullptr);
+  try {
+    std::rethrow_exception(failure);
+  } catch (const Exception&) {
+    Application->HandleException(this);
+  }
 }
 
 void TfrmMain::ServeWindow() {
@@ -249,12 +262,15 @@ void TfrmMain::ScanOnce(String Folder, bool Rescan) {
   TBpmList list;
   if (!Rescan) list.Load(cache);
   AddMp3Files(Folder, "*.mp3", list);
+  unsavedCache_ = nullptr;
   if (list.Count() > 0 && list.Saveable()) {
-    // A folder that takes no file (a CD, a read-only share) is still listed: its tempi
-    // are just read from the tags again next time.
+    // A folder that takes no file (a CD, a read-only share) is still listed, and its
+    // tempi are read from the tags again next time; the user is told once the list is
+    // complete.
     try {
       list.Save(cache);
     } catch (const Exception&) {
+      unsavedCache_ = std::current_exception();
     }
   }
   if (ScanStopped()) return;
@@ -360,7 +376,8 @@ void TfrmMain::ListFilesDblClick(TObject*) {
 }
 
 void TfrmMain::btnRescanClick(TObject*) {
-  ScanFolder(CurrentFolder, true);
+  // During a scan, the folder being scanned is the one the user sees.
+  ScanFolder(ListedFolder(), true);
 }
 
 void TfrmMain::ListFilesColumnClick(TObject*, TListColumn*) {}

@@ -472,8 +472,22 @@ void TfrmMain::popPSaveClick(TObject*) {
   if (!dlgSave->Execute()) return;
   TListView* list = PopupList();
   TStringList paths;
-  for (Integer i = 0; i < list->Items()->Count(); ++i) paths.Add(PathOf(list->Items()->Item(i)));
+  String leftOut;
+  for (Integer i = 0; i < list->Items()->Count(); ++i) {
+    TListItem* item = list->Items()->Item(i);
+    const String path = PathOf(item);
+    // Such a path would read back as two lines, neither of them the file.
+    if (path.find_first_of("\r\n") != String::npos)
+      leftOut += "\n" + item->Caption();
+    else
+      paths.Add(path);
+  }
   SaveLinesReplacing(paths, dlgSave->FileName());
+  if (!leftOut.empty()) {
+    const String text = "A playlist file cannot hold a path with a line break. Left out of " +
+                        dlgSave->FileName() + ":" + leftOut;
+    MessageBox(Handle(), text.c_str(), Application->Title().c_str(), MB_ICONWARNING | MB_OK);
+  }
 }
 
 void TfrmMain::popLClearClick(TObject*) {

@@ -2,9 +2,11 @@
 // drive C: (the prefix's "drive_c", which the player fixture maps).
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 struct LibraryTracks {
   // The drive's folder.
@@ -20,5 +22,13 @@ struct LibraryTracks {
     fs::create_directories(fs::path(path).parent_path());
     fs::copy_file(Media(tempo ? "short4.mp3" : "tones3.mp3"), path,
                   fs::copy_options::overwrite_existing);
+  }
+  // The names in a folder, sorted: what a save may have left there.
+  static std::vector<std::string> NamesIn(const std::string& dir) {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+      out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
   }
 };

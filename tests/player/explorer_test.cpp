@@ -256,24 +256,29 @@ TEST_F(ExplorerTest, BadCacheFilesNeverStopTheListing) {
 TEST_F(ExplorerTest, AFolderThatTakesNoCacheIsStillListed) {
   Track(c + "/RO/a.mp3");
   fs::create_directories(c + "/RO/sub");
-  // The cache's new text cannot be put down beside it (as in a folder on a CD).
-  fs::create_directories(c + "/RO/List.bpm.tmp");
+  // A file of the user's named like a scratch copy of the cache is left alone, and the
+  // scan leaves nothing of its own but the cache.
+  kaztest::WriteFile(c + "/RO/List.bpm.tmp", "mine");
   Scan("C:\\RO");
-  EXPECT_EQ(Listed(), (Names{"up .. [ UP DIR ]", "dir List.bpm.tmp", "dir sub", "mp3 a"}));
-  EXPECT_EQ(Sub("a", 0), "128");
-  EXPECT_FALSE(fs::exists(c + "/RO/List.bpm"));
-  EXPECT_EQ(frmMain->CurrentFolder, "C:\\RO\\");
-  EXPECT_TRUE(dialogs.empty());
+  EXPECT_EQ(kaztest::ReadFile(c + "/RO/List.bpm.tmp"), "mine");
+  EXPECT_EQ(kaztest::ReadFile(c + "/RO/List.bpm"), "a\r\n128\r\n");
+  EXPECT_EQ(NamesIn(c + "/RO"), (Names{"List.bpm", "List.bpm.tmp", "a.mp3", "sub"}));
 
-  // A cache the user made read-only is read but never replaced.
-  fs::remove(c + "/RO/List.bpm.tmp");
+  // A cache the user made read-only is read but never replaced: the folder is listed in
+  // full, then the cache that could not take the new track is reported.
   kaztest::WriteFile(c + "/RO/List.bpm", "a\r\n77\r\n");
   Track(c + "/RO/b.mp3");
   chmod((c + "/RO/List.bpm").c_str(), 0444);
   Scan("C:\\RO");
+  EXPECT_EQ(Listed(), (Names{"up .. [ UP DIR ]", "dir sub", "mp3 a", "mp3 b"}));
   EXPECT_EQ(Sub("a", 0), "77");
   EXPECT_EQ(Sub("b", 0), "128");
+  EXPECT_EQ(frmMain->CurrentFolder, "C:\\RO\\");
   EXPECT_EQ(kaztest::ReadFile(c + "/RO/List.bpm"), "a\r\n77\r\n");
+  EXPECT_EQ(NamesIn(c + "/RO"), (Names{"List.bpm", "List.bpm.tmp", "a.mp3", "b.mp3", "sub"}));
+  ASSERT_EQ(dialogs.size(), 1u);
+  EXPECT_NE(dialogs[0].Text.find("Cannot create file C:\\RO\\List.bpm"), String::npos)
+      << dialogs[0].Text;
   chmod((c + "/RO/List.bpm").c_str(), 0644);
 }
 
@@ -296,6 +301,16 @@ TEST_F(ExplorerTest, FoldersWithoutPermission) {
   chmod((c + "/Shut/List.bpm").c_str(), 0644);
   EXPECT_EQ(kaztest::ReadFile(c + "/Shut/List.bpm"), "a\r\n99\r\n");
   EXPECT_TRUE(dialogs.empty());
+
+  // A read-only folder without a cache is listed, then reported as taking none.
+  Track(c + "/Bare/a.mp3");
+  chmod((c + "/Bare").c_str(), 0555);
+  Scan("C:\\Bare");
+  chmod((c + "/Bare").c_str(), 0755);
+  EXPECT_EQ(Sub("a", 0), "128");
+  EXPECT_EQ(NamesIn(c + "/Bare"), (Names{"a.mp3"}));
+  ASSERT_EQ(dialogs.size(), 1u);
+  EXPECT_NE(dialogs[0].Text.find("Cannot create file C:\\Bare\\List.bpm"), String::npos);
 }
 
 TEST_F(ExplorerTest, NamesOutsideTheCodePageRoundTrip) {
@@ -338,6 +353,18 @@ TEST_F(ExplorerTest, AScanAskedForDuringAScanReplacesIt) {
   EXPECT_EQ(frmMain->CurrentFolder, "C:\\Second\\");
   EXPECT_FALSE(frmMain->lblLoading->Visible());
   Scan("C:\\First");
+  EXPECT_EQ(Listed().size(), 6u);
+
+  // "Rescan Files" pressed during a scan rescans the folder being scanned.
+  Scan("C:\\Second");
+  frmMain->SetMessageHandler(WM_TEST_SCAN, [&](TMessage&) {
+    ++requests;
+    frmMain->btnRescanClick(frmMain->btnRescan);
+  });
+  PostMessage(frmMain->Handle(), WM_TEST_SCAN, 0, 0);
+  Scan("C:\\First");
+  EXPECT_EQ(requests, 2);
+  EXPECT_EQ(frmMain->CurrentFolder, "C:\\First\\");
   EXPECT_EQ(Listed().size(), 6u);
 }
 

@@ -237,10 +237,11 @@ TEST_F(PlaylistTest, CtrlArrowsMoveTheSelectedSong) {
 }
 
 TEST_F(PlaylistTest, SortingByTempoAndByName) {
-  Fill(frmMain->List1, {"b", "a", "c"}, {"128", "x", "99,5"});
+  Fill(frmMain->List1, {"b", "a", "c", "d"}, {"128", "x", "99,5", "50"});
   Fill(frmMain->List2, {"z", "y"}, {"130", "90"});
   frmMain->btnListBPM1Click(frmMain->btnListBPM1);
-  EXPECT_EQ(Captions(frmMain->List1), (Names{"a", "c", "b"}));  // x counts as 0; "99,5" as 99
+  // Neither x nor "99,5" (the separator is the point) is a number: both count as 0.
+  EXPECT_EQ(Captions(frmMain->List1), (Names{"a", "c", "d", "b"}));
   // The order is shared: a new entry of the other playlist sorts it too.
   Fill(frmMain->List2, {"w"}, {"100"});
   EXPECT_EQ(Captions(frmMain->List2), (Names{"y", "w", "z"}));
@@ -255,7 +256,7 @@ TEST_F(PlaylistTest, SortingByTempoAndByName) {
   // "Name" sorts once, letter case counting.
   Fill(frmMain->List1, {"B"}, {"1"});
   frmMain->btnListBPM1Click(frmMain->btnListName1);
-  EXPECT_EQ(Captions(frmMain->List1), (Names{"a", "b", "B", "c"}));
+  EXPECT_EQ(Captions(frmMain->List1), (Names{"a", "b", "B", "c", "d"}));
   frmMain->btnListName2Click(frmMain->btnListBPM2);
   EXPECT_EQ(Captions(frmMain->List2), (Names{"v", "y", "w", "z"}));
 }
@@ -355,22 +356,50 @@ TEST_F(PlaylistTest, BadPlaylistFilesAndFailedSaves) {
   EXPECT_EQ(kaztest::ReadFile(c + "/Lists/bad.plx"), bytes);
   EXPECT_EQ(dialogs.size(), 1u);
 
-  // A save that cannot be written is reported, and the file it was to replace stays.
+  // A save that cannot be written is reported and the file it was to replace stays: a
+  // read-only playlist, a folder that is a file. A file of the user's named like a scratch
+  // copy is never touched, and no scratch file is left behind.
   kaztest::WriteFile(c + "/Lists/keep.plx", "C:\\x.mp3\r\n");
-  fs::create_directories(c + "/Lists/keep.plx.tmp");
+  kaztest::WriteFile(c + "/Lists/keep.plx.tmp", "mine");
+  chmod((c + "/Lists/keep.plx").c_str(), 0444);
   answer = {IDOK, true, "C:\\Lists\\keep.plx"};
   Command(&TfrmMain::popPSaveClick, frmMain->popPSave);
+  chmod((c + "/Lists/keep.plx").c_str(), 0644);
   ASSERT_EQ(dialogs.size(), 3u);
   EXPECT_EQ(dialogs.back().Kind, dkMessageBox);
-  EXPECT_NE(dialogs.back().Text.find("Cannot create file"), String::npos) << dialogs.back().Text;
+  EXPECT_NE(dialogs.back().Text.find("Cannot create file C:\\Lists\\keep.plx"), String::npos)
+      << dialogs.back().Text;
   EXPECT_EQ(kaztest::ReadFile(c + "/Lists/keep.plx"), "C:\\x.mp3\r\n");
+  answer = {IDOK, true, "C:\\Lists\\bad.plx\\in.plx"};
+  Command(&TfrmMain::popPSaveClick, frmMain->popPSave);
+  ASSERT_EQ(dialogs.size(), 5u);
+  EXPECT_NE(dialogs.back().Text.find("Cannot create file"), String::npos) << dialogs.back().Text;
+  EXPECT_EQ(NamesIn(c + "/Lists"), (Names{"bad.plx", "keep.plx", "keep.plx.tmp"}));
+
+  // A path with a line break would read back as two entries, neither of them the track:
+  // it is left out, and the user is told which.
+  TListItem* two = frmMain->List1->Items()->Add();
+  two->SubItems()->Add("");
+  two->SubItems()->Add("C:\\Music\\two\nlines.mp3");
+  two->SetCaption("two\nlines.mp3");
+  answer = {IDOK, true, "C:\\Lists\\keep.plx"};
+  Command(&TfrmMain::popPSaveClick, frmMain->popPSave);
+  ASSERT_EQ(dialogs.size(), 7u);
+  EXPECT_NE(dialogs.back().Text.find("line break"), String::npos) << dialogs.back().Text;
+  EXPECT_NE(dialogs.back().Text.find("two\nlines.mp3"), String::npos);
+  TStringList saved;
+  saved.SetText(kaztest::ReadFile(c + "/Lists/keep.plx"));
+  EXPECT_EQ(saved.Count(), 4);
+  EXPECT_EQ(saved.Strings(0), "C:\\Music\\a.mp3");
+  EXPECT_EQ(kaztest::ReadFile(c + "/Lists/keep.plx.tmp"), "mine");
+  EXPECT_EQ(NamesIn(c + "/Lists"), (Names{"bad.plx", "keep.plx", "keep.plx.tmp"}));
   // A file that cannot be read leaves the playlist as it was (root reads every file).
   if (geteuid() != 0) {
     kaztest::WriteFile(c + "/Lists/shut.plx", "C:\\x.mp3\r\n");
     chmod((c + "/Lists/shut.plx").c_str(), 0);
     answer = {IDOK, true, "C:\\Lists\\shut.plx"};
     Command(&TfrmMain::popPLoadClick, frmMain->popPLoad);
-    EXPECT_EQ(frmMain->List1->Items()->Count(), 4);
+    EXPECT_EQ(frmMain->List1->Items()->Count(), 5);
     EXPECT_NE(dialogs.back().Text.find("Cannot open file"), String::npos) << dialogs.back().Text;
     chmod((c + "/Lists/shut.plx").c_str(), 0644);
   }
