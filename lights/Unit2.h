@@ -11,12 +11,12 @@ class TForm2 : public TForm {
   explicit TForm2(TComponent* AOwner);
   ~TForm2() override;
 
-  TPaintBox* Logo1;
-  TPaintBox* Logo2;
-  TLabel* Label1;
-  TLabel* Label2;
-  TLabel* Label3;
-  TLabel* Label4;
+  TPaintBox* Logo1 = nullptr;
+  TPaintBox* Logo2 = nullptr;
+  TLabel* Label1 = nullptr;
+  TLabel* Label2 = nullptr;
+  TLabel* Label3 = nullptr;
+  TLabel* Label4 = nullptr;
 
  private:
   void PaintBeamLogo(TObject* Sender);

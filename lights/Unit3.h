@@ -14,41 +14,41 @@ class TForm3 : public TForm {
   explicit TForm3(TComponent* AOwner);
   ~TForm3() override;
 
-  TSpeedButton* SpeedButton3;  // "General"
-  TSpeedButton* SpeedButton4;  // "Spots"
-  TSpeedButton* SpeedButton5;  // "Pins"
-  TSpeedButton* SpeedButton2;  // "Filter"
-  TSpeedButton* SpeedButton1;  // "OK"
+  TSpeedButton* SpeedButton3 = nullptr;  // "General"
+  TSpeedButton* SpeedButton4 = nullptr;  // "Spots"
+  TSpeedButton* SpeedButton5 = nullptr;  // "Pins"
+  TSpeedButton* SpeedButton2 = nullptr;  // "Filter"
+  TSpeedButton* SpeedButton1 = nullptr;  // "OK"
 
-  TPanel* GeneralPnl;
-  TCheckBox* SOTChk;
-  TCheckBox* DockChk;
+  TPanel* GeneralPnl = nullptr;
+  TCheckBox* SOTChk = nullptr;
+  TCheckBox* DockChk = nullptr;
 
-  TPanel* Spotpnl;
-  TEdit* FlashEdit;
-  TUpDown* FlashUpDwn;
-  TEdit* AuxOut1;
-  TEdit* AuxOut2;
-  TSpeedButton* SpeedButton6;
+  TPanel* Spotpnl = nullptr;
+  TEdit* FlashEdit = nullptr;
+  TUpDown* FlashUpDwn = nullptr;
+  TEdit* AuxOut1 = nullptr;
+  TEdit* AuxOut2 = nullptr;
+  TSpeedButton* SpeedButton6 = nullptr;
 
-  TPanel* PinsPnl;
-  TCheckBox* Nouts;
-  TPanel* Step1Pnl;
-  TEdit* Edit1;
-  TUpDown* UpDown1;
-  TSpeedButton* SpeedButton8;
-  TPanel* Step2Pnl;
-  TComboBox* Combo1;
-  TSpeedButton* SpeedButton11;
-  TSpeedButton* SpeedButton12;
-  TSpeedButton* FinishBtn;
+  TPanel* PinsPnl = nullptr;
+  TCheckBox* Nouts = nullptr;
+  TPanel* Step1Pnl = nullptr;
+  TEdit* Edit1 = nullptr;
+  TUpDown* UpDown1 = nullptr;
+  TSpeedButton* SpeedButton8 = nullptr;
+  TPanel* Step2Pnl = nullptr;
+  TComboBox* Combo1 = nullptr;
+  TSpeedButton* SpeedButton11 = nullptr;
+  TSpeedButton* SpeedButton12 = nullptr;
+  TSpeedButton* FinishBtn = nullptr;
 
-  TPanel* FilterPnl;
-  TEdit* IgnEdit;
-  TUpDown* UpDown2;
-  TLabel* Label11;
-  TLabel* ActivityLbl;
-  TSpeedButton* SpeedButton7;
+  TPanel* FilterPnl = nullptr;
+  TEdit* IgnEdit = nullptr;
+  TUpDown* UpDown2 = nullptr;
+  TLabel* Label11 = nullptr;
+  TLabel* ActivityLbl = nullptr;
+  TSpeedButton* SpeedButton7 = nullptr;
 
   void FormShow(TObject* Sender);
   void SpeedButton3Click(TObject* Sender);

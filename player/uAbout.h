@@ -18,20 +18,20 @@ class TfrmAbout : public TForm {
   explicit TfrmAbout(TComponent* AOwner);
   ~TfrmAbout() override;
 
-  TImage* imgBack;
-  TSpeedButton* btnOk;
-  TSpeedButton* btnCredits;
-  TSpeedButton* btnVersions;
-  TSpeedButton* btnUpdate;
-  TPanel* pnlCredits;
-  TMemo* txtCredits;
-  TPanel* pnlVersions;
-  TMemo* txtVersions;
-  TPanel* pnlUpdate;
-  TMemo* txtUpdate;
-  TImage* imgMail;
-  TImage* imgURL;
-  THttpClient* Http;
+  TImage* imgBack = nullptr;
+  TSpeedButton* btnOk = nullptr;
+  TSpeedButton* btnCredits = nullptr;
+  TSpeedButton* btnVersions = nullptr;
+  TSpeedButton* btnUpdate = nullptr;
+  TPanel* pnlCredits = nullptr;
+  TMemo* txtCredits = nullptr;
+  TPanel* pnlVersions = nullptr;
+  TMemo* txtVersions = nullptr;
+  TPanel* pnlUpdate = nullptr;
+  TMemo* txtUpdate = nullptr;
+  TImage* imgMail = nullptr;
+  TImage* imgURL = nullptr;
+  THttpClient* Http = nullptr;
 
   void btnOkClick(TObject* Sender);
   void btnCreditsClick(TObject* Sender);

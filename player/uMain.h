@@ -179,184 +179,184 @@ class TfrmMain : public TForm {
   ~TfrmMain() override;
 
   // Background and title (they also drag the window).
-  TImage* imgBk;
-  TImage* imgTitle;
-  TSpeedButton* btnMin;
-  TSpeedButton* btnClose;
+  TImage* imgBk = nullptr;
+  TImage* imgTitle = nullptr;
+  TSpeedButton* btnMin = nullptr;
+  TSpeedButton* btnClose = nullptr;
   // Where both decks draw their level curves.
-  TPaintBox* boxGraph;
+  TPaintBox* boxGraph = nullptr;
   // Beside the graph: the handles that force each deck's beat line to a height, and the
   // buttons that open the graph's options for a deck.
-  TPanel* pnlLine1;
-  TPanel* Panel1;
-  TSpeedButton* btnForceBoomLine1;
-  TSpeedButton* btnForceBoomLine2;
-  TSpeedButton* btnGraphOptions1;
-  TSpeedButton* btnGraphOptions2;
-  TRxPopupMenu* popGraphOptions;
-  TMenuItem* popSoundLine;
-  TMenuItem* popBoomLine;
-  TMenuItem* popBeatDetection;
-  TMenuItem* popBDetect1;
-  TMenuItem* popBDetect2;
+  TPanel* pnlLine1 = nullptr;
+  TPanel* Panel1 = nullptr;
+  TSpeedButton* btnForceBoomLine1 = nullptr;
+  TSpeedButton* btnForceBoomLine2 = nullptr;
+  TSpeedButton* btnGraphOptions1 = nullptr;
+  TSpeedButton* btnGraphOptions2 = nullptr;
+  TRxPopupMenu* popGraphOptions = nullptr;
+  TMenuItem* popSoundLine = nullptr;
+  TMenuItem* popBoomLine = nullptr;
+  TMenuItem* popBeatDetection = nullptr;
+  TMenuItem* popBDetect1 = nullptr;
+  TMenuItem* popBDetect2 = nullptr;
   // The right-click menu of the background.
-  TRxPopupMenu* MainPop;
-  TMenuItem* popAbout;
-  TMenuItem* popUpdate;
+  TRxPopupMenu* MainPop = nullptr;
+  TMenuItem* popAbout = nullptr;
+  TMenuItem* popUpdate = nullptr;
 
   // Deck 1.
-  TPanel* pnlPlayer1;
-  TImage* imgDeck1;
-  TLabel* lblTitle1;
-  TALProgressBar* prgBar1;
-  TLabel* lblPos1;
-  TLabel* lblRem1;
-  TLabel* lblDur1;
-  TEdit* txtBPM1;
-  TLabel* lblCurrBPM1;
-  TShape* shpBoom1;
-  TImageButton* btnPlay1;
-  TImageButton* btnPause1;
-  TImageButton* btnStop1;
-  TImageButton* btnSync1;
-  TImageButton* btnSyncL1;
-  TImageButton* btnSyncR1;
-  TSpeedButton* btnAutoPitch1;
-  TLabel* lblPitch1;
-  TImage* imgSldPitch1;
-  TImage* imgSldrPitch1;
-  TImage* imgSldVol1;
-  TImage* imgSldrVol1;
-  TLabel* lblVol1;
-  TALProgressBar* prgVUL1;
-  TALProgressBar* prgVUR1;
-  TSpeedButton* btnCut1;
-  TSpeedButton* btnPreL1;
-  TSpeedButton* btnLoop1;
-  TPanel* pnlLoop1Start;
-  TPanel* pnlLoop2End;
-  TEdit* txtLoopSM1;
-  TEdit* txtLoopSS1;
-  TEdit* txtLoopSF1;
-  TEdit* txtLoopEM1;
-  TEdit* txtLoopES1;
-  TEdit* txtLoopEF1;
-  TSpeedButton* btnAutoSync;
+  TPanel* pnlPlayer1 = nullptr;
+  TImage* imgDeck1 = nullptr;
+  TLabel* lblTitle1 = nullptr;
+  TALProgressBar* prgBar1 = nullptr;
+  TLabel* lblPos1 = nullptr;
+  TLabel* lblRem1 = nullptr;
+  TLabel* lblDur1 = nullptr;
+  TEdit* txtBPM1 = nullptr;
+  TLabel* lblCurrBPM1 = nullptr;
+  TShape* shpBoom1 = nullptr;
+  TImageButton* btnPlay1 = nullptr;
+  TImageButton* btnPause1 = nullptr;
+  TImageButton* btnStop1 = nullptr;
+  TImageButton* btnSync1 = nullptr;
+  TImageButton* btnSyncL1 = nullptr;
+  TImageButton* btnSyncR1 = nullptr;
+  TSpeedButton* btnAutoPitch1 = nullptr;
+  TLabel* lblPitch1 = nullptr;
+  TImage* imgSldPitch1 = nullptr;
+  TImage* imgSldrPitch1 = nullptr;
+  TImage* imgSldVol1 = nullptr;
+  TImage* imgSldrVol1 = nullptr;
+  TLabel* lblVol1 = nullptr;
+  TALProgressBar* prgVUL1 = nullptr;
+  TALProgressBar* prgVUR1 = nullptr;
+  TSpeedButton* btnCut1 = nullptr;
+  TSpeedButton* btnPreL1 = nullptr;
+  TSpeedButton* btnLoop1 = nullptr;
+  TPanel* pnlLoop1Start = nullptr;
+  TPanel* pnlLoop2End = nullptr;
+  TEdit* txtLoopSM1 = nullptr;
+  TEdit* txtLoopSS1 = nullptr;
+  TEdit* txtLoopSF1 = nullptr;
+  TEdit* txtLoopEM1 = nullptr;
+  TEdit* txtLoopES1 = nullptr;
+  TEdit* txtLoopEF1 = nullptr;
+  TSpeedButton* btnAutoSync = nullptr;
 
   // Deck 2.
-  TPanel* pnlPlayer2;
-  TImage* imgDeck2;
-  TLabel* lblTitle2;
-  TALProgressBar* prgBar2;
-  TLabel* lblPos2;
-  TLabel* lblRem2;
-  TLabel* lblDur2;
-  TEdit* txtBPM2;
-  TLabel* lblCurrBPM2;
-  TShape* shpBoom2;
-  TImageButton* btnPlay2;
-  TImageButton* btnPause2;
-  TImageButton* btnStop2;
-  TImageButton* btnSync2;
-  TImageButton* btnSyncL2;
-  TImageButton* btnSyncR2;
-  TSpeedButton* btnAutoPitch2;
-  TLabel* lblPitch2;
-  TImage* imgSldPitch2;
-  TImage* imgSldrPitch2;
-  TImage* imgSldVol2;
-  TImage* imgSldrVol2;
-  TLabel* lblVol2;
-  TALProgressBar* prgVUL2;
-  TALProgressBar* prgVUR2;
-  TSpeedButton* btnCut2;
-  TSpeedButton* btnPreL2;
+  TPanel* pnlPlayer2 = nullptr;
+  TImage* imgDeck2 = nullptr;
+  TLabel* lblTitle2 = nullptr;
+  TALProgressBar* prgBar2 = nullptr;
+  TLabel* lblPos2 = nullptr;
+  TLabel* lblRem2 = nullptr;
+  TLabel* lblDur2 = nullptr;
+  TEdit* txtBPM2 = nullptr;
+  TLabel* lblCurrBPM2 = nullptr;
+  TShape* shpBoom2 = nullptr;
+  TImageButton* btnPlay2 = nullptr;
+  TImageButton* btnPause2 = nullptr;
+  TImageButton* btnStop2 = nullptr;
+  TImageButton* btnSync2 = nullptr;
+  TImageButton* btnSyncL2 = nullptr;
+  TImageButton* btnSyncR2 = nullptr;
+  TSpeedButton* btnAutoPitch2 = nullptr;
+  TLabel* lblPitch2 = nullptr;
+  TImage* imgSldPitch2 = nullptr;
+  TImage* imgSldrPitch2 = nullptr;
+  TImage* imgSldVol2 = nullptr;
+  TImage* imgSldrVol2 = nullptr;
+  TLabel* lblVol2 = nullptr;
+  TALProgressBar* prgVUL2 = nullptr;
+  TALProgressBar* prgVUR2 = nullptr;
+  TSpeedButton* btnCut2 = nullptr;
+  TSpeedButton* btnPreL2 = nullptr;
 
   // Cross-fader.
-  TImage* imgSldVol;
-  TImage* imgSldrVol;
+  TImage* imgSldVol = nullptr;
+  TImage* imgSldrVol = nullptr;
 
   // The lower panels, all at one place; the front one is shown.
-  TSpeedButton* btnBrowse;
-  TSpeedButton* btnEQ;
-  TSpeedButton* btnAudio;
-  TSpeedButton* btnSetup;
-  TSpeedButton* btnSpots;
-  TPanel* pnlBrowse;
-  TPanel* pnlEQ;
-  TPanel* pnlCD;
-  TPanel* pnlSetup;
-  TPanel* pnlSpots;
+  TSpeedButton* btnBrowse = nullptr;
+  TSpeedButton* btnEQ = nullptr;
+  TSpeedButton* btnAudio = nullptr;
+  TSpeedButton* btnSetup = nullptr;
+  TSpeedButton* btnSpots = nullptr;
+  TPanel* pnlBrowse = nullptr;
+  TPanel* pnlEQ = nullptr;
+  TPanel* pnlCD = nullptr;
+  TPanel* pnlSetup = nullptr;
+  TPanel* pnlSpots = nullptr;
   std::array<TImage*, 20> imgSldEQ{};
   std::array<TImage*, 20> imgSldrEQ{};
 
   // The engines of the decks.
-  TXaudioPlayer* Xaudio1;
-  TXaudioPlayer* Xaudio2;
+  TXaudioPlayer* Xaudio1 = nullptr;
+  TXaudioPlayer* Xaudio2 = nullptr;
 
   // Pitch bend options (on the options panel) and the dynamic bend's timer.
-  TPanel* pnlPitchBend;
-  TRadioButton* chkDPitchBend;
-  TRadioButton* chkSPitchBend;
-  TRxSpinEdit* spnSPitchBend;
-  TTimer* tmrPitchBend;
+  TPanel* pnlPitchBend = nullptr;
+  TRadioButton* chkDPitchBend = nullptr;
+  TRadioButton* chkSPitchBend = nullptr;
+  TRxSpinEdit* spnSPitchBend = nullptr;
+  TTimer* tmrPitchBend = nullptr;
 
   // Mixing: the manual mix, its step timer, the blinking notice and the automatic mix.
-  TSpeedButton* btnMix;
-  TRxSpinEdit* spnMixLength;
-  TLabel* lblMixInfo;
-  TThreadedTimer* tmrTrans;
-  TTimer* TmrMixInfo;
-  TCheckBox* chkAutoMix;
-  TRxSpinEdit* spnAMixStart;
-  TRxSpinEdit* spnAMixLength;
-  TRxSpinEdit* spnASeek;
-  TRxSpinEdit* spnAMethod;
+  TSpeedButton* btnMix = nullptr;
+  TRxSpinEdit* spnMixLength = nullptr;
+  TLabel* lblMixInfo = nullptr;
+  TThreadedTimer* tmrTrans = nullptr;
+  TTimer* TmrMixInfo = nullptr;
+  TCheckBox* chkAutoMix = nullptr;
+  TRxSpinEdit* spnAMixStart = nullptr;
+  TRxSpinEdit* spnAMixLength = nullptr;
+  TRxSpinEdit* spnASeek = nullptr;
+  TRxSpinEdit* spnAMethod = nullptr;
 
   // Output devices as the engine lists them.
   std::unique_ptr<TStringList> CardList;
 
   // The explorer, on pnlBrowse: a folder's sub-folders and MP3 files with their tempi.
-  TDriveComboBox* cboDrives;
-  TListView* ListFiles;
-  TSpeedButton* btnRescan;
-  TLabel* lblLoading;
-  TImageList* imgList;
-  TPopupMenu* popListFiles;
-  TMenuItem* popListID3;
-  TMenuItem* popSplit;
+  TDriveComboBox* cboDrives = nullptr;
+  TListView* ListFiles = nullptr;
+  TSpeedButton* btnRescan = nullptr;
+  TLabel* lblLoading = nullptr;
+  TImageList* imgList = nullptr;
+  TPopupMenu* popListFiles = nullptr;
+  TMenuItem* popListID3 = nullptr;
+  TMenuItem* popSplit = nullptr;
   // Reads the tempo from the comments of the files listed and loaded from playlists.
-  TXAnalyzer* Xanalyser;
+  TXAnalyzer* Xanalyser = nullptr;
   // The explorer's current folder: the last folder scanned, ending in one "\".
   String CurrentFolder;
 
   // The playlists, one per deck, and their menu and file dialogs.
-  TListView* List1;
-  TListView* List2;
-  TSpeedButton* btnListName1;
-  TSpeedButton* btnListBPM1;
-  TSpeedButton* btnListName2;
-  TSpeedButton* btnListBPM2;
-  TPopupMenu* popPList;
-  TMenuItem* popPPlayer1;
-  TMenuItem* popPPlayer2;
-  TMenuItem* popPBPM;
-  TMenuItem* popPID3;
-  TMenuItem* popPLoad;
-  TMenuItem* popPSave;
-  TMenuItem* popLClear;
-  TMenuItem* popPRemove;
-  TOpenDialog* dlgOpen;
-  TSaveDialog* dlgSave;
+  TListView* List1 = nullptr;
+  TListView* List2 = nullptr;
+  TSpeedButton* btnListName1 = nullptr;
+  TSpeedButton* btnListBPM1 = nullptr;
+  TSpeedButton* btnListName2 = nullptr;
+  TSpeedButton* btnListBPM2 = nullptr;
+  TPopupMenu* popPList = nullptr;
+  TMenuItem* popPPlayer1 = nullptr;
+  TMenuItem* popPPlayer2 = nullptr;
+  TMenuItem* popPBPM = nullptr;
+  TMenuItem* popPID3 = nullptr;
+  TMenuItem* popPLoad = nullptr;
+  TMenuItem* popPSave = nullptr;
+  TMenuItem* popLClear = nullptr;
+  TMenuItem* popPRemove = nullptr;
+  TOpenDialog* dlgOpen = nullptr;
+  TSaveDialog* dlgSave = nullptr;
   // Output routing, on the options panel.
-  TCheckBox* chk2SC;
-  TSpeedButton* btnSC1;
-  TSpeedButton* btnSC2;
-  TLabel* lblSC1;
-  TLabel* lblSC2;
-  TCheckBox* chkPreL;
-  TCheckBox* chkASound;
-  TRxPopupMenu* popSC;
+  TCheckBox* chk2SC = nullptr;
+  TSpeedButton* btnSC1 = nullptr;
+  TSpeedButton* btnSC2 = nullptr;
+  TLabel* lblSC1 = nullptr;
+  TLabel* lblSC2 = nullptr;
+  TCheckBox* chkPreL = nullptr;
+  TCheckBox* chkASound = nullptr;
+  TRxPopupMenu* popSC = nullptr;
   void Xaudio1NotifyOutputDeviceInfo(TObject* Sender, Byte ModuleID, Byte Index, Byte Flags,
                                      const String& Name, const String& Description);
   void btnSC1Click(TObject* Sender);
@@ -367,9 +367,9 @@ class TfrmMain : public TForm {
   void btnPreLClick(TObject* Sender);
 
   // Deck 1's loop and auto-sync.
-  TRxPopupMenu* popLoop1;
-  TMenuItem* popLLoop1;
-  TMenuItem* popFullRepeat1;
+  TRxPopupMenu* popLoop1 = nullptr;
+  TMenuItem* popLLoop1 = nullptr;
+  TMenuItem* popFullRepeat1 = nullptr;
   void txtLoopKeyPress(TObject* Sender, char& Key);
   void txtLoopChange(TObject* Sender);
   void btnLoop1Click(TObject* Sender);
@@ -466,17 +466,17 @@ class TfrmMain : public TForm {
   void btnCloseClick(TObject* Sender);
 
   // CD audio, the display modes, the samples area and the microphone (pnlCD).
-  TDriveComboBox* cboListDrives;
-  TListBox* lstTracks;
-  TMediaPlayer* CDPlayer;
-  TSpeedButton* Button3;
-  TSpeedButton* Button4;
-  TListView* lstSamples;
-  TDriveComboBox* cboSamplesDrive;
-  TWindowsMediaPlayer* WinMediaPlayer;
-  TLabel* lblSamplesLoading;
-  TCheckBox* chkMicro;
-  TAudioMixer* AudioMixer;
+  TDriveComboBox* cboListDrives = nullptr;
+  TListBox* lstTracks = nullptr;
+  TMediaPlayer* CDPlayer = nullptr;
+  TSpeedButton* Button3 = nullptr;
+  TSpeedButton* Button4 = nullptr;
+  TListView* lstSamples = nullptr;
+  TDriveComboBox* cboSamplesDrive = nullptr;
+  TWindowsMediaPlayer* WinMediaPlayer = nullptr;
+  TLabel* lblSamplesLoading = nullptr;
+  TCheckBox* chkMicro = nullptr;
+  TAudioMixer* AudioMixer = nullptr;
   // The microphone's source line on the mixer's destination 0, found once at start.
   Integer MicroLine = 0;
   void BuildCDPanel();
@@ -514,10 +514,10 @@ class TfrmMain : public TForm {
   // VU meters: the ring filled by the output filters and the timer that moves the bars
   // toward its oldest frame; switched and timed on the OPTIONS panel.
   TThreadedTimer* tmrVU = nullptr;
-  TLabel* lblVuMeters;
-  TCheckBox* chkVuMeters;
-  TLabel* lblRefreshVU;
-  TRxSlider* sldRefreshVU;
+  TLabel* lblVuMeters = nullptr;
+  TCheckBox* chkVuMeters = nullptr;
+  TLabel* lblRefreshVU = nullptr;
+  TRxSlider* sldRefreshVU = nullptr;
   std::array<TVUFrame, VUFrameCount> VURing{};
   // The frame the last message wrote; -1 after frame 38, so that the next one is 0.
   Integer VUWrite = 0;
@@ -532,8 +532,8 @@ class TfrmMain : public TForm {
   void RunVUTimer();
 
   // Equalizer: ten band thumbs and a preamp per deck (Tag 0 deck 1, 1 deck 2).
-  TRxSlider* sldEQ1;
-  TRxSlider* sldEQ2;
+  TRxSlider* sldEQ1 = nullptr;
+  TRxSlider* sldEQ2 = nullptr;
   void imgSldrEQMouseMove(TObject* Sender, TShiftState Shift, Integer X, Integer Y);
   void sldEQ1Change(TObject* Sender);
   void sldEQ2Change(TObject* Sender);

@@ -15,11 +15,11 @@ class TfrmSplash : public TForm {
   explicit TfrmSplash(TComponent* AOwner);
   ~TfrmSplash() override;
 
-  TImage* imgBack;
-  TLabel* lblLoad1;
-  TLabel* lblLoad;
-  TALProgressBar* prgBar;
-  TTimer* Timer;
+  TImage* imgBack = nullptr;
+  TLabel* lblLoad1 = nullptr;
+  TLabel* lblLoad = nullptr;
+  TALProgressBar* prgBar = nullptr;
+  TTimer* Timer = nullptr;
 
   void TimerTimer(TObject* Sender);
 };
