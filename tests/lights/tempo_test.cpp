@@ -168,7 +168,9 @@ TEST_F(Tempo, BoostInAutoModeStepsWithPowerOffAndBeatsDoNothing) {
   EXPECT_FALSE(FlashMode);
   EXPECT_TRUE(Form1->Timer1->Enabled());
   EXPECT_EQ(Form1->Timer1->Interval(), 100u);
+  std::size_t bytes = PortBytes().size();
   Beat();
+  EXPECT_EQ(PortBytes().size(), bytes);
   EXPECT_TRUE(PumpUntil([] { return PortBytes().size() >= 4; }, 3000));
 
   Form1->SpeedButton61MouseUp(Form1->SpeedButton6, mbLeft, TShiftState{}, 1, 1);
@@ -176,6 +178,16 @@ TEST_F(Tempo, BoostInAutoModeStepsWithPowerOffAndBeatsDoNothing) {
   EXPECT_TRUE(FlashMode);
   EXPECT_FALSE(Form1->Timer1->Enabled());
   EXPECT_EQ(Form1->Timer1->Interval(), 500u);
+
+  // With POWER on, the held button alone keeps beats from stepping.
+  Form1->CheckBox1->SetChecked(true);
+  Form1->SpeedButton61MouseDown(Form1->SpeedButton6, mbLeft, TShiftState{ssLeft}, 1, 1);
+  bytes = PortBytes().size();
+  Beat();
+  EXPECT_EQ(PortBytes().size(), bytes);
+  Form1->SpeedButton61MouseUp(Form1->SpeedButton6, mbLeft, TShiftState{}, 1, 1);
+  Beat();
+  EXPECT_GT(PortBytes().size(), bytes);
 }
 
 TEST_F(Tempo, SyncStepsNowEvenWithPowerOff) {

@@ -41,15 +41,15 @@ class GraphTest : public PlayerTest {
     if (after) after();
   }
   // `cycles` bars of `quiet` bass levels, then `loud` kick levels.
-  void Kicks(int cycles, int quiet, int loud) {
+  void Kicks(int cycles, int quiet, int loud, int deck = 1) {
     for (int c = 0; c < cycles; ++c) {
-      for (int i = 0; i < quiet; ++i) Level(kBase);
-      for (int i = 0; i < loud; ++i) Level(kKick);
+      for (int i = 0; i < quiet; ++i) Level(kBase, deck);
+      for (int i = 0; i < loud; ++i) Level(kKick, deck);
     }
   }
   // The markers written over the bars; a peak's marker comes one level after it.
-  void Quiet(int n) {
-    for (int i = 0; i < n; ++i) Level(kBase);
+  void Quiet(int n, int deck = 1) {
+    for (int i = 0; i < n; ++i) Level(kBase, deck);
   }
   int MarksWritten(int cycles, int quiet, int loud) {
     int marks = 0;
@@ -134,8 +134,24 @@ TEST_F(GraphTest, OneBeatPerRiseAboveTheLine) {
   Kicks(1, 0, 30);
   Quiet(60);
   EXPECT_EQ(beats, 2);
-  // Deck 2's levels are its own: its lamp, its beats.
+  // Deck 2's levels are its own: deck 1's kicks left its lamp dark, and its own kicks
+  // light it, not deck 1's, and send beats of their own.
   EXPECT_EQ(frmMain->shpBoom2->Brush()->Color(), clBlack);
+  PlaceVSlider(frmMain->imgSldVol1, frmMain->imgSldrVol1, 50, 100, 0);  // equal volumes
+  PlaceVSlider(frmMain->imgSldVol2, frmMain->imgSldrVol2, 50, 100, 0);
+  Deck2.ForceLine = -1;
+  Deck2.ForceLineY = 150;
+  lit = 0;
+  int litOne = 0;
+  after = [&] {
+    lit += frmMain->shpBoom2->Brush()->Color() == clRed;
+    litOne += frmMain->shpBoom1->Brush()->Color() == clRed;
+  };
+  Kicks(1, 40, 30, 2);
+  Quiet(60, 2);
+  EXPECT_GT(lit, 20);
+  EXPECT_EQ(litOne, 0);
+  EXPECT_EQ(beats, 3);
 }
 
 TEST_F(GraphTest, QuieterDeckLightsItsLampButSendsNoBeat) {
