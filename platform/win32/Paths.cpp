@@ -212,12 +212,8 @@ std::string MountPointOf(const std::string& device) {
 
 bool FindNameNoCase(const std::string& dir, const std::string& name, std::string& found) {
   struct stat st {};
-  const std::string direct = AnsiToUtf8(name);
-  if (lstat(((dir == "/" ? "" : dir) + "/" + direct).c_str(), &st) == 0) {
-    found = direct;
-    return true;
-  }
-  found = direct;
+  found = AnsiToUtf8(name);
+  if (lstat(((dir == "/" ? "" : dir) + "/" + found).c_str(), &st) == 0) return true;
   DIR* d = opendir(dir.c_str());
   if (!d) return false;
   // The name as shown: the same bytes first, then the same letters in another case; among
