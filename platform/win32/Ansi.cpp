@@ -136,4 +136,20 @@ char FoldAnsi(char c) {
   }
 }
 
+char LowerAnsi(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  if (b >= 'A' && b <= 'Z') return char(b + 0x20);
+  if (b >= 0xC0 && b <= 0xDE && b != 0xD7) return char(b + 0x20);
+  switch (b) {
+    case 0x8A:  // Š
+    case 0x8C:  // Œ
+    case 0x8E:  // Ž
+      return char(b + 0x10);
+    case 0x9F:  // Ÿ
+      return char(0xFF);
+    default:
+      return c;
+  }
+}
+
 }  // namespace win32

@@ -36,5 +36,7 @@ std::string AnsiFileName(std::string_view linuxName);
 // The code page's letter case folding, the way the platform's file names compare: ASCII
 // letters and the code page's accented letters (é and É, š and Š, ÿ and Ÿ, ...).
 char FoldAnsi(char c);
+// The other way: the code page's capital letters to small ones.
+char LowerAnsi(char c);
 
 }  // namespace win32
