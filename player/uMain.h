@@ -384,6 +384,10 @@ class TfrmMain : public TForm {
   void FormCloseQuery(TObject* Sender, bool& CanClose);
   void LoadSettings();
   void SaveSettings();
+  // What LoadSettings got to: the close writes back only that, so a start that failed
+  // before the file was read never puts designed values over the user's own.
+  bool HandleAnnounced = false;
+  bool SettingsRead = false;
   void FormClose(TObject* Sender, TCloseAction& Action);
 
   void InitPlayers();

@@ -25,6 +25,7 @@ Integer Flag(bool On) {
 
 void TfrmMain::LoadSettings() {
   TIniFile ini(SettingsFile);
+  HandleAnnounced = true;
   // When the light controller started first, its window is already known.
   LightWindow = HandleOf(ini.ReadInteger("Handle", "SPOTS", 0));
   // The light controller reads this at its start and answers with WM_LIGHTS_ATTACH. The
@@ -54,6 +55,7 @@ void TfrmMain::LoadSettings() {
   chkPreL->SetChecked(ini.ReadBool("Setup", "PreL", false));
   chk2SC->SetChecked(ini.ReadBool("Setup", "TurnTable", false));
   chkDPitchBend->SetChecked(ini.ReadBool("Setup", "DynamicPitchBend", true));
+  SettingsRead = true;
 
   chkAutoMix->SetChecked(AutoMix != 0);
   // The spin edits keep their values in range; what they show is what the mix uses, also
@@ -79,7 +81,8 @@ void TfrmMain::LoadSettings() {
 
 void TfrmMain::SaveSettings() {
   TIniFile ini(SettingsFile);
-  ini.WriteInteger("Handle", "KAZ", 0);
+  if (HandleAnnounced) ini.WriteInteger("Handle", "KAZ", 0);
+  if (!SettingsRead) return;
   ini.WriteBool("Mix", "AutoMix", AutoMix != 0);
   ini.WriteInteger("Mix", "Start", MixStart);
   ini.WriteInteger("Mix", "Length", MixLength);

@@ -5,22 +5,11 @@
 #include <cctype>
 #include <cstring>
 
+#include "win32/Ansi.h"
+
 namespace xanalyze {
 
 namespace {
-
-// Code page 1252 at 0x80..0x9F; the five bytes it leaves free stand for the same code points.
-constexpr char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char CodePointToAnsi(uint32_t cp) {
-  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
-  for (int i = 0; i < 32; ++i)
-    if (kHigh[i] == cp) return static_cast<char>(0x80 + i);
-  return '?';
-}
 
 // The ID3v1 genres, numbered as the tag stores them.
 constexpr const char* kGenres[] = {"Blues",
@@ -117,7 +106,7 @@ bool EqualNoCase(const std::string& a, const char* b) {
 std::string Text(const mpg123_string* s) {
   if (!s || !s->p || s->fill == 0) return {};
   // fill counts the closing NUL; a text may also end earlier at a NUL of its own.
-  return Utf8ToAnsi(s->p, strnlen(s->p, s->fill));
+  return win32::AnsiText(std::string_view(s->p, strnlen(s->p, s->fill)));
 }
 
 // The comment to show: the one without a description (the plain comment), else the first.
@@ -139,42 +128,6 @@ const mpg123_string* RecordingTime(const mpg123_id3v2* v2) {
 }
 
 }  // namespace
-
-std::string Utf8ToAnsi(const char* text, size_t len) {
-  std::string out;
-  out.reserve(len);
-  auto* p = reinterpret_cast<const unsigned char*>(text);
-  for (size_t i = 0; i < len;) {
-    unsigned char b = p[i];
-    int extra = b < 0x80             ? 0
-                : (b & 0xE0) == 0xC0 ? 1
-                : (b & 0xF0) == 0xE0 ? 2
-                : (b & 0xF8) == 0xF0 ? 3
-                                     : -1;
-    uint32_t cp = extra == 0   ? b
-                  : extra == 1 ? (b & 0x1Fu)
-                  : extra == 2 ? (b & 0x0Fu)
-                               : (b & 0x07u);
-    bool ok = extra >= 0 && i + static_cast<size_t>(extra) < len;
-    for (int k = 1; ok && k <= extra; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80)
-        ok = false;
-      else
-        cp = (cp << 6) | (p[i + k] & 0x3Fu);
-    }
-    // Overlong forms and surrogates are malformed too.
-    static constexpr uint32_t kMin[4] = {0, 0x80, 0x800, 0x10000};
-    if (ok && (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
-    if (!ok) {
-      out.push_back('?');
-      ++i;
-      continue;
-    }
-    out.push_back(CodePointToAnsi(cp));
-    i += static_cast<size_t>(extra) + 1;
-  }
-  return out;
-}
 
 std::string V1Field(const char* field, size_t width) {
   std::string s(field, strnlen(field, width));

@@ -1,4 +1,5 @@
-// The tag texts of a file as the system shows them: in its code page (Windows-1252).
+// The tag texts of a file as the system shows them: in its code page (Windows-1252, through
+// win32/Ansi.h).
 #pragma once
 
 #include <cstddef>
@@ -8,10 +9,6 @@
 #include <string>
 
 namespace xanalyze {
-
-// UTF-8 -> Windows-1252. A character the code page lacks becomes '?', and so does each byte
-// of a malformed sequence.
-std::string Utf8ToAnsi(const char* text, size_t len);
 
 // An ID3v1 field: up to its first NUL, trailing blanks dropped, bytes as they are.
 std::string V1Field(const char* field, size_t width);

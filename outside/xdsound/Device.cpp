@@ -15,6 +15,7 @@
 #include <mutex>
 
 #include "common/Clock.h"
+#include "win32/Ansi.h"
 
 namespace xdsound {
 
@@ -486,8 +487,9 @@ std::vector<DeviceSlot>& Slots() {
       DeviceSlot s;
       s.kind = Device::Kind::kPortAudio;
       s.paIndex = def;
-      s.description =
-          std::string("DirectSound:Primary Sound Driver (") + (info ? info->name : "") + ")";
+      // Device names come in UTF-8; the player shows them in its code page.
+      s.description = std::string("DirectSound:Primary Sound Driver (") +
+                      win32::AnsiText(info ? info->name : "") + ")";
       g_slots->push_back(std::move(s));
       for (PaDeviceIndex i = 0; i < Pa_GetDeviceCount(); ++i) {
         const PaDeviceInfo* d = Pa_GetDeviceInfo(i);
@@ -495,7 +497,7 @@ std::vector<DeviceSlot>& Slots() {
         DeviceSlot t;
         t.kind = Device::Kind::kPortAudio;
         t.paIndex = i;
-        t.description = std::string("DirectSound:") + d->name;
+        t.description = std::string("DirectSound:") + win32::AnsiText(d->name);
         g_slots->push_back(std::move(t));
       }
     }

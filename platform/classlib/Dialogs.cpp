@@ -1,6 +1,7 @@
 #include "classlib/Dialogs.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -306,13 +307,14 @@ bool TOpenDialog::Run(bool save) {
   std::string native;
   DWORD err = 0;
   if (!initialDir_.empty() && win32::WindowsToLinuxPath(initialDir_, native, err))
-    dlg.setDirectory(QString::fromLocal8Bit(native.c_str()));
+    dlg.setDirectory(QFile::decodeName(native.c_str()));
   if (!fileName_.empty() && win32::WindowsToLinuxPath(fileName_, native, err))
-    dlg.selectFile(QString::fromLocal8Bit(native.c_str()));
+    dlg.selectFile(QFile::decodeName(native.c_str()));
   for (;;) {
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
+    // The file system's name, as the system sees it.
     String chosen =
-        win32::LinuxToWindowsPath(dlg.selectedFiles().first().toLocal8Bit().toStdString());
+        win32::LinuxToWindowsPath(QFile::encodeName(dlg.selectedFiles().first()).toStdString());
     String name = WithDefaultExt(chosen, defaultExt_);
     if (!Acceptable(name, options_, save, title)) continue;
     fileName_ = name;

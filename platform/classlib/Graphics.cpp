@@ -1,5 +1,6 @@
 #include "classlib/Graphics.h"
 
+#include <QFile>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPainter>
@@ -1140,7 +1141,7 @@ void TBitmap::LoadFromResourceName(HINSTANCE, const String& ResName) {
 }
 
 void TBitmap::SaveToFile(const String& FileName) {
-  if (!surface_->image.save(QString::fromLocal8Bit(LinuxPath(FileName).c_str()), "BMP"))
+  if (!surface_->image.save(QFile::decodeName(LinuxPath(FileName).c_str()), "BMP"))
     throw EFCreateError(FileName);
 }
 
@@ -1204,7 +1205,7 @@ void TIcon::LoadFromFile(const String& FileName) {
   Changed();
 }
 void TIcon::SaveToFile(const String& FileName) {
-  if (!surface_->image.save(QString::fromLocal8Bit(LinuxPath(FileName).c_str()), "ICO"))
+  if (!surface_->image.save(QFile::decodeName(LinuxPath(FileName).c_str()), "ICO"))
     throw EFCreateError(FileName);
 }
 void TIcon::Assign(TPersistent* Source) {

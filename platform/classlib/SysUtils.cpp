@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "win32/Ansi.h"
 #include "win32/Paths.h"
 
 char DecimalSeparator = '.';
@@ -798,10 +799,14 @@ String LowerCase(const String& S) {
 }
 
 String AnsiUpperCase(const String& S) {
-  return UpperCase(S);
+  String out = S;
+  for (char& c : out) c = win32::FoldAnsi(c);
+  return out;
 }
 String AnsiLowerCase(const String& S) {
-  return LowerCase(S);
+  String out = S;
+  for (char& c : out) c = win32::LowerAnsi(c);
+  return out;
 }
 
 namespace {
@@ -830,17 +835,49 @@ Integer CompareText(const String& S1, const String& S2) {
   return CompareFolded(S1, S2, Upper);
 }
 
+namespace {
+
+// The letter an accented letter of the code page sorts with in the user's locale, so that
+// "\xC9t\xE9" comes between "E" and "F" rather than after "z". Indexed from 0xC0.
+constexpr char kSortLetter[65] =
+    "aaaaaaaceeeeiiiidnooooo\xD7ouuuuyts"
+    "aaaaaaaceeeeiiiidnooooo\xF7ouuuuyty";
+
+char SortLetter(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  if (b >= 0xC0) return kSortLetter[b - 0xC0];
+  switch (b) {
+    case 0x8A:  // Š
+    case 0x9A:
+      return 's';
+    case 0x8C:  // Œ
+    case 0x9C:
+      return 'o';
+    case 0x8E:  // Ž
+    case 0x9E:
+      return 'z';
+    case 0x9F:  // Ÿ
+      return 'y';
+    default:
+      return Lower(c);
+  }
+}
+
+}  // namespace
+
 // The locale-aware comparison: letters fold to lower case so that the punctuation between
-// "Z" and "a" sorts before the letters, as it does in the user's locale.
+// "Z" and "a" sorts before the letters, as it does in the user's locale; an accented letter
+// sorts with its plain letter, after it when all else is equal.
 Integer AnsiCompareText(const String& S1, const String& S2) {
-  return CompareFolded(S1, S2, Lower);
+  const int r = CompareFolded(S1, S2, SortLetter);
+  return r != 0 ? r : CompareFolded(S1, S2, win32::LowerAnsi);
 }
 
 Integer AnsiCompareStr(const String& S1, const String& S2) {
   int r = AnsiCompareText(S1, S2);
   if (r != 0) return r;
   for (std::size_t i = 0; i < S1.size(); ++i) {
-    if (S1[i] != S2[i]) return (S1[i] >= 'a' && S1[i] <= 'z') ? -1 : 1;
+    if (S1[i] != S2[i]) return win32::LowerAnsi(S1[i]) == S1[i] ? -1 : 1;
   }
   return 0;
 }

@@ -14,15 +14,12 @@
 #include <mutex>
 #include <vector>
 
+#include "win32/Ansi.h"
 #include "win32/Modules.h"
 #include "win32/Sync.h"
 
 namespace win32 {
 namespace {
-
-char Fold(char c) {
-  return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
-}
 
 // Wildcards the way the platform hands a pattern to its file system: '?' becomes
 // DOS_QM, a '.' before '*' or '?' becomes DOS_DOT, trailing dots and blanks are dropped,
@@ -77,7 +74,7 @@ bool MatchExpression(const std::string& expr, const std::string& name) {
           r = end ? at(i + 1, j) : (name[j] == '.' && at(i + 1, j + 1));
           break;
         default:
-          r = !end && Fold(name[j]) == Fold(c) && at(i + 1, j + 1);
+          r = !end && FoldAnsi(name[j]) == FoldAnsi(c) && at(i + 1, j + 1);
           break;
       }
       at(i, j) = r;
@@ -309,12 +306,13 @@ HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
   const std::string base = linuxFolder == "/" ? "" : linuxFolder;
   for (const auto& name : names) {
     if ((name == "." || name == "..") && root) continue;
-    if (name.size() >= MAX_PATH || name.find('\\') != std::string::npos) continue;
-    if (!win32::MatchesFilePattern(mask, name)) continue;
+    const std::string shown = win32::AnsiFileName(name);
+    if (shown.size() >= MAX_PATH || shown.find('\\') != std::string::npos) continue;
+    if (!win32::MatchesFilePattern(mask, shown)) continue;
     struct stat entry {};
     if (!win32::StatEntry(base + "/" + name, entry)) continue;  // vanished meanwhile
     WIN32_FIND_DATAA found;
-    win32::FillFindData(name, entry, found);
+    win32::FillFindData(shown, entry, found);
     search->entries.push_back(found);
   }
   if (search->entries.empty()) {

@@ -93,12 +93,12 @@ static_assert(sizeof(OSVERSIONINFOA) == 148);
 static_assert(sizeof(OSVERSIONINFOEXA) == 156);
 
 // Lists a folder: `pattern` is a folder path followed by a name that may hold '*' and '?'
-// ("C:\Music\*.mp3"). Names match without regard to (ASCII) case by these
-// rules: "*.*" matches every name, dotted or not; "*." matches names without a
+// ("C:\Music\*.mp3"). Names are given and matched as the system sees them (win32/Ansi.h),
+// without regard to letter case, by these rules: "*.*" matches every name, dotted or not; "*." matches names without a
 // dot; '?' matches one character but none at a dot or at the end ("a?.txt" finds "a.txt").
 // "." and ".." come first in a folder that is not a drive root when the pattern matches
 // them. Names that cannot be written as Windows names (holding '\', or MAX_PATH bytes and
-// longer) are skipped.
+// longer as shown) are skipped.
 // Errors: ERROR_PATH_NOT_FOUND (folder missing, not a folder, or untranslatable),
 // ERROR_FILE_NOT_FOUND (no name matches, or nothing after the last separator),
 // ERROR_ACCESS_DENIED (folder not readable). Answers INVALID_HANDLE_VALUE on failure.

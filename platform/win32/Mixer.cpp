@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "win32/Ansi.h"
 #include "win32/Prefix.h"
 #include "win32/Profile.h"
 
@@ -242,7 +243,7 @@ std::shared_ptr<Device> CardDevice(int card) {
   d->alsa = mixer;
   char* name = nullptr;
   if (snd_card_get_name(card, &name) == 0 && name) {
-    d->name = std::string(name).substr(0, MAXPNAMELEN - 1);
+    d->name = win32::AnsiText(name).substr(0, MAXPNAMELEN - 1);
     free(name);
   }
   Line play, record;

@@ -17,6 +17,7 @@
 #include <sstream>
 #include <vector>
 
+#include "win32/Ansi.h"
 #include "win32/Files.h"
 #include "win32/Prefix.h"
 
@@ -211,24 +212,27 @@ std::string MountPointOf(const std::string& device) {
 
 bool FindNameNoCase(const std::string& dir, const std::string& name, std::string& found) {
   struct stat st {};
-  std::string exact = (dir == "/" ? "" : dir) + "/" + name;
-  if (lstat(exact.c_str(), &st) == 0) {
-    found = name;
-    return true;
-  }
+  found = AnsiToUtf8(name);
+  if (lstat(((dir == "/" ? "" : dir) + "/" + found).c_str(), &st) == 0) return true;
   DIR* d = opendir(dir.c_str());
   if (!d) return false;
-  bool any = false;
+  // The name as shown: the same bytes first, then the same letters in another case; among
+  // several, the first in byte order, so every program picks the same file.
+  std::string exact, loose;
   while (dirent* e = readdir(d)) {
     std::string entry = e->d_name;
     if (entry == "." || entry == "..") continue;
-    if (EqualsNoCase(entry, name) && (!any || entry < found)) {
-      found = entry;
-      any = true;
+    const std::string shown = AnsiFileName(entry);
+    if (shown == name) {
+      if (exact.empty() || entry < exact) exact = entry;
+    } else if (EqualsNoCase(shown, name) && (loose.empty() || entry < loose)) {
+      loose = entry;
     }
   }
   closedir(d);
-  return any;
+  if (exact.empty() && loose.empty()) return false;
+  found = exact.empty() ? loose : exact;
+  return true;
 }
 
 namespace {
@@ -303,7 +307,7 @@ bool ParseWindowsPath(const std::string& winPath, WinPath& out) {
 bool EqualsNoCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
-    if (Fold(a[i]) != Fold(b[i])) return false;
+    if (FoldAnsi(a[i]) != FoldAnsi(b[i])) return false;
   return true;
 }
 
@@ -392,9 +396,12 @@ bool WindowsToLinuxPath(const std::string& win, std::string& linux, DWORD& error
   std::string result = target;
   bool exists = true;
   for (const auto& part : parsed.parts) {
-    std::string found = part;
-    if (exists) exists = FindNameNoCase(result, part, found);
-    result = (result == "/" ? "" : result) + "/" + (exists ? found : part);
+    std::string found;
+    if (exists)
+      exists = FindNameNoCase(result, part, found);
+    else
+      found = AnsiToUtf8(part);
+    result = (result == "/" ? "" : result) + "/" + found;
   }
   linux = result;
   return true;
@@ -434,10 +441,15 @@ std::string LinuxToWindowsPath(const std::string& linuxPath) {
     if (real != target) consider(letter, real);
   }
   if (!bestLetter) return {};
-  std::string rest = path.substr(bestLength);
-  std::replace(rest.begin(), rest.end(), '/', '\\');
-  if (rest.empty()) rest = "\\";
-  return std::string(1, bestLetter) + ":" + rest;
+  std::string win(1, bestLetter);
+  win += ':';
+  for (std::size_t i = bestLength + 1; i < path.size();) {
+    std::size_t j = path.find('/', i);
+    if (j == std::string::npos) j = path.size();
+    win += '\\' + AnsiFileName(std::string_view(path).substr(i, j - i));
+    i = j + 1;
+  }
+  return win.size() == 2 ? win + '\\' : win;
 }
 
 std::string WindowsDirectory() {

@@ -8,8 +8,9 @@
 // CD device. Any other link a user or test adds there is a drive too. The table is read
 // afresh on every call, so a link added while a program runs counts at once.
 //
-// Text is single-byte: names are passed through byte for byte, and letter case is folded
-// for ASCII letters only.
+// Windows paths are in the system's code page, Linux paths in UTF-8: each name is
+// translated on the way, as win32/Ansi.h says, and letter case is folded as the code page
+// folds it. A Linux path handed in is taken as it is, untranslated.
 //
 // Everything here may be called from any thread. The current directory is the process's.
 #pragma once
@@ -28,10 +29,8 @@ namespace win32 {
 //   "\a\b" (rooted on the current directory's drive), "a\b" (relative to the current
 //   directory), "\\?\X:\a" (the long-path prefix is dropped),
 //   and a Linux absolute path "/a/b", which is answered as it is.
-// Each component that does not exist with that exact spelling is looked up without regard
-// to case in its folder (an exact match wins; among several case-variants, the first in
-// byte order); a component that is found in neither way is kept as written (so new files
-// can be named), and so is everything after it.
+// Each component is looked up as FindNameNoCase says; a component that is not found is
+// kept as written, in UTF-8 (so new files can be named), and so is everything after it.
 // Fails (false, `error` set, `linux` untouched) with ERROR_PATH_NOT_FOUND for an empty path,
 // a UNC or device path ("\\server\share", "\\.\x"), a drive that is not a letter, an
 // unmapped letter, an unusable prefix, or a relative path when the current directory is
@@ -40,7 +39,8 @@ namespace win32 {
 bool WindowsToLinuxPath(const std::string& win, std::string& linux, DWORD& error);
 
 // Linux path -> Windows path: the drive whose folder is the longest prefix of the path
-// (compared as given and with links resolved), "Z:\..." for the rest when z: is "/".
+// (compared as given and with links resolved), "Z:\..." for the rest when z: is "/"; each
+// name below the drive's folder as the system sees it (win32/Ansi.h).
 // A relative path is taken from the current directory; "." and ".." are resolved. Answers
 // "" when no drive covers the path (z: removed) or the prefix is unusable.
 std::string LinuxToWindowsPath(const std::string& linux);
@@ -57,10 +57,14 @@ std::string DriveTarget(char letter);
 
 // --- Helpers for the platform's own sources ------------------------------------------
 
-// ASCII case folding comparisons, the way Windows file names compare.
+// Comparison without regard to the code page's letter case, the way Windows file names
+// compare.
 bool EqualsNoCase(const std::string& a, const std::string& b);
-// Finds `name` in the Linux folder `dir`: the exact spelling when it exists, else the first
-// entry (in byte order) equal without regard to ASCII case. Answers false when neither.
+// Finds the entry of the Linux folder `dir` that the system names `name` (in its code
+// page): the name's UTF-8 spelling when that exists, else the entry shown as exactly
+// `name`, else one shown as `name` without regard to case (among several, the first in byte
+// order). `found` is the entry's Linux name, or when there is none (false) the UTF-8
+// spelling a new file of that name gets.
 bool FindNameNoCase(const std::string& dir, const std::string& name, std::string& found);
 // Whether a Windows path names the root of a drive ("C:\", "C:\Music\..", "\" when the
 // current directory is on a drive). A Linux path is a root only when it is "/".

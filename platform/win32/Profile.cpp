@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "win32/Ansi.h"
 #include "win32/Files.h"
 #include "win32/Paths.h"
 
@@ -188,7 +189,8 @@ bool ProfilePath(LPCSTR fileName, std::string& path, DWORD& error) {
     return false;
   }
   std::string found;
-  path = dir + "/" + (win32::FindNameNoCase(dir, name, found) ? found : name);
+  win32::FindNameNoCase(dir, name, found);
+  path = dir + "/" + found;
   return true;
 }
 
@@ -231,8 +233,8 @@ bool Modify(const std::string& path, const std::function<bool(std::vector<Line>&
   std::string target;
   {
     std::string found;
-    target =
-        (dir == "/" ? "" : dir) + "/" + (win32::FindNameNoCase(dir, name, found) ? found : name);
+    const bool there = win32::FindNameNoCase(dir, win32::AnsiFileName(name), found);
+    target = (dir == "/" ? "" : dir) + "/" + (there ? found : name);
     struct stat st {};
     if (lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
       if (char* real = realpath(target.c_str(), nullptr)) {

@@ -6,6 +6,7 @@
 
 #include "PlayerFixture.h"
 #include "tests/support/TestSupport.h"
+#include "win32/Paths.h"
 
 namespace {
 
@@ -138,10 +139,25 @@ TEST_F(DeckTest, UndecodableFileKeepsItsTitleAndHangsNothing) {
 }
 
 TEST_F(DeckTest, PathWithNonAsciiLettersPlays) {
-  frmMain->LoadDeck(Deck1, Copy("short4.mp3", "Müsik ßeta", "Ñandú – été.mp3"), "");
-  EXPECT_EQ(frmMain->lblTitle1->Caption(), "Ñandú – été");
+  // The system holds paths in its code page, as the explorer lists them; the file system's
+  // names are UTF-8.
+  const String path =
+      win32::LinuxToWindowsPath(Copy("short4.mp3", "M\xC3\xBCsik \xC3\x9F" "eta", "\xC3\x91" "and\xC3\xBA \xE2\x80\x93 \xC3\xA9t\xC3\xA9.mp3"));
+  EXPECT_NE(path.find("-M\xFCsik \xDF" "eta"), String::npos) << path;
+  frmMain->LoadDeck(Deck1, path, "");
+  EXPECT_EQ(frmMain->lblTitle1->Caption(), "\xD1" "and\xFA \x96 \xE9t\xE9");  // Ñandú – été
   ASSERT_TRUE(PlayDeck1());
   EXPECT_TRUE(PumpUntil([&] { return Seconds(frmMain->lblPos1) >= 1; }, 5000));
+
+  // A name the code page cannot hold plays under the name shown for it.
+  const String other = win32::LinuxToWindowsPath(
+      Copy("short4.mp3", "intl", "\xD0\x94\xD0\xBE\xD0\xBC.mp3"));  // Дом
+  EXPECT_EQ(other.substr(other.rfind('\\') + 1, 4), "___~") << other;
+  frmMain->LoadDeck(Deck2, other, "");
+  frmMain->btnPlayClick(frmMain->btnPlay2);
+  EXPECT_TRUE(PumpUntil([&] { return Seconds(frmMain->lblPos2) >= 1; }, 5000));
+  EXPECT_EQ(frmMain->lblDur2->Caption(), "00:04");
+  EXPECT_TRUE(dialogs.empty());
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 // Start-up with no engine library beside the program.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "PlayerFixture.h"
+#include "tests/support/TestSupport.h"
 #include "player/uAbout.h"
 #include "player/uID3Tag.h"
 
@@ -10,6 +13,12 @@ namespace {
 using NoEngineTest = PlayerTest;
 
 TEST_F(NoEngineTest, LoadErrorIsShownAndTheWindowStillOpens) {
+  // The user's settings were never read, so the close must leave them as they are.
+  const std::string windows = kaztest::Prefix() + "/windows";
+  std::filesystem::create_directories(windows);
+  const std::string stored = "[Mix]\r\nStart=33\r\n[Browse]\r\nLastDir=C:\\Music\\\r\n";
+  kaztest::WriteFile(windows + "/KAZ_PRO.ini", stored);
+
   std::vector<String> steps;
   SplashProgressObserverForTesting = [&](const String& text, Integer) { steps.push_back(text); };
   StartPlayer();
@@ -36,6 +45,10 @@ TEST_F(NoEngineTest, LoadErrorIsShownAndTheWindowStillOpens) {
   frmMain->btnSyncMouseUp(frmMain->btnSync2, mbLeft, {}, 1, 1);
   frmMain->LoadDeck(Deck1, "/nowhere/x.mp3", "");
   EXPECT_EQ(dialogs.size(), 1u);
+
+  frmMain->Close();
+  EXPECT_TRUE(Application->Terminated());
+  EXPECT_EQ(kaztest::ReadFile(windows + "/KAZ_PRO.ini"), stored);
 }
 
 }  // namespace

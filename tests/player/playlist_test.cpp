@@ -17,6 +17,7 @@
 #include "classlib/SysUtils.h"
 #include "player/uID3Tag.h"
 #include "tests/support/TestSupport.h"
+#include "win32/Paths.h"
 
 namespace {
 
@@ -336,6 +337,22 @@ TEST_F(PlaylistTest, PlaylistFilesRoundTrip) {
   answer = {IDCANCEL, false, ""};
   frmMain->popPLoadClick(frmMain->popPLoad);
   EXPECT_EQ(frmMain->List2->Items()->Count(), 0);
+
+  // Names outside ASCII: UTF-8 on disk, the code page in the file and on screen; a name the
+  // code page cannot hold is kept as the explorer shows it, and still finds its track.
+  Track(c + "/Music/Gr\xc3\xb6\xc3\x9f" "e.mp3");  // Größe
+  Track(c + "/Music/\xd0\x94\xd0\xbe\xd0\xbc.mp3");    // Дом
+  const String other = win32::LinuxToWindowsPath(c + "/Music/\xd0\x94\xd0\xbe\xd0\xbc.mp3");
+  ASSERT_EQ(other.rfind("C:\\Music\\___~", 0), 0u) << other;
+  const std::string list = "C:\\Music\\Gr\xf6\xdf" "e.mp3\r\n" + other + "\r\n";
+  kaztest::WriteFile(c + "/Music/\xc3\x89t\xc3\xa9.plx", list);  // Été.plx
+  answer = {IDOK, true, "C:\\Music\\\xc9t\xe9.plx"};
+  frmMain->popPLoadClick(frmMain->popPLoad);
+  EXPECT_EQ(Captions(frmMain->List2), (Names{"Gr\xf6\xdf" "e.mp3", other.substr(9)}));
+  for (Integer i = 0; i < 2; ++i)
+    EXPECT_EQ(frmMain->List2->Items()->Item(i)->SubItems()->Strings(0), "128") << i;
+  frmMain->popPSaveClick(frmMain->popPSave);
+  EXPECT_EQ(kaztest::ReadFile(c + "/Music/\xc3\x89t\xc3\xa9.plx"), list);
 }
 
 TEST_F(PlaylistTest, BadPlaylistFilesAndFailedSaves) {

@@ -10,6 +10,7 @@
 
 #include "xanalyze/Analyzer.h"
 #include "xanalyze/Tags.h"
+#include "win32/Ansi.h"
 
 namespace {
 
@@ -53,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (t) (void)std::string(t);
   close(fd);
   // The text and genre converters on raw bytes.
-  xanalyze::Utf8ToAnsi(reinterpret_cast<const char*>(data), size);
+  win32::AnsiText(std::string_view(reinterpret_cast<const char*>(data), size));
+  win32::AnsiFileName(std::string_view(reinterpret_cast<const char*>(data), size));
   xanalyze::GenreNumber(std::string(reinterpret_cast<const char*>(data), size < 16 ? size : 16));
   return 0;
 }

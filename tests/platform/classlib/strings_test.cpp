@@ -193,12 +193,20 @@ TEST(TextHelpers, CopyPosDeleteInsertTrim) {
   EXPECT_EQ(TrimRight("  a "), "  a");
   EXPECT_EQ(UpperCase("mix 1"), "MIX 1");
   EXPECT_EQ(LowerCase("MIX \xC9"), "mix \xC9");  // ASCII letters only
+  EXPECT_EQ(AnsiLowerCase("MIX \xC9\x8A"), "mix \xE9\x9A");
+  EXPECT_EQ(AnsiUpperCase("caf\xE9 \xFF\xF7"), "CAF\xC9 \x9F\xF7");
 }
 
 TEST(TextHelpers, Comparisons) {
   EXPECT_EQ(AnsiCompareText("House", "HOUSE"), 0);
   EXPECT_LT(AnsiCompareText("a", "B"), 0);
   EXPECT_LT(AnsiCompareText("ab", "abc"), 0);
+  // Accented letters of the code page: their own case, and sorted with the plain letter.
+  EXPECT_EQ(AnsiCompareText("Caf\xE9", "CAF\xC9"), 0);
+  EXPECT_LT(AnsiCompareText("\xC9t\xE9", "Fa"), 0);
+  EXPECT_GT(AnsiCompareText("\xC9t\xE9", "Ete"), 0);
+  EXPECT_LT(AnsiCompareText("M\xFC" "de", "Musik"), 0);
+  EXPECT_LT(lstrcmpA("\xE9t\xE9", "\xC9t\xE9"), 0);
   EXPECT_TRUE(SameText("Track.MP3", "track.mp3"));
   EXPECT_LT(CompareStr("B", "a"), 0);
   // Letter case only breaks ties, lower case first.

@@ -219,6 +219,59 @@ TEST_F(FilesTest, LinuxPathsBecomeWindowsPathsOfTheLongestDrive) {
   EXPECT_EQ(win32::LinuxToWindowsPath(root_ + "x").substr(0, 3), "Z:\\");
 }
 
+// The file system holds UTF-8 names, the system sees them in its code page (1252). A name
+// the code page cannot hold shows in a form that still finds its file.
+TEST_F(FilesTest, NamesOutsideAsciiShowInTheCodePageAndFindTheirFiles) {
+  const std::string dir = root_ + "/D\xC3\xBCsseldorf";  // Düsseldorf
+  ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+  const std::string french = "Caf\xC3\xA9 \xC3\xA9t\xC3\xA9.mp3";         // Café été
+  const std::string german = "Gr\xC3\xB6\xC3\x9F" "e \xC3\x9C" "ber.mp3";  // Größe Über
+  const std::string russian = "\xD0\x94\xD0\xBE\xD0\xBC.mp3";               // Дом
+  const std::string russian2 = "\xD0\x94\xD1\x8B\xD0\xBC.mp3";              // Дым
+  const std::string legacy = "Caf\xE9.mp3";  // bytes of a Windows disk: not UTF-8
+  for (const auto& name : {french, german, russian, russian2, legacy}) Touch(dir + "/" + name);
+
+  Found f = List("M:\\D\xFCsseldorf\\*.mp3");
+  ASSERT_EQ(f.order.size(), 5u);
+  EXPECT_TRUE(f.entries.count("Caf\xE9 \xE9t\xE9.mp3"));
+  EXPECT_TRUE(f.entries.count("Gr\xF6\xDF" "e \xDC" "ber.mp3"));
+  std::vector<std::string> tagged;
+  for (const auto& name : f.order)
+    if (name.find('~') != std::string::npos) tagged.push_back(name);
+  ASSERT_EQ(tagged.size(), 3u) << "each name the code page cannot hold is listed";
+  std::sort(tagged.begin(), tagged.end());
+  EXPECT_EQ(tagged[0].substr(0, 4), "Caf\xE9");
+  EXPECT_EQ(tagged[1].substr(0, 4), "___~");
+  EXPECT_EQ(tagged[2].substr(0, 4), "___~");
+  EXPECT_NE(tagged[1], tagged[2]);
+  // Lists keep the shown name from run to run, so its mark may never change.
+  EXPECT_TRUE(f.entries.count("___~67D4.mp3")) << "Дом.mp3";
+
+  // Every listed name leads back to its own file, and the file's path back to that name.
+  std::vector<std::string> reached;
+  for (const auto& name : f.order) {
+    const std::string win = "M:\\D\xFCsseldorf\\" + name;
+    const std::string linux = ToLinux(win);
+    EXPECT_EQ(win32::LinuxToWindowsPath(linux), win);
+    EXPECT_EQ(GetFileAttributesA(win.c_str()), FILE_ATTRIBUTE_ARCHIVE) << name;
+    reached.push_back(linux.substr(dir.size() + 1));
+  }
+  std::sort(reached.begin(), reached.end());
+  std::vector<std::string> all = {french, german, russian, russian2, legacy};
+  std::sort(all.begin(), all.end());
+  EXPECT_EQ(reached, all);
+  // Accented letters compare without regard to case as the platform compares them.
+  EXPECT_EQ(ToLinux("m:\\D\xDCSSELDORF\\CAF\xC9 \xC9T\xC9.MP3"), dir + "/" + french);
+  EXPECT_EQ(List("M:\\d\xFCsseldorf\\*\xC9T\xC9*").order.size(), 1u);
+
+  // New names are made in UTF-8.
+  EXPECT_TRUE(MoveFileA(("M:\\D\xFCsseldorf\\" + tagged[1]).c_str(), "M:\\D\xFCsseldorf\\Stra\xDF" "e.mp3"));
+  struct stat st {};
+  EXPECT_EQ(stat((dir + "/Stra\xC3\x9F" "e.mp3").c_str(), &st), 0);
+  EXPECT_TRUE(DeleteFileA("M:\\D\xFCsseldorf\\Stra\xDF" "e.mp3"));
+  EXPECT_EQ(List("M:\\D\xFCsseldorf\\*.mp3").order.size(), 4u);
+}
+
 TEST(FilePattern, PlatformWildcardRules) {
   struct Case {
     const char* pattern;
