@@ -20,9 +20,10 @@ function(kaz_test name)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()
 
-# kaz_fuzz(NAME SOURCES... [INCLUDES dirs...] [FLAGS clang args...] [DEPENDS files, targets...]
-#          [SEEDS files or folders...]): a libFuzzer program <build>/fuzz/NAME, made with clang
-# whatever the build's compiler, with the address and undefined-behaviour sanitizers.
+# kaz_fuzz(NAME [WITH_WIN32] SOURCES... [INCLUDES dirs...] [FLAGS clang args...]
+#          [DEPENDS files, targets...] [SEEDS files or folders...]): a libFuzzer program
+# <build>/fuzz/NAME, made with clang whatever the build's compiler, with the address and
+# undefined-behaviour sanitizers; WITH_WIN32 builds the whole platform layer into it.
 # `cmake --build <build> --target fuzz` makes every one; scripts/fuzz runs them on their
 # seeds, which <build>/fuzz/NAME.seeds lists, one a line.
 find_program(KAZ_CLANGXX clang++)
@@ -33,7 +34,12 @@ function(kaz_fuzz name)
   if(NOT KAZ_CLANGXX)
     return()
   endif()
-  cmake_parse_arguments(F "" "" "SOURCES;INCLUDES;FLAGS;DEPENDS;SEEDS" ${ARGN})
+  cmake_parse_arguments(F "WITH_WIN32" "" "SOURCES;INCLUDES;FLAGS;DEPENDS;SEEDS" ${ARGN})
+  if(F_WITH_WIN32)
+    list(APPEND F_SOURCES ${KAZ_WIN32_SOURCES})
+    list(APPEND F_INCLUDES ${CMAKE_SOURCE_DIR}/platform ${CMAKE_SOURCE_DIR}/outside)
+    list(APPEND F_FLAGS ${KAZ_WIN32_LIBS})
+  endif()
   set(out ${CMAKE_BINARY_DIR}/fuzz/${name})
   list(TRANSFORM F_INCLUDES PREPEND -I)
   add_custom_command(OUTPUT ${out}
