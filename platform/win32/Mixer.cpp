@@ -284,7 +284,8 @@ std::shared_ptr<Device> CardDevice(int card) {
       continue;
     }
     if (elem == "Master") {
-      if (snd_mixer_selem_has_playback_switch(e)) play.controls.push_back(SwitchMute(raw, e, false));
+      if (snd_mixer_selem_has_playback_switch(e))
+        play.controls.push_back(SwitchMute(raw, e, false));
       continue;
     }
     if (snd_mixer_selem_has_playback_switch(e) || snd_mixer_selem_has_playback_volume(e)) {
