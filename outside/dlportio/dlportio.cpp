@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -32,7 +33,12 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
   return true;
 }
 
-// The first parallel port through ppdev, opened at the first write that needs it.
+// The first parallel port through ppdev, opened at the first write that needs it and kept
+// for the whole run. Taking it never waits: a plain claim would wait for as long as
+// another program holds the port, on the thread that writes the lamps. So the port is
+// locked (flock, which every program of ours asks for first) and claimed exclusively (the
+// kernel then refuses at once while any other driver or program has it, and refuses others
+// while we have it).
 class Parport {
  public:
   ~Parport() {
@@ -59,25 +65,41 @@ class Parport {
  private:
   void Open() {
     tried_ = true;
-    fd_ = open(kDlPortDevice, O_RDWR | O_CLOEXEC);
+    const char* named = std::getenv(kDlPortDeviceVariable);
+    device_ = named && *named ? named : kDlPortDevice;
+    fd_ = open(device_.c_str(), O_RDWR | O_CLOEXEC);
     if (fd_ < 0) {
       Note("cannot open", errno);
       return;
     }
-    if (ioctl(fd_, PPCLAIM) != 0) {
-      Note("cannot claim", errno);
-      close(fd_);
-      fd_ = -1;
+    int err = 0;
+    if (flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+      err = EBUSY;
+    } else if (ioctl(fd_, PPEXCL) != 0 || ioctl(fd_, PPCLAIM) != 0) {
+      // An exclusive claim is refused at once while anyone else is on the port.
+      err = errno == ENXIO ? EBUSY : errno;
     }
+    if (err == 0) return;
+    if (err == EBUSY) {
+      std::fprintf(stderr,
+                   "DLPortIO: the parallel port %s is busy: another program (or a driver such "
+                   "as lp) has it; this program writes to the virtual port only\n",
+                   device_.c_str());
+    } else {
+      Note("cannot claim", err);
+    }
+    close(fd_);
+    fd_ = -1;
   }
 
-  static void Note(const char* what, int err) {
+  void Note(const char* what, int err) const {
     std::fprintf(stderr, "DLPortIO: %s %s (%s); the port is written to the virtual port only\n",
-                 what, kDlPortDevice, std::strerror(err));
+                 what, device_.c_str(), std::strerror(err));
   }
 
   bool tried_ = false;
   int fd_ = -1;
+  std::string device_;
 };
 
 // The virtual port files of the prefix.

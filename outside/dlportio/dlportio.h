@@ -3,10 +3,11 @@
 //
 // Hardware: writes to the registers of the first parallel port (0x378 data, 0x37A control;
 // the status register 0x379 is read-only) reach the real port through Linux ppdev,
-// /dev/parport0, opened and claimed at the first such write; the user needs the `lp` group,
-// not root. Without the device, or without permission, a note goes once to standard error
-// and the library carries on with the virtual port alone. Other ports have no hardware
-// behind them.
+// /dev/parport0 (or the device that KAZ_PARPORT names), opened and claimed exclusively at
+// the first such write and kept until the program ends; the user needs the `lp` group, not
+// root. Without the device, without permission, or while another program or driver has
+// the port (it is "busy"; nothing waits for it), a note goes once to standard error and the
+// library carries on with the virtual port alone. Other ports have no hardware behind them.
 //
 // Virtual port: every byte written to any port is mirrored, whether or not the hardware
 // took it, into the folder `<prefix>/port` (the platform's prefix, see win32/Prefix.h), so
@@ -40,6 +41,7 @@ inline constexpr char kDlPortOldLogName[] = "lpt1.log.1";
 inline constexpr char kDlPortStateName[] = "lpt1.state";
 inline constexpr unsigned long kDlPortLogLimit = 1ul << 20;
 inline constexpr char kDlPortDevice[] = "/dev/parport0";
+inline constexpr char kDlPortDeviceVariable[] = "KAZ_PARPORT";
 
 constexpr ULONG kLpt1Data = 0x378;
 constexpr ULONG kLpt1Status = 0x379;

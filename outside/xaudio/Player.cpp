@@ -63,9 +63,11 @@ Player::~Player() {
   }
   queueCv_.notify_all();
   // The player thread's filters may be waiting on this very thread, sending to a window of
-  // it (the main window): serve them while waiting, or both would wait for ever.
-  if (exitFd_ >= 0)
-    win32::WaitServingSentMessages([this] { return exited_.load(); }, INFINITE, exitFd_);
+  // it (the main window): serve them while waiting, or both would wait for ever. Without
+  // the descriptor nothing wakes the wait when the thread ends: look again every few ms.
+  const DWORD look = exitFd_ >= 0 ? INFINITE : 5;
+  while (!win32::WaitServingSentMessages([this] { return exited_.load(); }, look, exitFd_)) {
+  }
   if (thread_.joinable()) thread_.join();
   if (exitFd_ >= 0) close(exitFd_);
 }

@@ -185,6 +185,20 @@ void Device::Render(float* out, uint32_t frames, int64_t firstFrameNs) {
   rendersDone_.fetch_add(1);
 }
 
+uint32_t Device::Queued(uint32_t most) {
+  rendersStarted_.fetch_add(1);
+  bool active = false;
+  for (auto& slot : voices_) {
+    Voice* v = slot.load();
+    if (v && v->Active()) {
+      active = true;
+      most = std::min(most, v->Available());
+    }
+  }
+  rendersDone_.fetch_add(1);
+  return active ? most : 0;
+}
+
 namespace {
 
 // ---------------------------------------------------------------------------------------
@@ -315,17 +329,9 @@ class SinkDevice : public Device {
   void RunUnpaced() {
     uint64_t frames = 0;
     while (!stop_.load()) {
-      uint32_t n = kSinkMaxFrames;
-      bool active = false;
-      for (auto& slot : voices_) {
-        Voice* v = slot.load();
-        if (v && v->Active()) {
-          active = true;
-          n = std::min(n, v->Available());
-        }
-      }
+      const uint32_t n = Queued(kSinkMaxFrames);
       int64_t due = start_ + static_cast<int64_t>(frames * 1e9 / rate_);
-      if (!active || n == 0) {
+      if (n == 0) {
         Render(buffer_.data(), 0, due);  // takes flush requests
         std::this_thread::sleep_for(std::chrono::microseconds(200));
         continue;
@@ -537,20 +543,24 @@ Voice* OpenVoice(int index) {
   auto& slots = Slots();
   if (index < 0 || index >= static_cast<int>(slots.size())) return nullptr;
   DeviceSlot& s = slots[index];
-  if (!s.device) {
-    std::unique_ptr<Device> d;
+  const bool fresh = !s.device;
+  if (fresh) {
     if (s.kind == Device::Kind::kPortAudio) {
-      d = std::make_unique<PortAudioDevice>(s.paIndex);
+      s.device = std::make_unique<PortAudioDevice>(s.paIndex);
     } else {
       std::string path = s.path;
       if (!path.empty() && index > 0) path += "." + std::to_string(index) + ".wav";
-      d = std::make_unique<SinkDevice>(path, s.unpaced, s.maxSpeed);
+      s.device = std::make_unique<SinkDevice>(path, s.unpaced, s.maxSpeed);
     }
-    if (!d->Start()) return nullptr;
-    s.device = std::move(d);
   }
+  // The voice takes its place before a new device starts: a device runs only while it
+  // has a voice.
   auto voice = std::make_unique<Voice>(s.device.get(), kVoiceCapacity);
-  if (!s.device->Attach(voice.get())) return nullptr;
+  const bool attached = s.device->Attach(voice.get());
+  if (!attached || (fresh && !s.device->Start())) {
+    if (fresh) s.device.reset();
+    return nullptr;
+  }
   ++s.voices;
   return voice.release();
 }

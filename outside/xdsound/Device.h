@@ -90,6 +90,10 @@ class Device {
  protected:
   // Mixes every voice into `out` (interleaved stereo). `firstFrameNs` is when out[0] is heard.
   void Render(float* out, uint32_t frames, int64_t firstFrameNs);
+  // The frames that every active voice has queued, at most `most`; 0 when no voice is
+  // active. Device side only: it reads the voices as a mix does, and closing a voice waits
+  // for it likewise.
+  uint32_t Queued(uint32_t most);
 
   uint32_t rate_ = 44100;
   bool unpaced_ = false;

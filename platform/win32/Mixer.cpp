@@ -1,6 +1,7 @@
 #include "win32/Mixer.h"
 
 #include <alsa/asoundlib.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -29,6 +30,9 @@ struct Control {
   std::vector<LONG> values;  // (uniform ? 1 : channels) x max(1, items)
   // Where a written value goes: the mixer file's section, or a sound card's element.
   std::function<bool(const std::vector<LONG>&)> apply;
+  // Where the value is now: another program may have changed it since the device was
+  // opened. Leaves `values` alone when it cannot tell.
+  std::function<void(std::vector<LONG>&)> read;
 };
 
 struct Line {
@@ -127,8 +131,11 @@ Line FileLine(const std::string& file, const std::string& section, DWORD destina
     k.name = Read(file, at, "Name").substr(0, MIXER_LONG_NAME_CHARS - 1);
     k.items = static_cast<DWORD>(std::clamp(ReadInt(file, at, "Items", 0), 0, 64));
     k.uniform = ReadInt(file, at, "Uniform", 1) != 0;
-    k.values = ParseValues(Read(file, at, "Values"),
-                           (k.uniform ? 1 : l.channels) * std::max<DWORD>(1, k.items));
+    const size_t count = (k.uniform ? 1 : l.channels) * std::max<DWORD>(1, k.items);
+    k.read = [path = file, at, count](std::vector<LONG>& values) {
+      values = ParseValues(Read(path, at, "Values"), count);
+    };
+    k.read(k.values);
     k.apply = [path = file, at](const std::vector<LONG>& values) {
       std::string text;
       for (size_t i = 0; i < values.size(); ++i) text += (i ? "," : "") + std::to_string(values[i]);
@@ -175,18 +182,30 @@ std::string WindowsLineName(const std::string& alsa) {
   return (it != kNames.end() ? it->second : alsa).substr(0, MIXER_LONG_NAME_CHARS - 1);
 }
 
+// Takes in what other programs changed on the card since the last look, without waiting:
+// the element values read below are the ones ALSA last heard of.
+void TakeCardEvents(snd_mixer_t* mixer) {
+  pollfd fds[8];
+  const int n = snd_mixer_poll_descriptors(mixer, fds, 8);
+  if (n > 0 && poll(fds, static_cast<nfds_t>(n), 0) > 0) snd_mixer_handle_events(mixer);
+}
+
 // A mute control over an element's playback or capture switch (switch on = audible).
-Control SwitchMute(snd_mixer_elem_t* e, bool capture) {
+Control SwitchMute(snd_mixer_t* mixer, snd_mixer_elem_t* e, bool capture) {
   Control k;
   k.type = MIXERCONTROL_CONTROLTYPE_MUTE;
   k.name = "Mute";
-  int on = 1;
-  if (capture) {
-    snd_mixer_selem_get_capture_switch(e, SND_MIXER_SCHN_FRONT_LEFT, &on);
-  } else {
-    snd_mixer_selem_get_playback_switch(e, SND_MIXER_SCHN_FRONT_LEFT, &on);
-  }
-  k.values = {on ? 0 : 1};
+  k.read = [mixer, e, capture](std::vector<LONG>& values) {
+    TakeCardEvents(mixer);
+    int on = 1;
+    if (capture) {
+      snd_mixer_selem_get_capture_switch(e, SND_MIXER_SCHN_FRONT_LEFT, &on);
+    } else {
+      snd_mixer_selem_get_playback_switch(e, SND_MIXER_SCHN_FRONT_LEFT, &on);
+    }
+    values = {on ? 0 : 1};
+  };
+  k.read(k.values);
   k.apply = [e, capture](const std::vector<LONG>& v) {
     const int value = v.empty() || v[0] == 0 ? 1 : 0;
     return (capture ? snd_mixer_selem_set_capture_switch_all(e, value)
@@ -206,21 +225,26 @@ Line SourceLine(Line& destination, const std::string& element) {
 
 // A card that records one source at a time: its recording lines are the selector's items,
 // chosen through a MUX control on the recording destination.
-void AddSelector(snd_mixer_elem_t* selectorElem, Line& record, std::vector<Line>& sources) {
+void AddSelector(snd_mixer_t* mixer, snd_mixer_elem_t* selectorElem, Line& record,
+                 std::vector<Line>& sources) {
   const int items = std::max(0, snd_mixer_selem_get_enum_items(selectorElem));
-  unsigned int chosen = 0;
-  snd_mixer_selem_get_enum_item(selectorElem, SND_MIXER_SCHN_FRONT_LEFT, &chosen);
   Control selector;
   selector.type = MIXERCONTROL_CONTROLTYPE_MUX;
   selector.name = "Recording Source";
   selector.items = static_cast<DWORD>(items);
-  selector.values.assign(static_cast<size_t>(std::max(1, items)), 0);
   for (int i = 0; i < items; ++i) {
     char item[64] = {};
     snd_mixer_selem_get_enum_item_name(selectorElem, static_cast<unsigned>(i), sizeof item, item);
     sources.push_back(SourceLine(record, item));
-    if (static_cast<unsigned>(i) == chosen) selector.values[static_cast<size_t>(i)] = 1;
   }
+  selector.read = [mixer, selectorElem, items](std::vector<LONG>& values) {
+    TakeCardEvents(mixer);
+    unsigned int chosen = 0;
+    snd_mixer_selem_get_enum_item(selectorElem, SND_MIXER_SCHN_FRONT_LEFT, &chosen);
+    values.assign(static_cast<size_t>(std::max(1, items)), 0);
+    if (chosen < static_cast<unsigned>(items)) values[chosen] = 1;
+  };
+  selector.read(selector.values);
   selector.apply = [selectorElem](const std::vector<LONG>& v) {
     for (size_t i = 0; i < v.size(); ++i)
       if (v[i])
@@ -261,21 +285,22 @@ std::shared_ptr<Device> CardDevice(int card) {
       continue;
     }
     if (elem == "Master") {
-      if (snd_mixer_selem_has_playback_switch(e)) play.controls.push_back(SwitchMute(e, false));
+      if (snd_mixer_selem_has_playback_switch(e))
+        play.controls.push_back(SwitchMute(raw, e, false));
       continue;
     }
     if (snd_mixer_selem_has_playback_switch(e) || snd_mixer_selem_has_playback_volume(e)) {
       Line s = SourceLine(play, elem);
-      if (snd_mixer_selem_has_playback_switch(e)) s.controls.push_back(SwitchMute(e, false));
+      if (snd_mixer_selem_has_playback_switch(e)) s.controls.push_back(SwitchMute(raw, e, false));
       sources.push_back(std::move(s));
     }
     if (!selectorElem && snd_mixer_selem_has_capture_switch(e)) {
       Line s = SourceLine(record, elem);
-      s.controls.push_back(SwitchMute(e, true));
+      s.controls.push_back(SwitchMute(raw, e, true));
       sources.push_back(std::move(s));
     }
   }
-  if (selectorElem) AddSelector(selectorElem, record, sources);
+  if (selectorElem) AddSelector(raw, selectorElem, record, sources);
   for (Line* l : {&play, &record}) {
     l->shortName = l->name.substr(0, MIXER_SHORT_NAME_CHARS - 1);
     NumberControls(*l);
@@ -496,7 +521,8 @@ MMRESULT WithDetails(HMIXEROBJ hmxobj, MIXERCONTROLDETAILS* pmxcd, DWORD fdwDeta
 }  // namespace
 
 MMRESULT mixerGetControlDetailsA(HMIXEROBJ hmxobj, MIXERCONTROLDETAILS* pmxcd, DWORD fdwDetails) {
-  return WithDetails(hmxobj, pmxcd, fdwDetails, [&](const Control& k, size_t n) {
+  return WithDetails(hmxobj, pmxcd, fdwDetails, [&](Control& k, size_t n) {
+    if (k.read) k.read(k.values);
     auto* out = static_cast<LONG*>(pmxcd->paDetails);
     // One channel asked of a control that has several: the first channel's values.
     for (size_t i = 0; i < n; ++i) out[i] = k.values[i % k.values.size()];

@@ -19,7 +19,9 @@
 //   [Mixer<m>.<d>.C<c>] or [Mixer<m>.<d>.<s>.C<c>]: a control of that line: Type=MUTE,
 //                      VOLUME, MIXER or MUX (or a number), Name=, Items=<n>, Uniform=0|1,
 //                      Values=<comma-separated, channel by channel, item by item>
-// Writes of control values go back to the file. Any thread; one lock serves all.
+// Writes of control values go back to the file. A control's value is read where it lives
+// (file or card) at every call: another program may change it at any time. Any thread; one
+// lock serves all.
 #pragma once
 
 #include "win32/Types.h"

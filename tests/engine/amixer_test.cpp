@@ -112,6 +112,10 @@ TEST_F(MixerTest, ALineWithItsOwnMuteIsReadAndSetThroughIt) {
   EXPECT_FALSE(muted);
   ASSERT_TRUE(mixer.SetLineMute(0, -1, true));
   EXPECT_EQ(Values("Mixer0.0.C0"), "1");
+  // Another program mutes the microphone while the mixer is open.
+  WritePrivateProfileStringA("Mixer0.0.0.C0", "Values", "1", MixerFile().c_str());
+  ASSERT_TRUE(mixer.GetLineMute(0, 0, muted));
+  EXPECT_TRUE(muted);
   // A destination without a mute has nothing to read.
   EXPECT_FALSE(mixer.GetLineMute(1, -1, muted));
   EXPECT_FALSE(mixer.SetLineMute(1, 0, true));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -189,15 +190,35 @@ TEST_F(DlPortIO, ProgramsWritingAtOnceKeepWholeOrderedLines) {
   }
 }
 
-TEST_F(DlPortIO, AbsentParallelPortIsNotedOnce) {
-  if (fs::exists(kDlPortDevice)) GTEST_SKIP() << kDlPortDevice << " exists";
-  const std::string out = RunCapturing(Peer() + " 0x378 5");
+// How many notes a program wrote.
+std::size_t Notes(const std::string& out) {
   std::size_t notes = 0;
   for (std::size_t at = out.find("DLPortIO:"); at != std::string::npos;
        at = out.find("DLPortIO:", at + 1))
     ++notes;
-  EXPECT_EQ(notes, 1u) << out;
+  return notes;
+}
+
+TEST_F(DlPortIO, AbsentOrBusyParallelPortIsNotedOnce) {
+  const std::string dir = kaztest::MakeTempDir("parport");
+  setenv(kDlPortDeviceVariable, (dir + "/absent").c_str(), 1);
+  std::string out = RunCapturing(Peer() + " 0x378 5");
+  EXPECT_EQ(Notes(out), 1u) << out;
   EXPECT_EQ(Lines(kDlPortLogName).size(), 5u) << "the virtual port still gets every byte";
+
+  // Another program has the port: the writes go on at once, to the virtual port.
+  const std::string port = dir + "/parport";
+  kaztest::WriteFile(port, "");
+  const int held = open(port.c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  setenv(kDlPortDeviceVariable, port.c_str(), 1);
+  out = RunCapturing(Peer() + " 0x378 5");
+  close(held);
+  unsetenv(kDlPortDeviceVariable);
+  EXPECT_EQ(Notes(out), 1u) << out;
+  EXPECT_NE(out.find("busy"), std::string::npos) << out;
+  EXPECT_EQ(Lines(kDlPortLogName).size(), 10u);
 }
 
 TEST_F(DlPortIO, ParallelPortDeviceIsUsedWhenThere) {

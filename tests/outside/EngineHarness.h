@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/resource.h>
 
 #include <cmath>
 #include <cstdint>
@@ -101,6 +102,20 @@ class Engine {
     }
     if (hwnd_) DestroyWindow(hwnd_);
     if (lib_) FreeLibrary(lib_);
+  }
+
+  // Makes the player again in a process that has no file descriptor to spare, and gives
+  // the process its descriptors back.
+  void RenewPlayerWithoutDescriptors() {
+    player_delete_(player_);
+    player_ = nullptr;
+    rlimit saved{};
+    getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit none = saved;
+    none.rlim_cur = 0;
+    setrlimit(RLIMIT_NOFILE, &none);
+    player_new_(&player_, &hwnd_);
+    setrlimit(RLIMIT_NOFILE, &saved);
   }
 
   bool Ready() const {

@@ -1,8 +1,10 @@
 // One voice mixed on a device, period by period, as a sound card's callback asks for them.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <vector>
 
+#include "support/TestSupport.h"
 #include "xdsound/Device.h"
 
 namespace {
@@ -76,6 +78,35 @@ TEST(VoiceTest, GainsSetBeforeTheFirstFrameApplyFromThatFrame) {
   for (uint32_t i = 0; i < 512; ++i) left += first[i * 2];
   EXPECT_EQ(left, 0.0f);
   device.Detach(&voice);
+}
+
+// An unpaced capture sink looks at its voices between mixes to learn how much it may take:
+// a voice closed meanwhile must outlive that look (the sanitizer builds see it freed under
+// the sink otherwise).
+TEST(VoiceTest, AVoiceClosedWhileTheSinkLooksAtItOutlivesTheLook) {
+  setenv("KAZ_WAV_CAPTURE", (kaztest::MakeTempDir("unpaced") + "/out.wav").c_str(), 1);
+  setenv("KAZ_WAV_UNPACED", "1", 1);
+  // Active voices with nothing queued: the sink looks at them all, again and again. The
+  // voice closed and opened again is the first it looks at, so that the look goes on over
+  // the others while it is closed.
+  Voice* first = xdsound::OpenVoice(0);
+  ASSERT_NE(first, nullptr);
+  std::vector<Voice*> kept;
+  for (int i = 1; i < Device::kMaxVoices; ++i) {
+    kept.push_back(xdsound::OpenVoice(0));
+    ASSERT_NE(kept.back(), nullptr);
+    kept.back()->SetActive(true);
+  }
+  for (int i = 0; i < 2000; ++i) {
+    xdsound::CloseVoice(first);
+    first = xdsound::OpenVoice(0);
+    ASSERT_NE(first, nullptr);
+    first->SetActive(true);
+  }
+  kept.push_back(first);
+  for (Voice* v : kept) xdsound::CloseVoice(v);
+  unsetenv("KAZ_WAV_CAPTURE");
+  unsetenv("KAZ_WAV_UNPACED");
 }
 
 }  // namespace
