@@ -1165,6 +1165,9 @@ TWinControl::TWinControl(TComponent* AOwner)
 }
 
 TWinControl::~TWinControl() {
+  // The owned timers stop before the children go: a tick while a child is deleted must not
+  // reach a handler that uses it.
+  Destroying();
   // Children go with their parent, whoever owns them.
   while (!controls_.empty()) {
     TControl* c = controls_.back();
