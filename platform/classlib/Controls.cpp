@@ -1499,6 +1499,10 @@ void TWinControl::MakeTopLevel() {
 
 void TWinControl::AlignControls() {
   TRect r = ClientRect();
+  AlignControls(r);
+}
+
+void TWinControl::AlignControls(TRect& r) {
   for (TAlign pass : {alTop, alBottom, alLeft, alRight, alClient}) {
     for (TControl* c : std::vector<TControl*>(controls_)) {
       if (c->Align() != pass || !c->Visible()) continue;
