@@ -26,6 +26,8 @@ using TShiftState = TSet<TShiftStateItem>;
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 enum TDragState { dsDragEnter, dsDragLeave, dsDragMove };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
+// A topic of the application's help; 0 for none.
+using THelpContext = Integer;
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 using TMouseEvent =
