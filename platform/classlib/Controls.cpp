@@ -153,6 +153,10 @@ int VKToQtKey(Word vk) {
 
 }  // namespace
 
+Word VirtualKeyOf(int QtKey) {
+  return QtKeyToVK(QtKey);
+}
+
 void SetTopLevelFlags(QWidget* w, Qt::WindowFlags f) {
   if (w->windowFlags() == f) return;
   QWindow* win = w->windowHandle();

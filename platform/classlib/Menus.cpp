@@ -450,7 +450,7 @@ class TMenuPopup : public QWidget, public TMenuTracking {
   void keyPressEvent(QKeyEvent* e) override {
     const QString t = e->text();
     const char ch = t.isEmpty() ? 0 : QtCharToAnsi(t.at(0));
-    Guarded(nullptr, [&] { KeyDown(MenuKey(e->key()), ch); });
+    Guarded(nullptr, [&] { KeyDown(VirtualKeyOf(e->key()), ch); });
   }
   void hideEvent(QHideEvent*) override {
     // The window system closes a popup on a click elsewhere: that dismisses the whole menu.
@@ -458,29 +458,6 @@ class TMenuPopup : public QWidget, public TMenuTracking {
   }
 
  private:
-  // The keys a menu acts on; any other key counts by its character alone.
-  static Word MenuKey(int key) {
-    switch (key) {
-      case Qt::Key_Down:
-        return VK_DOWN;
-      case Qt::Key_Up:
-        return VK_UP;
-      case Qt::Key_Return:
-      case Qt::Key_Enter:
-        return VK_RETURN;
-      case Qt::Key_Right:
-        return VK_RIGHT;
-      case Qt::Key_Left:
-        return VK_LEFT;
-      case Qt::Key_Escape:
-        return VK_ESCAPE;
-      case Qt::Key_F1:
-        return VK_F1;
-      default:
-        return 0;
-    }
-  }
-
   void KeyDown(Word key, char ch) {
     int n = Count();
     switch (key) {
