@@ -1,7 +1,8 @@
 // The owner-drawn popup menu, read back pixel by pixel from the shown popup: frames of the
 // selected item, check marks and bullets, bold default items, embossed disabled items,
-// separators, the left margin column, shortcuts lining up; the shared owner window, the
-// hint and cursor while items are highlighted, and captions empty or very long.
+// separators, the left margin column, shortcuts lining up, the pressed look without check
+// marks; the shared owner window, the hint and cursor while items are highlighted, typed
+// letters and F1, alignment and the tracked button, and captions empty or very long.
 #include <gtest/gtest.h>
 
 #include <algorithm>
