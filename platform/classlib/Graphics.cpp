@@ -1200,8 +1200,7 @@ void TIcon::LoadFromFile(const String& FileName) {
 }
 void TIcon::LoadFromBytes(const void* Data, std::size_t Size, const String& Where) {
   QImage img;
-  if (!IsIcon(Data, Size) ||
-      !img.loadFromData(static_cast<const uchar*>(Data), int(Size), "ICO"))
+  if (!IsIcon(Data, Size) || !img.loadFromData(static_cast<const uchar*>(Data), int(Size), "ICO"))
     throw EInvalidGraphic("Icon image is not valid: " + Where);
   // Icons keep their transparent pixels: drawn over the destination as keyed pixels.
   surface_->image = img.convertToFormat(QImage::Format_ARGB32);
@@ -1212,7 +1211,8 @@ void TIcon::LoadFromBytes(const void* Data, std::size_t Size, const String& Wher
 void TIcon::SaveToFile(const String& FileName) {
   const std::string bytes = SaveToBytes();
   std::ofstream out(LinuxPath(FileName), std::ios::binary | std::ios::trunc);
-  if (!out || !out.write(bytes.data(), std::streamsize(bytes.size()))) throw EFCreateError(FileName);
+  if (!out || !out.write(bytes.data(), std::streamsize(bytes.size())))
+    throw EFCreateError(FileName);
 }
 
 namespace {

@@ -527,7 +527,8 @@ class TMenuPopup : public QWidget, public TMenuTracking {
     while (root->parentPopup_) root = root->parentPopup_;
     HELPINFO info;
     info.iContextType = HELPINFO_MENUITEM;
-    if (selected_ >= 0) info.iCtrlId = int(entries_[static_cast<std::size_t>(selected_)]->Command());
+    if (selected_ >= 0)
+      info.iCtrlId = int(entries_[static_cast<std::size_t>(selected_)]->Command());
     info.hItemHandle = root->menu_->Handle();
     const QPoint at = QCursor::pos();
     info.MousePos = {at.x(), at.y()};

@@ -93,8 +93,8 @@ constexpr int HELPINFO_MENUITEM = 2;
 struct HELPINFO {
   UINT cbSize = sizeof(HELPINFO);
   int iContextType = 0;
-  int iCtrlId = 0;             // for a menu: the highlighted item's command, 0 for none
-  UINT_PTR hItemHandle = 0;    // for a menu: the menu handle given to TrackPopupMenu
+  int iCtrlId = 0;           // for a menu: the highlighted item's command, 0 for none
+  UINT_PTR hItemHandle = 0;  // for a menu: the menu handle given to TrackPopupMenu
   DWORD_PTR dwContextId = 0;
   POINT MousePos{};
 };
