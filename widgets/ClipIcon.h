@@ -7,8 +7,11 @@
 
 // Raises EOutOfResources "Out of system resources".
 [[noreturn]] void RaiseOutOfResources();
-// The icon's size; the standard icon size (32 x 32) when it has no picture.
+// The size of the icon's pictures: the colour picture's, or for a monochrome icon its
+// mask's width and half its height; the standard icon size when the icon has no picture.
 void MeasureIcon(TIcon* Icon, Integer& Width, Integer& Height);
-// A copy of the icon at the size of its own image, owned by the caller. Icons here are
-// decoded at the size their image has, so the copy keeps every pixel.
+// A new icon, owned by the caller, made from the icon file the icon saves: of its images,
+// the one for the display's colours, at its own size. An icon without a picture gives the
+// default application icon. Raises EOutOfResources when the chosen image cannot be made
+// into pictures.
 std::unique_ptr<TIcon> CopyIconNativeSize(TIcon* Icon);

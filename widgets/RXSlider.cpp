@@ -96,7 +96,15 @@ void TRxCustomSlider::SetBevelStyle(TBevelCut Value) {
   if (Value == bevelStyle_) return;
   bevelStyle_ = Value;
   UpdateLayout();
+  AlignControls();
   Repaint();
+}
+
+void TRxCustomSlider::AlignControls(TRect& Rect) {
+  if (bevelStyle_ != bvNone)
+    Rect = {Rect.Left + bevelWidth_, Rect.Top + bevelWidth_, Rect.Right - bevelWidth_,
+            Rect.Bottom - bevelWidth_};
+  TCustomControl::AlignControls(Rect);
 }
 
 void TRxCustomSlider::SetIncrement(Integer Value) {

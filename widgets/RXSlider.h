@@ -105,6 +105,9 @@ class TRxCustomSlider : public TCustomControl {
   void MouseUp(TMouseButton Button, TShiftState Shift, Integer X, Integer Y) override;
   void CMEnabledChanged(TMessage& Message) override;
   void Resize() override;
+  using TCustomControl::AlignControls;
+  // The children sit inside the bevel.
+  void AlignControls(TRect& Rect) override;
 
   virtual bool CanChangeValue() { return true; }
   virtual void GetInnerRect(TRect& Rect);

@@ -165,14 +165,15 @@ void TRxSpinButton::RenderImage(TBitmap* Image, TSpinPress Half) {
   line(Half == spBottom ? clBtnHighlight : clBtnShadow, {{2, h - 2}, {w - 2, h - 2}, {w - 2, 1}});
   line(Half == spBottom ? clBtnShadow : clBtnHighlight, {{2, h - 2}, {w - 1, 1}});
 
-  // The glyphs go on with their transparent colour left out, which leaves the face.
+  // A glyph's whole box goes on, its transparent colour in the face colour: on a small
+  // button the box covers the ends of the edge lines, and the face tidies them away.
   auto glyph = [c](TBitmap* g, Integer x0, Integer y0) {
-    const TColor clear = g->TransparentColor();
+    const TColor clear = g->TransparentColor(), face = ColorToRGB(clBtnFace);
     TCanvas* gc = g->Canvas();
     for (Integer y = 0; y < g->Height(); ++y)
       for (Integer x = 0; x < g->Width(); ++x) {
         const TColor p = gc->Pixels(x, y);
-        if (p != clear) c->SetPixels(x0 + x, y0 + y, p);
+        c->SetPixels(x0 + x, y0 + y, p == clear ? face : p);
       }
   };
   const Extended gw = upGlyph_->Width(), gh = upGlyph_->Height();

@@ -65,6 +65,21 @@ TMenuItem* SelectedItem(TRxPopupMenu* Menu, TMessage& m) {
   return Menu->FindItem(id, fkCommand);
 }
 
+// F1 on an item of the menu: its topic, or the menu's, in a small window beside the
+// pointer when the active form offers help that way.
+bool ShowItemHelp(TRxPopupMenu* Menu, const HELPINFO* Info) {
+  if (!Info || HMENU(Info->hItemHandle) != Menu->Handle()) return false;
+  THelpContext context = Menu->GetHelpContext(UINT(Info->iCtrlId), true);
+  if (context == 0) context = Menu->GetHelpContext(HMENU(Info->hItemHandle), false);
+  if (TForm* form = Screen->ActiveForm()) {
+    if (form->BorderIcons().Contains(biHelp))
+      Application->HelpCommand(HELP_CONTEXTPOPUP, context);
+    else
+      Application->HelpContext(context);
+  }
+  return true;
+}
+
 // Menus handle what is theirs in list order; the first that does ends the walk.
 bool DispatchToMenus(TMessage& m) {
   std::vector<TRxPopupMenu*> menus = SharedPopupList()->menus;
@@ -90,6 +105,15 @@ bool DispatchToMenus(TMessage& m) {
             bool hilite = HIWORD(static_cast<DWORD>(m.WParam)) & MF_HILITE;
             ::SetCursor(Screen->Cursors(hilite ? menu->Cursor() : crDefault));
           }
+          return true;
+        }
+        break;
+      case WM_HELP:
+        if (ShowItemHelp(menu, reinterpret_cast<const HELPINFO*>(m.LParam))) return true;
+        break;
+      case WM_MENUCHAR:
+        if (HMENU(m.LParam) == menu->Handle() || menu->FindItem(HMENU(m.LParam), fkHandle)) {
+          menu->ProcessMenuChar(m);
           return true;
         }
         break;

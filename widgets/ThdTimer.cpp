@@ -61,6 +61,12 @@ TThreadedTimer::~TThreadedTimer() {
   worker_.reset();
 }
 
+void TThreadedTimer::Destroying() {
+  OnTimer = nullptr;
+  SetEnabled(false);
+  TComponent::Destroying();
+}
+
 void TThreadedTimer::SetEnabled(bool Value) {
   if (Value == enabled_) return;
   enabled_ = Value;

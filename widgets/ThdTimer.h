@@ -67,6 +67,11 @@ class TThreadedTimer : public TComponent {
   // before a disable still runs.
   void FireTimer();
 
+ protected:
+  // The owner is going away: the handler is dropped at once, so a tick already handed over
+  // and served later, while the owner is being taken apart, runs nothing.
+  void Destroying() override;
+
  private:
   bool enabled_ = false;
   std::unique_ptr<TTimerThread> worker_;

@@ -6,3 +6,7 @@ String RemoveChar(const String& S, char C) {
     if (r[i] == C) r.erase(i, 1);
   return r;
 }
+
+String ResStr(const String& Ident) {
+  return Ident;
+}

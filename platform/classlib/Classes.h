@@ -26,6 +26,8 @@ using TShiftState = TSet<TShiftStateItem>;
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 enum TDragState { dsDragEnter, dsDragLeave, dsDragMove };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
+// A topic of the application's help; 0 for none.
+using THelpContext = Integer;
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 using TMouseEvent =
@@ -143,9 +145,11 @@ class TComponent : public TPersistent {
  protected:
   // Runs after the component's properties were all applied from its description.
   virtual void Loaded();
-  // Marks the component as going away; the destructor does it, a class may do it earlier
-  // in its own destructor so that its children see csDestroying.
-  void Destroying();
+  // Marks the component and everything it owns as going away; the destructor does it, a
+  // class may do it earlier in its own destructor so that its children see csDestroying.
+  // A component that acts on its own (a timer) stops here: its owner may be taking apart
+  // what its handler uses before the component itself is deleted.
+  virtual void Destroying();
   void SetDesigning(bool Value);
   void SetComponentStateFlag(TComponentStateItem Item, bool Value);
 

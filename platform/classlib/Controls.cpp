@@ -153,6 +153,10 @@ int VKToQtKey(Word vk) {
 
 }  // namespace
 
+Word VirtualKeyOf(int QtKey) {
+  return QtKeyToVK(QtKey);
+}
+
 void SetTopLevelFlags(QWidget* w, Qt::WindowFlags f) {
   if (w->windowFlags() == f) return;
   QWindow* win = w->windowHandle();
@@ -1165,6 +1169,9 @@ TWinControl::TWinControl(TComponent* AOwner)
 }
 
 TWinControl::~TWinControl() {
+  // The owned timers stop before the children go: a tick while a child is deleted must not
+  // reach a handler that uses it.
+  Destroying();
   // Children go with their parent, whoever owns them.
   while (!controls_.empty()) {
     TControl* c = controls_.back();
@@ -1496,6 +1503,10 @@ void TWinControl::MakeTopLevel() {
 
 void TWinControl::AlignControls() {
   TRect r = ClientRect();
+  AlignControls(r);
+}
+
+void TWinControl::AlignControls(TRect& r) {
   for (TAlign pass : {alTop, alBottom, alLeft, alRight, alClient}) {
     for (TControl* c : std::vector<TControl*>(controls_)) {
       if (c->Align() != pass || !c->Visible()) continue;

@@ -482,9 +482,14 @@ class TWinControl : public TControl {
   TSurface* Surface() const;
   // Renders the marked part of the client area into the surface.
   void RenderPending();
+  // Lays the aligned children out again, within the rectangle AlignControls(Rect) makes of
+  // the client area.
   void AlignControls();
 
  protected:
+  // Places the aligned children in Rect, the client rectangle at first. A control that
+  // draws a border of its own inside its client area narrows Rect, then calls this.
+  virtual void AlignControls(TRect& Rect);
   void Dispatch(TMessage& Message) override;
   void DefaultHandler(TMessage& Message) override;
   virtual void KeyDown(Word& Key, TShiftState Shift);

@@ -319,6 +319,11 @@ void TApplication::ProcessMessages() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
+bool TApplication::HelpCommand(Word Command, NativeInt Data) {
+  bool callHelp = true;
+  return OnHelp && OnHelp(Command, Data, callHelp);
+}
+
 void TApplication::Terminate() {
   terminated_ = true;
   if (QCoreApplication::instance()) QCoreApplication::exit(0);

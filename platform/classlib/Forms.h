@@ -100,6 +100,12 @@ class TForm : public TCustomControl {
 
 using TExceptionEvent = std::function<void(TObject* Sender, Exception* E)>;
 
+// Help requests: a topic, or a topic shown in a small window beside the pointer.
+constexpr Word HELP_CONTEXT = 0x0001;
+constexpr Word HELP_CONTEXTPOPUP = 0x0008;
+// Answers whether the request was served; CallHelp false keeps the help viewer out.
+using THelpEvent = std::function<bool(Word Command, NativeInt Data, bool& CallHelp)>;
+
 class TApplication : public TComponent {
  public:
   explicit TApplication(TComponent* AOwner);
@@ -156,6 +162,12 @@ class TApplication : public TComponent {
   }
   bool ShowMainForm() const { return showMainForm_; }
   void SetShowMainForm(bool v) { showMainForm_ = v; }
+  // Help: no help viewer runs on this platform, so a request goes to OnHelp alone and is
+  // served when the handler says so.
+  bool HelpCommand(Word Command, NativeInt Data);
+  // HelpCommand(HELP_CONTEXT, Context).
+  bool HelpContext(THelpContext Context) { return HelpCommand(HELP_CONTEXT, Context); }
+  THelpEvent OnHelp;
 
   TExceptionEvent OnException;
   TNotifyEvent OnActivate;

@@ -363,7 +363,15 @@ int GetSystemMetrics(int nIndex) {
     case SM_CXMENUCHECK:
     case SM_CYMENUCHECK:
       return 13;
+    case SM_CXICON:
+    case SM_CYICON:
+      return 32;
     default:
       return 0;
   }
+}
+
+int GetDeviceCaps(HDC hDC, int nIndex) {
+  if (!hDC) return 0;
+  return nIndex == BITSPIXEL ? 32 : nIndex == PLANES ? 1 : 0;
 }

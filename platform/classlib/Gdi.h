@@ -116,6 +116,8 @@ constexpr int SM_CXBORDER = 5;
 constexpr int SM_CYBORDER = 6;
 constexpr int SM_CYVTHUMB = 9;
 constexpr int SM_CXHTHUMB = 10;
+constexpr int SM_CXICON = 11;
+constexpr int SM_CYICON = 12;
 constexpr int SM_CYMENU = 15;
 constexpr int SM_CXEDGE = 45;
 constexpr int SM_CYEDGE = 46;
@@ -123,3 +125,9 @@ constexpr int SM_CXMENUCHECK = 71;
 constexpr int SM_CYMENUCHECK = 72;
 // Sizes of the look this library draws (the classic 96 dpi one); 0 for an unknown index.
 int GetSystemMetrics(int nIndex);
+
+constexpr int BITSPIXEL = 12;
+constexpr int PLANES = 14;
+// What a context's pixels hold: one plane of 32 bits on every surface here; 0 for another
+// index or no context.
+int GetDeviceCaps(HDC hDC, int nIndex);

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 
@@ -1196,21 +1197,149 @@ Integer TIcon::Height() const {
 }
 void TIcon::LoadFromFile(const String& FileName) {
   std::string bytes = ReadWholeFile(FileName);
+  LoadFromBytes(bytes.data(), bytes.size(), FileName);
+}
+void TIcon::LoadFromBytes(const void* Data, std::size_t Size, const String& Where) {
   QImage img;
-  if (!IsIcon(bytes.data(), bytes.size()) ||
-      !img.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), int(bytes.size()), "ICO"))
-    throw EInvalidGraphic("Icon image is not valid: " + FileName);
+  if (!IsIcon(Data, Size) || !img.loadFromData(static_cast<const uchar*>(Data), int(Size), "ICO"))
+    throw EInvalidGraphic("Icon image is not valid: " + Where);
   // Icons keep their transparent pixels: drawn over the destination as keyed pixels.
   surface_->image = img.convertToFormat(QImage::Format_ARGB32);
+  file_.assign(static_cast<const char*>(Data), Size);
+  monochrome_ = false;
   Changed();
 }
 void TIcon::SaveToFile(const String& FileName) {
-  if (!surface_->image.save(QFile::decodeName(LinuxPath(FileName).c_str()), "ICO"))
+  const std::string bytes = SaveToBytes();
+  std::ofstream out(LinuxPath(FileName), std::ios::binary | std::ios::trunc);
+  if (!out || !out.write(bytes.data(), std::streamsize(bytes.size())))
     throw EFCreateError(FileName);
 }
+
+namespace {
+
+void Put16(std::string& s, unsigned v) {
+  s += char(v & 0xFF);
+  s += char((v >> 8) & 0xFF);
+}
+void Put32(std::string& s, std::uint32_t v) {
+  Put16(s, v & 0xFFFF);
+  Put16(s, v >> 16);
+}
+
+// A one-bit picture of the image's size: set (white) where Set says so.
+std::unique_ptr<TBitmap> OneBitPicture(int w, int h, const std::function<bool(int, int)>& Set) {
+  auto b = std::make_unique<TBitmap>();
+  b->SetSize(w, h);
+  QImage& img = b->MutableSurface()->image;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) img.setPixel(x, y, Set(x, y) ? 0xFFFFFFFFu : 0xFF000000u);
+  b->SetMonochrome(true);
+  return b;
+}
+
+bool White(const QImage& img, int x, int y) {
+  return (img.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF;
+}
+
+}  // namespace
+
+std::string TIcon::SaveToBytes() const {
+  if (!file_.empty()) return file_;
+  const QImage& img = surface_->image;
+  std::string s;
+  Put16(s, 0);
+  if (img.isNull()) {
+    Put16(s, 0);  // no picture: no icon file type
+    Put16(s, 0);
+    return s;
+  }
+  const int w = img.width(), h = img.height();
+  const std::uint32_t maskRow = std::uint32_t((w + 31) / 32 * 4);
+  const std::uint32_t size = 40 + std::uint32_t(w * h * 4) + maskRow * std::uint32_t(h);
+  Put16(s, 1);
+  Put16(s, 1);
+  s += char(w & 0xFF);  // 256 is written as 0
+  s += char(h & 0xFF);
+  s += char(0);  // more than 256 colours
+  s += char(0);
+  Put16(s, 1);
+  Put16(s, 32);
+  Put32(s, size);
+  Put32(s, 6 + 16);
+  // The image: its header (twice the height: colour over mask), colour rows, mask rows,
+  // each from the bottom up.
+  Put32(s, 40);
+  Put32(s, std::uint32_t(w));
+  Put32(s, std::uint32_t(2 * h));
+  Put16(s, 1);
+  Put16(s, 32);
+  for (int i = 0; i < 6; ++i) Put32(s, i == 1 ? size - 40 : 0);
+  for (int y = h - 1; y >= 0; --y)
+    for (int x = 0; x < w; ++x) Put32(s, img.pixel(x, y));
+  for (int y = h - 1; y >= 0; --y) {
+    std::string row(maskRow, '\0');
+    for (int x = 0; x < w; ++x)
+      if (qAlpha(img.pixel(x, y)) == 0) row[std::size_t(x / 8)] |= char(0x80 >> (x % 8));
+    s += row;
+  }
+  return s;
+}
+
+bool TIcon::GetBitmaps(std::unique_ptr<TBitmap>& Color, std::unique_ptr<TBitmap>& Mask) const {
+  Color.reset();
+  Mask.reset();
+  const QImage& img = surface_->image;
+  if (img.isNull()) return false;
+  const int w = img.width(), h = img.height();
+  auto clear = [&img](int x, int y) { return qAlpha(img.pixel(x, y)) == 0; };
+  if (monochrome_) {
+    Mask = OneBitPicture(w, 2 * h, [&](int x, int y) {
+      return y < h ? clear(x, y) : !clear(x, y - h) && White(img, x, y - h);
+    });
+    return true;
+  }
+  Mask = OneBitPicture(w, h, clear);
+  Color = std::make_unique<TBitmap>();
+  Color->SetSize(w, h);
+  QImage& c = Color->MutableSurface()->image;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) c.setPixel(x, y, clear(x, y) ? 0xFF000000u : img.pixel(x, y));
+  return true;
+}
+
+void TIcon::SetBitmaps(TBitmap* Color, TBitmap* Mask) {
+  if (!Mask || Mask->Empty()) throw EOutOfResources("Out of system resources");
+  const QImage& m = Mask->PixelsForDrawing()->image;
+  const int w = m.width(), h = Color ? m.height() : m.height() / 2;
+  if (Color ? Color->Width() != w || Color->Height() != h : h == 0 || m.height() % 2)
+    throw EOutOfResources("Out of system resources");
+  QImage img(w, h, QImage::Format_ARGB32);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const bool screen = White(m, x, y);
+      QRgb p = 0;
+      if (Color) {
+        if (!screen) p = 0xFF000000u | Color->PixelsForDrawing()->image.pixel(x, y);
+      } else {
+        // Where the mask keeps the screen and the picture would invert it, these surfaces
+        // can only show black.
+        const bool white = White(m, x, y + h);
+        if (!screen || white) p = !screen && white ? 0xFFFFFFFFu : 0xFF000000u;
+      }
+      img.setPixel(x, y, p);
+    }
+  surface_->image = std::move(img);
+  file_.clear();
+  monochrome_ = !Color;
+  Changed();
+}
+
 void TIcon::Assign(TPersistent* Source) {
   if (auto* i = dynamic_cast<TIcon*>(Source)) {
     surface_->image = i->surface_->image.copy();
+    file_ = i->file_;
+    monochrome_ = i->monochrome_;
     Changed();
     return;
   }
@@ -1218,6 +1347,26 @@ void TIcon::Assign(TPersistent* Source) {
 }
 const TSurface* TIcon::PixelsForDrawing() const {
   return surface_.get();
+}
+
+std::unique_ptr<TIcon> LoadApplicationIcon() {
+  // A window: a white client area under a title bar, in a black frame.
+  TBitmap color, mask;
+  color.SetSize(32, 32);
+  mask.SetSize(32, 32);
+  mask.Canvas()->Brush()->SetColor(clWhite);
+  mask.Canvas()->FillRect(Rect(0, 0, 32, 32));
+  mask.Canvas()->Brush()->SetColor(clBlack);
+  mask.Canvas()->FillRect(Rect(2, 4, 30, 28));
+  TCanvas* c = color.Canvas();
+  c->Brush()->SetColor(clWhite);
+  c->Pen()->SetColor(clBlack);
+  c->Rectangle(2, 4, 30, 28);
+  c->Brush()->SetColor(clNavy);
+  c->FillRect(Rect(3, 5, 29, 10));
+  auto icon = std::make_unique<TIcon>();
+  icon->SetBitmaps(&color, &mask);
+  return icon;
 }
 
 TPicture::TPicture() = default;
@@ -1270,7 +1419,7 @@ void TPicture::LoadFromFile(const String& FileName) {
     g = std::move(j);
   } else if (IsIcon(bytes.data(), bytes.size())) {
     auto i = std::make_unique<TIcon>();
-    i->LoadFromFile(FileName);
+    i->LoadFromBytes(bytes.data(), bytes.size(), FileName);
     g = std::move(i);
   } else {
     throw EInvalidGraphic("Unknown picture format: " + FileName);

@@ -426,7 +426,8 @@ class TJPEGImage : public TGraphic {
   std::unique_ptr<TSurface> surface_;
 };
 
-// An icon picture (.ico files); drawn with its own transparency.
+// An icon picture (.ico files); drawn with its own transparency. An icon read from a file
+// shows the file's first image and keeps the file whole, every image of it.
 class TIcon : public TGraphic {
  public:
   TIcon();
@@ -435,12 +436,31 @@ class TIcon : public TGraphic {
   Integer Height() const override;
   void LoadFromFile(const String& FileName) override;
   void SaveToFile(const String& FileName) override;
+  // From an icon file's bytes in memory, Where names them in error messages.
+  void LoadFromBytes(const void* Data, std::size_t Size, const String& Where);
+  // The icon file: the one it was read from; for an icon made from pictures, one 32-bit
+  // image with its mask; for an icon without a picture, a header of type 0 and no images.
+  std::string SaveToBytes() const;
   void Assign(TPersistent* Source) override;
   const TSurface* PixelsForDrawing() const override;
 
+  // The platform's two pictures of the icon: the colour picture, and the mask, white where
+  // the screen shows through. A monochrome icon has no colour picture: its mask is twice
+  // as high, the mask over the black and white picture. False for an icon without a
+  // picture, which has neither.
+  bool GetBitmaps(std::unique_ptr<TBitmap>& Color, std::unique_ptr<TBitmap>& Mask) const;
+  // The icon made of the two pictures, as GetBitmaps gives them (Color null: monochrome).
+  // Raises EOutOfResources when they do not fit each other.
+  void SetBitmaps(TBitmap* Color, TBitmap* Mask);
+
  private:
   std::unique_ptr<TSurface> surface_;
+  std::string file_;  // the icon file read, empty for a picture made here
+  bool monochrome_ = false;
 };
+
+// The platform's default application icon, 32 x 32 (IDI_APPLICATION).
+std::unique_ptr<TIcon> LoadApplicationIcon();
 
 // Holds one graphic of any kind; LoadFromFile picks BMP, JPEG or icon by the content.
 class TPicture : public TPersistent {

@@ -1,5 +1,6 @@
 #include "classlib/Menus.h"
 
+#include <QCursor>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -8,6 +9,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <memory>
 
@@ -88,6 +90,21 @@ std::vector<TMenuItem*> Shown(TMenuItem* menu) {
   std::vector<TMenuItem*> out;
   for (Integer i = 0; i < menu->Count(); ++i)
     if (menu->Items(i)->Visible()) out.push_back(menu->Items(i));
+  return out;
+}
+
+// The positions of the entries whose underlined letter is ch, whatever its case.
+std::vector<int> EntriesUnderlining(const std::vector<TMenuItem*>& entries, char ch) {
+  std::vector<int> out;
+  const int want = std::toupper(static_cast<unsigned char>(ch));
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const String& c = entries[i]->Caption();
+    std::size_t a = c.find('&');
+    while (a != String::npos && a + 1 < c.size() && c[a + 1] == '&') a = c.find('&', a + 2);
+    if (a != String::npos && a + 1 < c.size() &&
+        std::toupper(static_cast<unsigned char>(c[a + 1])) == want)
+      out.push_back(static_cast<int>(i));
+  }
   return out;
 }
 
@@ -227,6 +244,22 @@ bool TMenu::DispatchPopup(HMENU AMenu) {
   if (!item) return false;
   if (item != items_) item->Click();
   return true;
+}
+
+THelpContext TMenu::GetHelpContext(UINT Value, bool ByCommand) const {
+  for (TMenuItem* item = FindItem(Value, ByCommand ? fkCommand : fkHandle); item;
+       item = item->Parent())
+    if (item->HelpContext() != 0) return item->HelpContext();
+  return 0;
+}
+
+void TMenu::ProcessMenuChar(TMessage& Message) {
+  Message.Result = MAKELONG(0, MNC_IGNORE);
+  TMenuItem* menu = FindItem(HMENU(Message.LParam), fkHandle);
+  if (!menu) return;
+  std::vector<int> hits = EntriesUnderlining(Shown(menu), char(LOWORD(DWORD(Message.WParam))));
+  if (hits.empty()) return;
+  Message.Result = MAKELONG(WORD(hits[0]), hits.size() == 1 ? MNC_EXECUTE : MNC_SELECT);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -395,6 +428,14 @@ class TMenuPopup : public QWidget, public TMenuTracking {
     run_->chosen = item->Command();
     Finish();
   }
+  void Release(Integer Index, TMouseButton Button) override {
+    const TRect& r = ItemRect(Index);
+    ReleaseAt(QPoint(left_ + (r.Left + r.Right) / 2, top_ + (r.Top + r.Bottom) / 2),
+              Button == mbRight ? Qt::RightButton : Qt::LeftButton);
+  }
+  void Press(Word Key, char Char) override {
+    Guarded(nullptr, [&] { KeyDown(Key, Char); });
+  }
 
  protected:
   void paintEvent(QPaintEvent*) override {
@@ -407,7 +448,9 @@ class TMenuPopup : public QWidget, public TMenuTracking {
     ReleaseAt(e->globalPosition().toPoint(), e->button());
   }
   void keyPressEvent(QKeyEvent* e) override {
-    Guarded(nullptr, [&] { Key(e); });
+    const QString t = e->text();
+    const char ch = t.isEmpty() ? 0 : QtCharToAnsi(t.at(0));
+    Guarded(nullptr, [&] { KeyDown(VirtualKeyOf(e->key()), ch); });
   }
   void hideEvent(QHideEvent*) override {
     // The window system closes a popup on a click elsewhere: that dismisses the whole menu.
@@ -415,12 +458,12 @@ class TMenuPopup : public QWidget, public TMenuTracking {
   }
 
  private:
-  void Key(QKeyEvent* e) {
+  void KeyDown(Word key, char ch) {
     int n = Count();
-    switch (e->key()) {
-      case Qt::Key_Down:
-      case Qt::Key_Up: {
-        int step = e->key() == Qt::Key_Down ? 1 : -1;
+    switch (key) {
+      case VK_DOWN:
+      case VK_UP: {
+        int step = key == VK_DOWN ? 1 : -1;
         int i = selected_;
         for (int k = 0; k < n; ++k) {
           i = (i + step + n) % n;
@@ -429,34 +472,67 @@ class TMenuPopup : public QWidget, public TMenuTracking {
         if (n) Highlight(i);
         return;
       }
-      case Qt::Key_Return:
-      case Qt::Key_Enter:
-      case Qt::Key_Right:
+      case VK_RETURN:
+      case VK_RIGHT:
         if (selected_ >= 0) Choose(selected_);
         return;
-      case Qt::Key_Escape:
-      case Qt::Key_Left:
+      case VK_ESCAPE:
+      case VK_LEFT:
         if (parentPopup_)
           parentPopup_->CloseChild();
-        else if (e->key() == Qt::Key_Escape)
+        else if (key == VK_ESCAPE)
           Finish();
         return;
-      default: {
-        // The underlined letter chooses its entry.
-        QString t = e->text().toUpper();
-        if (t.isEmpty()) return;
-        char ch = QtCharToAnsi(t.at(0));
-        for (int i = 0; i < n; ++i) {
-          const String& c = entries_[static_cast<std::size_t>(i)]->Caption();
-          std::size_t a = c.find('&');
-          while (a != String::npos && a + 1 < c.size() && c[a + 1] == '&') a = c.find('&', a + 2);
-          if (a != String::npos && a + 1 < c.size() && std::toupper(c[a + 1]) == ch) {
-            Choose(i);
-            return;
-          }
-        }
+      case VK_F1:
+        AskForHelp();
+        return;
+      default:
+        if (ch) MenuChar(ch);
+    }
+  }
+
+  // The underlined letter chooses its entry. The owner is asked when no entry has it, and
+  // always when it draws the entries: what they show is not known here.
+  void MenuChar(char ch) {
+    if (!ownerDraw_) {
+      std::vector<int> hits = EntriesUnderlining(entries_, ch);
+      if (!hits.empty()) {
+        Choose(hits[0]);
+        return;
       }
     }
+    LRESULT r = SendMessageA(run_->owner, WM_MENUCHAR, MAKEWPARAM(WORD(Byte(ch)), MF_POPUP),
+                             LPARAM(menu_->Handle()));
+    const int index = LOWORD(DWORD(r));
+    switch (HIWORD(DWORD(r))) {
+      case MNC_EXECUTE:
+        if (index < Count()) Choose(index);
+        break;
+      case MNC_SELECT:
+        if (index < Count()) Highlight(index);
+        break;
+      case MNC_CLOSE:
+        if (parentPopup_)
+          parentPopup_->CloseChild();
+        else
+          Finish();
+        break;
+      default:
+        break;
+    }
+  }
+
+  void AskForHelp() {
+    TMenuPopup* root = this;
+    while (root->parentPopup_) root = root->parentPopup_;
+    HELPINFO info;
+    info.iContextType = HELPINFO_MENUITEM;
+    if (selected_ >= 0)
+      info.iCtrlId = int(entries_[static_cast<std::size_t>(selected_)]->Command());
+    info.hItemHandle = root->menu_->Handle();
+    const QPoint at = QCursor::pos();
+    info.MousePos = {at.x(), at.y()};
+    SendMessageA(run_->owner, WM_HELP, 0, LPARAM(&info));
   }
 
   // The pointer moved: over an entry it is highlighted (a sub-menu opens); outside, the

@@ -3,8 +3,10 @@
 // A popup menu is shown by TrackPopupMenu with an owner window. That window hears the
 // platform's menu messages: WM_INITMENUPOPUP before a (sub-)menu opens, WM_MENUSELECT as
 // items are highlighted (and with flags 0xFFFF, menu 0, when the menu closes),
-// WM_MEASUREITEM and WM_DRAWITEM for each item of an owner-drawn menu, and the chosen
-// command as a posted WM_COMMAND. TPopupMenu::Popup uses a hidden window of the library
+// WM_MEASUREITEM and WM_DRAWITEM for each item of an owner-drawn menu, WM_MENUCHAR for a
+// typed character that underlines no entry (any character, when the entries are drawn by
+// the owner: their text is not known), WM_HELP for F1, and the chosen command as a posted
+// WM_COMMAND. TPopupMenu::Popup uses a hidden window of the library
 // that hands the command to the item (OnClick). GUI thread only.
 #pragma once
 
@@ -47,6 +49,13 @@ constexpr UINT TPM_CENTERALIGN = 0x0004;
 constexpr UINT TPM_RIGHTALIGN = 0x0008;
 constexpr UINT TPM_NONOTIFY = 0x0080;
 constexpr UINT TPM_RETURNCMD = 0x0100;
+
+// Answers to WM_MENUCHAR, in the high word of the result; the low word is the position of
+// an entry among the shown ones for MNC_EXECUTE (choose it) and MNC_SELECT (highlight it).
+constexpr WORD MNC_IGNORE = 0;
+constexpr WORD MNC_CLOSE = 1;
+constexpr WORD MNC_EXECUTE = 2;
+constexpr WORD MNC_SELECT = 3;
 
 enum TFindItemKind { fkCommand, fkHandle, fkShortCut };
 enum TPopupAlignment { paLeft, paRight, paCenter };
@@ -91,6 +100,8 @@ class TMenuItem : public TComponent {
   void SetShortCut(TShortCut v) { shortCut_ = v; }
   Integer ImageIndex() const { return imageIndex_; }
   void SetImageIndex(Integer v) { imageIndex_ = v; }
+  THelpContext HelpContext() const { return helpContext_; }
+  void SetHelpContext(THelpContext v) { helpContext_ = v; }
   bool IsLine() const { return caption_ == "-"; }
 
   Integer Count() const { return static_cast<Integer>(items_.size()); }
@@ -133,6 +144,7 @@ class TMenuItem : public TComponent {
   String hint_;
   TShortCut shortCut_ = 0;
   Integer imageIndex_ = -1;
+  THelpContext helpContext_ = 0;
   std::vector<TMenuItem*> items_;
   TMenuItem* parent_ = nullptr;
   TMenu* menu_ = nullptr;
@@ -165,6 +177,13 @@ class TMenu : public TComponent {
   bool DispatchCommand(Word ACommand);
   // Runs the click of the item whose sub-menu this is (before it opens).
   bool DispatchPopup(HMENU AMenu);
+  // The help topic of the item with this command (ByCommand) or sub-menu handle; an item
+  // without one has its parent's. 0 when the menu has no such item.
+  THelpContext GetHelpContext(UINT Value, bool ByCommand) const;
+  // WM_MENUCHAR for one of this menu's (sub-)menus: the one entry whose underlined letter
+  // is the character is chosen; of several, the first is highlighted; otherwise the key
+  // is ignored.
+  void ProcessMenuChar(TMessage& Message);
 
  private:
   TMenuItem* items_;
@@ -233,6 +252,10 @@ class TMenuTracking {
   // Chooses the entry; an entry with sub-items opens its menu, which the tracker is handed
   // in turn.
   virtual void Choose(Integer Index) = 0;
+  // A mouse button let go over the entry, as the user would.
+  virtual void Release(Integer Index, TMouseButton Button) = 0;
+  // A key pressed while the menu is open, with the character it types (0 for none).
+  virtual void Press(Word Key, char Char) = 0;
 };
 using TMenuTracker = std::function<void(TMenuTracking& Menu)>;
 // With a tracker set no menu is shown: the tracker acts for the user, and the menu closes

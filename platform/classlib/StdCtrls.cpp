@@ -504,14 +504,13 @@ void TRadioButton::SetChecked(bool v) {
     for (Integer i = 0; i < Parent()->ControlCount(); ++i)
       if (auto* r = dynamic_cast<TRadioButton*>(Parent()->Controls(i)); r && r != this)
         r->SetChecked(false);
-  if (!clicking_) TControl::Click();
+  TControl::Click();
 }
 
 void TRadioButton::Click() {
-  clicking_ = true;
+  // Only a change is a click: checking raises OnClick, a click on the checked button
+  // changes nothing.
   SetChecked(true);
-  clicking_ = false;
-  TControl::Click();
 }
 
 void TRadioButton::SetAlignment(TAlignment v) {

@@ -189,7 +189,6 @@ class TRadioButton : public TCustomControl {
 
  private:
   bool checked_ = false;
-  bool clicking_ = false;
   TAlignment alignment_ = taRightJustify;
 };
 

@@ -17,6 +17,12 @@ TTimer::~TTimer() {
   }
 }
 
+void TTimer::Destroying() {
+  OnTimer = nullptr;
+  SetEnabled(false);
+  TComponent::Destroying();
+}
+
 void TTimer::SetEnabled(bool Value) {
   if (Value == enabled_) return;
   enabled_ = Value;

@@ -23,6 +23,8 @@ class TTimer : public TComponent {
 
  protected:
   virtual void Timer();
+  // The owner is going away: no tick is run any more.
+  void Destroying() override;
 
  private:
   void UpdateTimer();

@@ -54,6 +54,7 @@ constexpr UINT WM_SETFONT = 0x0030;
 constexpr UINT WM_WINDOWPOSCHANGING = 0x0046;
 constexpr UINT WM_WINDOWPOSCHANGED = 0x0047;
 constexpr UINT WM_NOTIFY = 0x004E;
+constexpr UINT WM_HELP = 0x0053;
 constexpr UINT WM_NCHITTEST = 0x0084;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;
@@ -67,6 +68,7 @@ constexpr UINT WM_HSCROLL = 0x0114;
 constexpr UINT WM_VSCROLL = 0x0115;
 constexpr UINT WM_INITMENUPOPUP = 0x0117;
 constexpr UINT WM_MENUSELECT = 0x011F;
+constexpr UINT WM_MENUCHAR = 0x0120;
 constexpr UINT WM_ENTERIDLE = 0x0121;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
 constexpr UINT WM_LBUTTONDOWN = 0x0201;
@@ -84,6 +86,18 @@ constexpr UINT WM_PASTE = 0x0302;
 constexpr UINT WM_CLEAR = 0x0303;
 constexpr UINT WM_USER = 0x0400;
 constexpr UINT WM_APP = 0x8000;
+
+// WM_HELP carries a pointer to this in LParam (same process only).
+constexpr int HELPINFO_WINDOW = 1;
+constexpr int HELPINFO_MENUITEM = 2;
+struct HELPINFO {
+  UINT cbSize = sizeof(HELPINFO);
+  int iContextType = 0;
+  int iCtrlId = 0;           // for a menu: the highlighted item's command, 0 for none
+  UINT_PTR hItemHandle = 0;  // for a menu: the menu handle given to TrackPopupMenu
+  DWORD_PTR dwContextId = 0;
+  POINT MousePos{};
+};
 
 // PeekMessage options.
 constexpr UINT PM_NOREMOVE = 0x0000;

@@ -1,7 +1,8 @@
 // The owner-drawn popup menu, read back pixel by pixel from the shown popup: frames of the
 // selected item, check marks and bullets, bold default items, embossed disabled items,
-// separators, the left margin column, shortcuts lining up; the shared owner window, the
-// hint and cursor while items are highlighted, and captions empty or very long.
+// separators, the left margin column, shortcuts lining up, the pressed look without check
+// marks; the shared owner window, the hint and cursor while items are highlighted, typed
+// letters and F1, alignment and the tracked button, and captions empty or very long.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -37,13 +38,13 @@ class RxMenuTest : public GuiTest {
     return i;
   }
   // Pops the menu up and hands the shown popup to `look`.
-  void Show(const std::function<void(TMenuTracking&)>& look) {
+  void Show(const std::function<void(TMenuTracking&)>& look, int x = 100) {
     bool seen = false;
     SetMenuTrackerForTesting([&](TMenuTracking& m) {
       seen = true;
       look(m);
     });
-    menu->Popup(100, 100);
+    menu->Popup(x, 100);
     SetMenuTrackerForTesting([](TMenuTracking&) {});
     ASSERT_TRUE(seen);
   }
@@ -148,6 +149,24 @@ TEST_F(RxMenuTest, CheckMarksAndRadioBullets) {
   // Without check marks the column is gone.
   menu->SetShowCheckMarks(false);
   Show([&](TMenuTracking& m) { EXPECT_NE(glyphAt(m, 0), Glyph(DFCS_MENUCHECK)); });
+  // Without check marks and without frames, a checked item shows pressed: a sunken box of
+  // light and menu pixels in turn, the check mark in it.
+  menu->SetStyle(msOwnerDraw);
+  menu->SetMinTextOffset(16);
+  radio->SetChecked(false);
+  Show([&](TMenuTracking& m) {
+    TRect r = m.ItemRect(0);
+    int bx = r.Left + 1 + 4 - 1, top = r.Top + 1;  // the box: one pixel left of the gap
+    EXPECT_EQ(m.Pixel(bx, top + 3), kShadow);
+    EXPECT_EQ(m.Pixel(bx + 4, top), kShadow);
+    EXPECT_EQ(m.Pixel(bx + 17, top + 3), kLight);
+    std::set<TColor> inside = {m.Pixel(bx + 2, top + 1), m.Pixel(bx + 3, top + 1)};
+    EXPECT_EQ(inside, (std::set<TColor>{kMenu, kLight}));
+    EXPECT_FALSE(PixelsOf(m, Bounds(bx + 1, top + 1, 16, r.Bottom - r.Top - 4), kText).empty());
+    // An item that is not checked has no box.
+    TRect r2 = m.ItemRect(1);
+    EXPECT_EQ(m.Pixel(bx, r2.Top + 4), kMenu);
+  });
 }
 
 TEST_F(RxMenuTest, DefaultItemsBoldDisabledItemsEmbossedSeparators) {
@@ -286,6 +305,61 @@ TEST_F(RxMenuTest, CommandsHintsCursorAndTheSharedWindow) {
   menu = new TRxPopupMenu(Application);
   EXPECT_NE(RxPopupOwnerWindow(), HWND(0));
   EXPECT_NE(RxPopupOwnerWindow(), owner);
+}
+
+TEST_F(RxMenuTest, AlignmentTrackButtonLettersAndHelp) {
+  TMenuItem* sound = Add(menu->Items(), "&Sound Line");
+  TMenuItem* m1 = Add(menu->Items(), "&Method 1");
+  Add(menu->Items(), "&Mute");
+  int clicks = 0;
+  sound->OnClick = [&](TObject*) { ++clicks; };
+  m1->SetHint("By default");
+  sound->SetHelpContext(42);
+  // The level graph's options: the menu's right edge at the point; the loop menu also
+  // tracks the left button only.
+  menu->SetAlignment(paRight);
+  menu->SetTrackButton(tbLeftButton);
+  Show(
+      [&](TMenuTracking& m) {
+        EXPECT_EQ(m.ScreenRect().Right, 300);
+        m.Release(0, mbRight);
+        m.Release(0, mbLeft);
+      },
+      300);
+  ASSERT_TRUE(PumpUntil([&] { return clicks == 1; }));
+  menu->SetTrackButton(tbRightButton);
+  Show([&](TMenuTracking& m) { m.Release(0, mbRight); });
+  ASSERT_TRUE(PumpUntil([&] { return clicks == 2; }));
+
+  // The entries are drawn by the menu, so the owner window is asked for the letters: one
+  // entry with it is chosen, of two the first is highlighted, none is ignored.
+  Show([&](TMenuTracking& m) { m.Press(0, 's'); });
+  ASSERT_TRUE(PumpUntil([&] { return clicks == 3; }));
+  Show([&](TMenuTracking& m) {
+    m.Press(0, 'M');
+    EXPECT_EQ(Application->Hint(), "By default");
+    m.Press(0, 'x');
+  });
+  PumpFor(20);
+  EXPECT_EQ(clicks, 3);
+
+  // F1 asks for the highlighted item's topic; a form with the help icon shows it beside
+  // the pointer.
+  TForm* form = MakeForm();
+  form->SetBorderIcons({biSystemMenu, biHelp});
+  form->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return form->Active(); }));
+  std::vector<std::pair<Word, NativeInt>> asked;
+  Application->OnHelp = [&](Word command, NativeInt data, bool&) {
+    asked.push_back({command, data});
+    return true;
+  };
+  Show([&](TMenuTracking& m) {
+    m.Highlight(0);
+    m.Press(VK_F1, 0);
+  });
+  Application->OnHelp = nullptr;
+  EXPECT_EQ(asked, (std::vector<std::pair<Word, NativeInt>>{{HELP_CONTEXTPOPUP, 42}}));
 }
 
 TEST_F(RxMenuTest, ImageListDrivesOwnerDrawingAndItsRemovalIsHeard) {

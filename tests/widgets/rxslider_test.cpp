@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/classlib/GuiFixture.h"
+#include "classlib/ExtCtrls.h"
 #include "widgets/RXSlider.h"
 
 void RegisterSkinPictures();
@@ -173,6 +174,14 @@ TEST_F(SliderTest, VerticalValuesToThumbAndBack) {
   EXPECT_EQ(At(10, 0), ColorToRGB(clBtnHighlight));
   EXPECT_EQ(At(29, 5), ColorToRGB(clBtnShadow));
   EXPECT_EQ(At(10, 136), ColorToRGB(clBtnShadow));
+
+  // Aligned children sit inside the frame, and follow it when it goes.
+  auto* child = new TPanel(form);
+  child->SetParent(slider);
+  child->SetAlign(alClient);
+  EXPECT_EQ(child->BoundsRect(), Rect(1, 1, 29, 136));
+  slider->SetBevelStyle(bvNone);
+  EXPECT_EQ(child->BoundsRect(), Rect(0, 0, 30, 137));
 }
 
 TEST_F(SliderTest, DragEventsAndSnapping) {

@@ -62,6 +62,15 @@ TEST_F(SpinButtonTest, ImagesPlaceTheArrowsAndMoveOnlyThePressedUpArrow) {
   button->SetUpGlyph(nullptr);
   PumpFor(20);
   EXPECT_TRUE(Black(button->ImageNone(), 5, 3));
+
+  // At the player's 18 x 18 the arrows' boxes reach the diagonal edges; their white
+  // pixels paint the face over them.
+  button->SetBounds(10, 10, 18, 18);
+  button->Repaint();
+  const TColor face = ColorToRGB(clBtnFace);
+  EXPECT_EQ(button->ImageNone()->Canvas()->Pixels(8, 8), face);
+  EXPECT_EQ(button->ImageNone()->Canvas()->Pixels(9, 9), face);
+  EXPECT_EQ(button->ImageBottom()->Canvas()->Pixels(9, 9), face);
 }
 
 TEST_F(SpinButtonTest, TheDiagonalBelongsToTheUpperHalf) {

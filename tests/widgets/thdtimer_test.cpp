@@ -297,4 +297,24 @@ TEST_F(ThreadedTimer, FormOrderEnabledThenIntervalLeavesItDisabled) {
   EXPECT_EQ(log.ticks, 0);
 }
 
+TEST_F(ThreadedTimer, AnOwnerGoingAwayDropsTheHandlerBeforeItsOtherComponentsGo) {
+  struct Probe : TComponent {
+    using TComponent::TComponent;
+    ~Probe() override { *handler = bool(timer->OnTimer); }
+    TThreadedTimer* timer = nullptr;
+    bool* handler = nullptr;
+  };
+  bool handler = true;
+  auto owner = std::make_unique<TComponent>(nullptr);
+  auto* timer = new TThreadedTimer(owner.get());
+  timer->OnTimer = [](TObject*) {};
+  timer->SetInterval(1);
+  timer->SetEnabled(true);
+  auto* probe = new Probe(owner.get());  // deleted before the timer
+  probe->timer = timer;
+  probe->handler = &handler;
+  owner.reset();
+  EXPECT_FALSE(handler);
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "GuiFixture.h"
 #include "classlib/ExtCtrls.h"
+#include "classlib/Timers.h"
 
 namespace {
 
@@ -183,6 +184,26 @@ class TTestMain : public TForm {
   }
   bool created = false;
 };
+
+TEST_F(FormsTest, ADestroyedFormStopsItsTimersBeforeItsControlsGo) {
+  // A control that looks at the form's timer while it is deleted.
+  struct Probe : TShape {
+    using TShape::TShape;
+    ~Probe() override { *running = timer->Enabled() || bool(timer->OnTimer); }
+    TTimer* timer = nullptr;
+    bool* running = nullptr;
+  };
+  bool running = true;
+  auto* f = new TForm(nullptr);
+  auto* timer = new TTimer(f);
+  timer->OnTimer = [](TObject*) {};
+  auto* probe = new Probe(f);
+  probe->SetParent(f);
+  probe->timer = timer;
+  probe->running = &running;
+  delete f;
+  EXPECT_FALSE(running);
+}
 
 TEST_F(FormsTest, CreationErrorsAreReportedAndCreationGoesOn) {
   TTestMain* main = nullptr;

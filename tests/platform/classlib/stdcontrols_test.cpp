@@ -41,6 +41,10 @@ TEST_F(StdControlsTest, RadioButtonsAreGroupedByTheirParent) {
   EXPECT_TRUE(b->Checked());
   EXPECT_FALSE(a->Checked());
   EXPECT_TRUE(c->Checked());
+  // A click on the checked button changes nothing and runs nothing.
+  SendMouseForTesting(b, WM_LBUTTONDOWN, 5, 8);
+  SendMouseForTesting(b, WM_LBUTTONUP, 5, 8);
+  EXPECT_TRUE(b->Checked());
   // Unchecking runs nothing; a right button checks nothing.
   b->SetChecked(false);
   SendMouseForTesting(a, WM_RBUTTONDOWN, 5, 8);
