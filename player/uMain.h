@@ -407,6 +407,8 @@ class TfrmMain : public TForm {
   void XaudioNotifyInputTimecode(TObject* Sender, Byte Hours, Byte Minutes, Byte Seconds,
                                  Byte Fractions);
   void XaudioNotifyStreamDuration(TObject* Sender, Cardinal Duration);
+  void XaudioNotifyInputState(TObject* Sender, Integer State);
+  void XaudioNotifyError(TObject* Sender, Byte Source, Smallint Code, const String& Msg);
 
   // Volume, cross-fader and cut.
   void imgSldrMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,

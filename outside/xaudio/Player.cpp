@@ -572,7 +572,7 @@ void Player::OpenInput(const std::string& name) {
   std::string why;
   int rc = decoder_.Open(ToLinuxPath(name), &why);
   if (rc != XA_SUCCESS) {
-    PostError(XA_SOURCE_INPUT, rc, why);
+    PostError(XA_SOURCE_INPUT, rc, "Cannot play " + name + ": " + why);
     Nack(XA_MSG_COMMAND_INPUT_OPEN, rc);
     // Whatever was open before is gone too: a failed open always ends with the input
     // closed, so a window can tell that nothing is loaded.

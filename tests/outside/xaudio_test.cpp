@@ -513,6 +513,10 @@ TEST_F(EngineTest, SurvivesBadInput) {
   size_t from = e.Notes().size();
   EXPECT_EQ(e.Open(dir_ + "/missing.mp3"), -1);
   EXPECT_TRUE(e.WaitFor(XA_MSG_NOTIFY_ERROR, 1000, from));
+  // Said once, naming the file, and the input is closed even when none was open before.
+  EXPECT_TRUE(e.WaitFor(XA_MSG_NOTIFY_INPUT_STATE, 1000, from));
+  EXPECT_EQ(e.Count(XA_MSG_NOTIFY_ERROR, from), 1u);
+  EXPECT_NE(e.Of(XA_MSG_NOTIFY_ERROR).back().text1.find("missing.mp3"), std::string::npos);
   for (const Bad& b : cases) {
     SCOPED_TRACE(b.name);
     std::string path = dir_ + "/" + b.name;
