@@ -657,6 +657,7 @@ class TfrmMain : public TForm {
   void UpdateBeatLine(TXPlayer& Deck, Integer AverageY);
   void DrawBeatLine(TXPlayer& Deck);
   void EraseBeatLine(TXPlayer& Deck);
+  void DropUnheard(TXPlayer& Deck);
   TXPlayer& DeckOfEngine(TObject* Sender);
   // Draws the deck's curve and beat line in black, which wipes them from the graph.
   void EraseGraph(TXPlayer& Deck);

@@ -50,6 +50,7 @@ void TfrmMain::prgBarMouseDown(TObject* Sender, TMouseButton, TShiftState, Integ
   auto* bar = static_cast<TALProgressBar*>(Sender);
   const Integer offset = static_cast<Integer>(static_cast<Int64>(X) * bar->Max() / bar->Width());
   (Sender == prgBar1 ? Xaudio1 : Xaudio2)->InputSeek(offset, 1000);
+  DropUnheard(Sender == prgBar1 ? Deck1 : Deck2);
 }
 
 void TfrmMain::btnSyncMouseDown(TObject* Sender, TMouseButton, TShiftState, Integer, Integer) {
@@ -98,6 +99,10 @@ void TfrmMain::XaudioNotifyPlayerState(TObject* Sender, Integer State) {
     d.VURight->SetPosition(0);
     for (Integer i = 0; i < GraphPointCount; ++i)
       d.GraphPts[i] = {boxGraph->Left() + 3 * i, boxGraph->Top() + boxGraph->Height()};
+  } else if (State == 2) {
+    // The engine tells of the pause after the filter has sent its last level of the audio
+    // before it, and levels are taken before posted news: they are all in.
+    DropUnheard(d);
   } else if (State == 1) {
     const Integer level = d.PreLButton->Tag() != 0
                               ? 100
