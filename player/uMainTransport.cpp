@@ -100,8 +100,8 @@ void TfrmMain::XaudioNotifyPlayerState(TObject* Sender, Integer State) {
     for (Integer i = 0; i < GraphPointCount; ++i)
       d.GraphPts[i] = {boxGraph->Left() + 3 * i, boxGraph->Top() + boxGraph->Height()};
   } else if (State == 2) {
-    // The engine tells of the pause after the filter has sent its last level of the audio
-    // before it, and levels are taken before posted news: they are all in.
+    // The engine posts the pause after the filter has sent its last level of the audio
+    // after it, and sent messages are served before posted ones: those levels are all in.
     DropUnheard(d);
   } else if (State == 1) {
     const Integer level = d.PreLButton->Tag() != 0
