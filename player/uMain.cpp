@@ -88,6 +88,12 @@ void TfrmMain::BuildWindow() {
     x->OnNotifyStreamDuration = [this](TObject* Sender, Cardinal Duration) {
       XaudioNotifyStreamDuration(Sender, Duration);
     };
+    x->OnNotifyInputState = [this](TObject* Sender, Integer State) {
+      XaudioNotifyInputState(Sender, State);
+    };
+    x->OnNotifyError = [this](TObject* Sender, Byte Source, Smallint Code, const String& Msg) {
+      XaudioNotifyError(Sender, Source, Code, Msg);
+    };
   }
 
   BuildDeck(1);

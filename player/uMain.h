@@ -412,6 +412,8 @@ class TfrmMain : public TForm {
   void XaudioNotifyInputTimecode(TObject* Sender, Byte Hours, Byte Minutes, Byte Seconds,
                                  Byte Fractions);
   void XaudioNotifyStreamDuration(TObject* Sender, Cardinal Duration);
+  void XaudioNotifyInputState(TObject* Sender, Integer State);
+  void XaudioNotifyError(TObject* Sender, Byte Source, Smallint Code, const String& Msg);
 
   // Volume, cross-fader and cut.
   void imgSldrMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, Integer X,
@@ -663,6 +665,7 @@ class TfrmMain : public TForm {
   void UpdateBeatLine(TXPlayer& Deck, Integer AverageY);
   void DrawBeatLine(TXPlayer& Deck);
   void EraseBeatLine(TXPlayer& Deck);
+  void DropUnheard(TXPlayer& Deck);
   TXPlayer& DeckOfEngine(TObject* Sender);
   // Draws the deck's curve and beat line in black, which wipes them from the graph.
   void EraseGraph(TXPlayer& Deck);

@@ -138,6 +138,22 @@ void TfrmMain::DrawBeatLine(TXPlayer& Deck) {
   pen->SetStyle(psSolid);
 }
 
+// The filter reports each level as long before it is heard as the graph's newest point
+// stands ahead of the test point, so the points beyond the sound line are audio still to
+// come. A pause or a seek means that audio is not heard now (or not at all), and after it
+// the filter reports the audio to come afresh, all at once: the old points then sweep past
+// the test point in a moment and would light the lamp, and send beats, for kicks never
+// heard or heard later. Flattened and unmarked they pass without a beat. A seek drops them
+// as it is sent (the new audio's levels come after the handler returns), a pause when the
+// engine reports it.
+void TfrmMain::DropUnheard(TXPlayer& Deck) {
+  const Integer bottom = boxGraph->Top() + boxGraph->Height();
+  for (Integer i = BeatPoint + 1; i < GraphPointCount; ++i) {
+    Deck.GraphPts[i].y = bottom;
+    Deck.BeatMarks[i] = -1;
+  }
+}
+
 void TfrmMain::EraseBeatLine(TXPlayer& Deck) {
   TCanvas* c = Canvas();
   c->Pen()->SetColor(clBlack);

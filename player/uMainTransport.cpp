@@ -4,6 +4,13 @@
 
 #include "player/uMain.h"
 
+namespace {
+
+// The engine's error source of a file that cannot be opened or is no MPEG audio.
+constexpr Byte InputSource = 1;
+
+}  // namespace
+
 String TitleOfPath(const String& Path) {
   const String name = ExtractFileName(Path);
   return Copy(name, 1, Length(name) - Length(ExtractFileExt(name)));
@@ -43,6 +50,7 @@ void TfrmMain::prgBarMouseDown(TObject* Sender, TMouseButton, TShiftState, Integ
   auto* bar = static_cast<TALProgressBar*>(Sender);
   const Integer offset = static_cast<Integer>(static_cast<Int64>(X) * bar->Max() / bar->Width());
   (Sender == prgBar1 ? Xaudio1 : Xaudio2)->InputSeek(offset, 1000);
+  DropUnheard(Sender == prgBar1 ? Deck1 : Deck2);
 }
 
 void TfrmMain::btnSyncMouseDown(TObject* Sender, TMouseButton, TShiftState, Integer, Integer) {
@@ -91,6 +99,10 @@ void TfrmMain::XaudioNotifyPlayerState(TObject* Sender, Integer State) {
     d.VURight->SetPosition(0);
     for (Integer i = 0; i < GraphPointCount; ++i)
       d.GraphPts[i] = {boxGraph->Left() + 3 * i, boxGraph->Top() + boxGraph->Height()};
+  } else if (State == 2) {
+    // The engine posts the pause after the filter has sent its last level of the audio
+    // after it, and sent messages are served before posted ones: those levels are all in.
+    DropUnheard(d);
   } else if (State == 1) {
     const Integer level = d.PreLButton->Tag() != 0
                               ? 100
@@ -139,4 +151,26 @@ void TfrmMain::XaudioNotifyStreamDuration(TObject* Sender, Cardinal Duration) {
   CurrentDeck->Zik.DurSecs = static_cast<Integer>(Duration);
   CurrentDeck->Zik.DurMin = static_cast<Integer>(Duration / 60);
   CurrentDeck->Zik.DurSec = static_cast<Integer>(Duration % 60);
+}
+
+void TfrmMain::XaudioNotifyInputState(TObject* Sender, Integer State) {
+  if (Closing || !DeckOfEngine(Sender).Xaudio) return;
+  // Closed: nothing is loaded (the open of a new file closes the old one first, and the
+  // new one's duration and time follow). A file that could not be opened must not be
+  // shown with the times of the track before it.
+  if (State != 0) return;
+  const bool one = Sender == Xaudio1;
+  for (TLabel* label : {one ? lblDur1 : lblDur2, one ? lblPos1 : lblPos2, one ? lblRem1 : lblRem2})
+    label->SetCaption("");
+  TXPlayer& d = DeckOfEngine(Sender);
+  d.Zik.DurSecs = 0;
+  d.Zik.DurMin = 0;
+  d.Zik.DurSec = 0;
+}
+
+void TfrmMain::XaudioNotifyError(TObject* Sender, Byte Source, Smallint, const String& Msg) {
+  if (Closing || !DeckOfEngine(Sender).Xaudio) return;
+  // A file that will not play says why, once, when it is loaded; the other errors (a
+  // missing sound card, a damaged frame) are the engine's to ride out.
+  if (Source == InputSource) throw Exception(Msg);
 }

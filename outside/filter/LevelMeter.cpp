@@ -149,6 +149,10 @@ double LevelMeter::BeatLevel(int64_t e, float onset) {
   const double level =
       kBeatLevel * std::clamp((strength / gainRef_ - kLow) / (kFull - kLow), 0.0, 1.0);
   gainRef_ = std::max(gainRef_, strength);
+  // The first window after a reset rises out of nothing: after a seek or a resume that is
+  // the jump into sounding music, which is no beat (and may be the rest of one heard
+  // before). Its strength still sets the gain, as a kick that starts a track does.
+  if (e == 0) return 0;
   // Sound whose onsets do not repeat (noise, music without a beat) stays low.
   const double periodic = grid_.Periodicity();
   return periodic > 0 ? level * std::clamp(periodic / kPeriodic, kUnsteady, 1.0) : level;

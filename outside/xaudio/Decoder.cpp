@@ -60,7 +60,7 @@ int Decoder::Open(const std::string& path, std::string* why) {
   Close();
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    *why = std::string("Cannot open ") + path + ": " + std::strerror(errno);
+    *why = std::strerror(errno);
     return errno == ENOENT ? XA_ERROR_NO_SUCH_FILE : XA_ERROR_OPEN_FAILED;
   }
   int rc = OpenFd(fd, why);
@@ -75,11 +75,11 @@ int Decoder::Open(const std::string& path, std::string* why) {
 int Decoder::OpenFd(int fd, std::string* why) {
   Close();
   if (!mh_) {
-    *why = "Decoder unavailable";
+    *why = "no decoder";
     return XA_ERROR_OUT_OF_MEMORY;
   }
   if (mpg123_open_fd(mh_, fd) != MPG123_OK) {
-    *why = std::string("Cannot read stream: ") + mpg123_strerror(mh_);
+    *why = std::string("cannot read it (") + mpg123_strerror(mh_) + ")";
     return XA_ERROR_OPEN_FAILED;
   }
   fd_ = fd;
@@ -99,7 +99,7 @@ int Decoder::Prepare(std::string* why) {
   long rate = 0;
   int channels = 0, encoding = 0;
   if (mpg123_getformat(mh_, &rate, &channels, &encoding) != MPG123_OK || rate <= 0) {
-    *why = std::string("Not an MPEG audio stream: ") + mpg123_strerror(mh_);
+    *why = "not an MPEG audio stream";
     return XA_ERROR_INVALID_STREAM;
   }
   rate_ = static_cast<uint32_t>(rate);

@@ -569,12 +569,16 @@ bool Player::ExecuteQuery(const Command& c) {
 // Input
 
 void Player::OpenInput(const std::string& name) {
+  const bool wasOpen = decoder_.IsOpen();
   CloseInput();
   std::string why;
   int rc = decoder_.Open(ToLinuxPath(name), &why);
   if (rc != XA_SUCCESS) {
-    PostError(XA_SOURCE_INPUT, rc, why);
+    PostError(XA_SOURCE_INPUT, rc, "Cannot play " + name + ": " + why);
     Nack(XA_MSG_COMMAND_INPUT_OPEN, rc);
+    // Whatever was open before is gone too: a failed open always ends with the input
+    // closed, so a window can tell that nothing is loaded.
+    if (!wasOpen) PostInputClosed();
     return;
   }
   inputName_ = name;
@@ -597,6 +601,7 @@ void Player::OpenInput(const std::string& name) {
     Post(XA_MSG_NOTIFY_STREAM_DURATION, std::move(n));
   }
   PostPosition(0);
+  PostTimecode(0);
   state_ = XA_PLAYER_STATE_STOPPED;
   PostState();
 }
@@ -610,6 +615,10 @@ void Player::CloseInput() {
   }
   decoder_.Close();
   inputName_.clear();
+  PostInputClosed();
+}
+
+void Player::PostInputClosed() {
   Note n;
   n.record.w1.bytes[0] = XA_IO_STATE_CLOSED;
   Post(XA_MSG_NOTIFY_INPUT_STATE, std::move(n));
@@ -651,6 +660,8 @@ void Player::Stop() {
   DropQueued();
   resumeFrame_ = 0;
   lastOffset_ = -1;
+  // The time shown goes back with the position, not at the next play.
+  if (decoder_.IsOpen()) PostTimecode(0);
   if (state_ != XA_PLAYER_STATE_STOPPED) {
     state_ = XA_PLAYER_STATE_STOPPED;
     PostState();
@@ -677,6 +688,7 @@ void Player::Seek(int offset, int range) {
     uint32_t pos = static_cast<uint32_t>(static_cast<int64_t>(range_) * frame / len);
     PostPosition(pos);
     lastOffset_ = pos;
+    PostTimecode(frame * 100 / std::max<uint32_t>(1, decoder_.Rate()));
   }
 }
 

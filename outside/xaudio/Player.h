@@ -97,6 +97,7 @@ class Player {
   void PostState();
   void PostPosition(uint32_t offset);
   void PostTimecode(int64_t hundredths);
+  void PostInputClosed();
 
   // Commands.
   void OpenInput(const std::string& name);

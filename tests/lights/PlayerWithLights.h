@@ -11,6 +11,7 @@
 #include "platform/classlib/GuiFixture.h"
 #include "player/uMain.h"
 #include "support/TestSupport.h"
+#include "win32/Win32.h"
 
 class PlayerWithLights : public GuiTest {
  protected:
@@ -36,6 +37,18 @@ class PlayerWithLights : public GuiTest {
     GuiTest::TearDown();
     frmMain = nullptr;
     unsetenv("KAZ_WAV_CAPTURE");
+  }
+
+  // The player's window, and the light controller as a user starts it beside the running
+  // player, powered from the last run; finding the player puts it in auto mode.
+  void StartPlayerAndLights() {
+    Application->CreateForm(frmMain);
+    frmMain->Show();
+    ASSERT_NE(GetPrivateProfileIntA("Handle", "KAZ", 0, "KAZ_PRO.ini"), 0u);
+    kaztest::WriteFile(kaztest::Prefix() + "/windows/Spots.ini", "[Parameters]\r\nPower=1\r\n");
+    lights_ = kaztest::Spawn(kaztest::ProgramDir() + "/BeamExe", {});
+    ASSERT_GT(lights_, 0);
+    ASSERT_TRUE(PumpUntil([] { return LightWindow != 0; }, 10000)) << "no WM_LIGHTS_ATTACH";
   }
 
   std::string capture_;

@@ -63,16 +63,8 @@ std::vector<TPortChange> LampSteps() {
 TEST_P(Road, EachKickHeardChangesTheLampsOnceInTime) {
   const TTrack track = GetParam();
   const std::string media = std::string(KAZ_TESTDATA_DIR) + "/" + track.Name;
-  Application->CreateForm(frmMain);
-  frmMain->Show();
-  ASSERT_NE(GetPrivateProfileIntA("Handle", "KAZ", 0, "KAZ_PRO.ini"), 0u);
-
-  // The light controller as a user starts it beside the running player, powered from the
-  // last run; finding the player puts it in auto mode.
-  kaztest::WriteFile(kaztest::Prefix() + "/windows/Spots.ini", "[Parameters]\r\nPower=1\r\n");
-  lights_ = kaztest::Spawn(kaztest::ProgramDir() + "/BeamExe", {});
-  ASSERT_GT(lights_, 0);
-  ASSERT_TRUE(PumpUntil([] { return LightWindow != 0; }, 10000)) << "no WM_LIGHTS_ATTACH";
+  StartPlayerAndLights();
+  if (HasFatalFailure()) return;
 
   frmMain->LoadDeck(Deck1, media + ".mp3", "");
   frmMain->btnPlayClick(frmMain->btnPlay1);
@@ -161,5 +153,79 @@ INSTANTIATE_TEST_SUITE_P(GeneratedSet, Road,
                          ::testing::Values(TTrack{"beats092", 0.97}, TTrack{"beats122", 0.97},
                                            TTrack{"beats140", 0.97}, TTrack{"beats174", 0.90}),
                          [](const auto& info) { return std::string(info.param.Name); });
+
+class RoadResets : public PlayerWithLights {
+ protected:
+  std::string Track() const override { return "kick128"; }
+};
+
+// Hundredths of a second of deck 1's track heard, as its time label shows them.
+int HeardHundredths() {
+  const String& c = frmMain->lblPos1->Caption();
+  if (c.size() < 8) return -1;
+  return (std::stoi(c.substr(0, 2)) * 60 + std::stoi(c.substr(3, 2))) * 100 + std::stoi(c.substr(6, 2));
+}
+
+// A seek, a pause and the loop's wrap each make the filter report the audio to come
+// afresh: the lamps step for each kick heard, none for a kick skipped and none twice. Each
+// jump is made between two kicks (a beat is 46.875 hundredths), so each kick of the track
+// is heard whole or not at all.
+TEST_F(RoadResets, TheLampsStepOnceForEachKickHeardAcrossSeeksPausesAndLoops) {
+  StartPlayerAndLights();
+  if (HasFatalFailure()) return;
+  const std::vector<double> track =
+      kazout::ReadTimes(std::string(KAZ_TESTDATA_DIR) + "/kick128.kicks");
+  ASSERT_GE(track.size(), 44u);
+  std::vector<std::pair<int, int>> heard;  // stretches of the track heard, in hundredths
+  auto playUntil = [&](int from, int until) {
+    EXPECT_TRUE(PumpUntil([&] { return HeardHundredths() >= until; }, 10000)) << until;
+    heard.push_back({from, HeardHundredths()});
+  };
+
+  frmMain->LoadDeck(Deck1, std::string(KAZ_TESTDATA_DIR) + "/kick128.mp3", "128");
+  frmMain->btnPlayClick(frmMain->btnPlay1);
+  ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 1; }, 5000));
+  // Kicks 0 to 7, then a click at 112 of the bar's 220 pixels: 509 of 1000, 15.27 s.
+  playUntil(0, 352);
+  frmMain->prgBarMouseDown(frmMain->prgBar1, mbLeft, {ssLeft}, 112, 5);
+  ASSERT_TRUE(PumpUntil([] { return HeardHundredths() >= 1527 && HeardHundredths() < 1600; }, 3000));
+  // Kicks 33 to 36; paused for a second, then on from there.
+  playUntil(1527, 1712);
+  frmMain->btnPauseClick(frmMain->btnPause1);
+  ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 2; }, 3000));
+  PumpFor(1000);
+  const int resumed = HeardHundredths();
+  frmMain->btnPlayClick(frmMain->btnPlay1);
+  // Kicks 37 to 42, and back to 18.52 s at 19.92 s once; then kicks 40 to 43 again.
+  Deck1.LoopSM = 0, Deck1.LoopSS = 18, Deck1.LoopSF = 52;
+  Deck1.LoopEM = 0, Deck1.LoopES = 19, Deck1.LoopEF = 92;
+  Deck1.LoopOn = -1;
+  int last = resumed;
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        const int now = HeardHundredths();
+        if (now < last) return true;
+        last = now;
+        return false;
+      },
+      5000))
+      << "the loop did not wrap";
+  Deck1.LoopOn = 0;
+  heard.push_back({resumed, 1992});
+  playUntil(1852, 2040);
+  frmMain->btnStopClick(frmMain->btnStop1);
+  ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 0; }, 3000));
+  PumpFor(300);
+
+  int kicks = 0;
+  for (const auto& [from, until] : heard)
+    for (double t : track) kicks += t * 100 >= from - 1 && t * 100 <= until;
+  const auto steps = static_cast<int>(LampSteps().size());
+  std::printf("%d kicks heard, %d lamp steps\n", kicks, steps);
+  EXPECT_EQ(kicks, 22);
+  // The first kick of the track may go to settling the beat line.
+  EXPECT_LE(steps, kicks);
+  EXPECT_GE(steps, kicks - 1);
+}
 
 }  // namespace

@@ -191,13 +191,15 @@ TEST_F(EngineTest, PausesResumesSeeksAndStops) {
   Engine e;
   ASSERT_TRUE(e.Ready());
   e.I(XA_MSG_SET_INPUT_TIMECODE_GRANULARITY, 2);
-  ASSERT_EQ(e.Open(TestData("kick128.mp3")), 30);
   auto lastCode = [&] {
     auto codes = e.Of(XA_MSG_NOTIFY_INPUT_TIMECODE);
     if (codes.empty()) return -1;
     const Note& n = codes.back();
     return ((n.bytes[1] * 60) + n.bytes[2]) * 100 + n.bytes[3];
   };
+  // A newly opened input tells its time before it plays, as a stop and a seek do.
+  ASSERT_EQ(e.Open(TestData("kick128.mp3")), 30);
+  EXPECT_EQ(lastCode(), 0);
   e.N(XA_MSG_COMMAND_PLAY);
   ASSERT_TRUE(PumpUntil([&] { return lastCode() >= 60; }, 5000));
   size_t from = e.Notes().size();
@@ -240,6 +242,13 @@ TEST_F(EngineTest, PausesResumesSeeksAndStops) {
   from = e.Notes().size();
   e.N(XA_MSG_COMMAND_STOP);
   ASSERT_TRUE(e.WaitForState(XA_PLAYER_STATE_STOPPED, 2000, from));
+  EXPECT_EQ(e.Count(XA_MSG_NOTIFY_INPUT_TIMECODE, from), 1u);
+  EXPECT_EQ(lastCode(), 0);
+  from = e.Notes().size();
+  e.II(XA_MSG_COMMAND_SEEK, 500, 1000);
+  ASSERT_TRUE(e.WaitFor(XA_MSG_NOTIFY_INPUT_TIMECODE, 2000, from));
+  EXPECT_EQ(lastCode(), 1500) << "a seek while stopped";
+  e.II(XA_MSG_COMMAND_SEEK, 0, 1000);
   from = e.Notes().size();
   e.N(XA_MSG_COMMAND_PLAY);
   ASSERT_TRUE(e.WaitFor(XA_MSG_NOTIFY_INPUT_TIMECODE, 2000, from));
@@ -504,6 +513,10 @@ TEST_F(EngineTest, SurvivesBadInput) {
   size_t from = e.Notes().size();
   EXPECT_EQ(e.Open(dir_ + "/missing.mp3"), -1);
   EXPECT_TRUE(e.WaitFor(XA_MSG_NOTIFY_ERROR, 1000, from));
+  // Said once, naming the file, and the input is closed even when none was open before.
+  EXPECT_TRUE(e.WaitFor(XA_MSG_NOTIFY_INPUT_STATE, 1000, from));
+  EXPECT_EQ(e.Count(XA_MSG_NOTIFY_ERROR, from), 1u);
+  EXPECT_NE(e.Of(XA_MSG_NOTIFY_ERROR).back().text1.find("missing.mp3"), std::string::npos);
   for (const Bad& b : cases) {
     SCOPED_TRACE(b.name);
     std::string path = dir_ + "/" + b.name;

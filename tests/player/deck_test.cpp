@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "PlayerFixture.h"
 #include "tests/support/TestSupport.h"
@@ -78,6 +79,10 @@ TEST_F(DeckTest, StopRewindsAndDarkensTheBeatLamp) {
   Press(frmMain->btnStop1, WM_LBUTTONUP);
   EXPECT_EQ(frmMain->shpBoom1->Brush()->Color(), clBlack);
   ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 0; }, 5000));
+  // The times go back at once, not at the next play.
+  PumpUntil([] { return false; }, 100);
+  EXPECT_EQ(frmMain->lblPos1->Caption(), "00:00:00");
+  EXPECT_EQ(frmMain->lblRem1->Caption(), "00:30");
   // Playing again starts from the beginning.
   ASSERT_TRUE(PlayDeck1());
   PumpUntil([&] { return frmMain->lblPos1->Caption() != "00:01:00"; }, 300);
@@ -121,21 +126,41 @@ TEST_F(DeckTest, ClickInTheMiddleOfThePositionBarSeeksHalfway) {
   EXPECT_LE(frmMain->prgBar1->Position(), 600);
 }
 
+// Bytes, an empty file and a text named ".mp3", loaded over a playing track: the deck keeps
+// the new title and BPM but shows no times of the track before it, and the engine's reason
+// is said once, at the load. A truncated file plays what it holds.
 TEST_F(DeckTest, UndecodableFileKeepsItsTitleAndHangsNothing) {
+  frmMain->LoadDeck(Deck2, Media("kick128.mp3"), "128");
+  frmMain->btnPlayClick(frmMain->btnPlay2);
+  ASSERT_TRUE(PumpUntil([] { return Seconds(frmMain->lblPos2) >= 1; }, 5000));
+  ASSERT_EQ(frmMain->lblDur2->Caption(), "00:30");
   std::string dir = kaztest::MakeTempDir("bad");
-  kaztest::WriteFile(dir + "/broken.mp3", std::string(20000, '\x5A'));
-  frmMain->LoadDeck(Deck2, dir + "/broken.mp3", "140");
-  frmMain->btnPlayClick(frmMain->btnPlay2);
-  PumpUntil([] { return false; }, 700);
-  EXPECT_EQ(frmMain->lblTitle2->Caption(), "broken");
-  EXPECT_EQ(frmMain->txtBPM2->Text(), "140");
-  EXPECT_NE(Deck2.PlayState, 1);
-  EXPECT_TRUE(dialogs.empty());
+  for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::string>>{
+           {"broken", std::string(20000, '\x5A')}, {"empty", ""}, {"text", "Not music.\r\n"}}) {
+    SCOPED_TRACE(name);
+    kaztest::WriteFile(dir + "/" + name + ".mp3", bytes);
+    const size_t said = dialogs.size();
+    frmMain->LoadDeck(Deck2, dir + "/" + name + ".mp3", "140");
+    ASSERT_TRUE(PumpUntil([&] { return dialogs.size() > said; }, 5000)) << "nothing said";
+    frmMain->btnPlayClick(frmMain->btnPlay2);
+    PumpUntil([] { return false; }, 300);
+    ASSERT_EQ(dialogs.size(), said + 1);
+    EXPECT_NE(dialogs.back().Text.find(name + ".mp3"), String::npos) << dialogs.back().Text;
+    EXPECT_EQ(frmMain->lblTitle2->Caption(), name);
+    EXPECT_EQ(frmMain->txtBPM2->Text(), "140");
+    for (TLabel* l : {frmMain->lblDur2, frmMain->lblPos2, frmMain->lblRem2})
+      EXPECT_EQ(l->Caption(), "") << l->Name();
+    EXPECT_NE(Deck2.PlayState, 1);
+  }
 
-  // The deck takes a good track afterwards.
-  frmMain->LoadDeck(Deck2, Media("short4.mp3"), "128");
+  const std::string good = kaztest::ReadFile(Media("short4.mp3"));
+  kaztest::WriteFile(dir + "/cut.mp3", good.substr(0, good.size() / 2));
+  const size_t said = dialogs.size();
+  frmMain->LoadDeck(Deck2, dir + "/cut.mp3", "128");
   frmMain->btnPlayClick(frmMain->btnPlay2);
-  EXPECT_TRUE(PumpUntil([] { return Deck2.PlayState == 1; }, 5000));
+  EXPECT_TRUE(PumpUntil([] { return Deck2.PlayState == 3; }, 8000));
+  EXPECT_GE(Seconds(frmMain->lblPos2), 1);
+  EXPECT_EQ(dialogs.size(), said);
 }
 
 TEST_F(DeckTest, PathWithNonAsciiLettersPlays) {
