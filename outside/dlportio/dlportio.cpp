@@ -34,11 +34,11 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
 }
 
 // The first parallel port through ppdev, opened at the first write that needs it and kept
-// for the whole run. Taking it never waits: a plain claim would wait for as long as
-// another program holds the port, on the thread that writes the lamps. So the port is
-// locked (flock, which every program of ours asks for first) and claimed exclusively (the
-// kernel then refuses at once while any other driver or program has it, and refuses others
-// while we have it).
+// for the whole run. Taking it never waits: a claim waits for as long as another program
+// holds the port, on the thread that writes the lamps. So the port is locked first (flock,
+// which every program of ours asks for), and claimed only when the kernel shows no one
+// active on it. The claim is not exclusive: a printer driver that is loaded but idle (lp)
+// shares the port with the lamps, as it would with any other program.
 class Parport {
  public:
   ~Parport() {
@@ -75,21 +75,36 @@ class Parport {
     int err = 0;
     if (flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
       err = EBUSY;
-    } else if (ioctl(fd_, PPEXCL) != 0 || ioctl(fd_, PPCLAIM) != 0) {
-      // An exclusive claim is refused at once while anyone else is on the port.
-      err = errno == ENXIO ? EBUSY : errno;
+    } else if (HeldByAnother()) {
+      err = EBUSY;
+    } else if (ioctl(fd_, PPCLAIM) != 0) {
+      err = errno;
     }
     if (err == 0) return;
     if (err == EBUSY) {
       std::fprintf(stderr,
-                   "DLPortIO: the parallel port %s is busy: another program (or a driver such "
-                   "as lp) has it; this program writes to the virtual port only\n",
+                   "DLPortIO: the parallel port %s is busy: another program has it; this "
+                   "program writes to the virtual port only\n",
                    device_.c_str());
     } else {
       Note("cannot claim", err);
     }
     close(fd_);
     fd_ = -1;
+  }
+
+  // The kernel names the device that has claimed a port in
+  // /proc/sys/dev/parport/<port>/devices/active, "none" while no one has; a device it
+  // does not describe (a stand-in) is taken as free.
+  bool HeldByAnother() const {
+    const std::string port = device_.substr(device_.rfind('/') + 1);
+    const std::string path = "/proc/sys/dev/parport/" + port + "/devices/active";
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char text[64] = {};
+    const ssize_t n = read(fd, text, sizeof text - 1);
+    close(fd);
+    return n > 0 && std::strncmp(text, "none", 4) != 0;
   }
 
   void Note(const char* what, int err) const {
