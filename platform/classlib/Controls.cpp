@@ -316,12 +316,14 @@ void TQtWidget::RouteMouse(UINT msg, QMouseEvent* e) {
   // A capture lasts while a button is held, but its release may never reach it: a handler
   // of the press ran a loop of its own (a modal box, a menu, a scan that lets events
   // through) where the release went to another window or came before the press was done.
-  // The window system's next event that shows no button held ends it, so that event goes
-  // where the pointer is.
+  // The window system's next move or press that shows no button held ends it, so that
+  // event goes where the pointer is. (A double click's second press may follow its own
+  // press directly: it is no such event.)
   const Qt::MouseButtons heldBefore =
       msg == WM_MOUSEMOVE ? e->buttons() : e->buttons() & ~Qt::MouseButtons(e->button());
-  const bool release = msg == WM_LBUTTONUP || msg == WM_RBUTTONUP || msg == WM_MBUTTONUP;
-  if (!release && heldBefore == Qt::NoButton) CancelMouseMode(nullptr);
+  const bool fresh = msg == WM_MOUSEMOVE || msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN ||
+                     msg == WM_MBUTTONDOWN;
+  if (fresh && heldBefore == Qt::NoButton) CancelMouseMode(nullptr);
   UpdateHover(FindDragTarget(screen, true));
   TControl* target = g_capture;
   if (!target) {

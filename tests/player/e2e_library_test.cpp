@@ -33,12 +33,17 @@ constexpr int kDeck1X = 8 + 130, kDeckY = 40 + 220, kDeck2X = 532 + 130;
 constexpr int kList1X = 8 + 6 + 100, kList2X = 532 + 6 + 100, kListY = 40 + 308 + 8;
 constexpr int kPlay1X = 8 + 16 + 12, kPlay1Y = 40 + 106 + 12;
 constexpr int kSpotsX = 12 + 52, kSpotsY = 436 + 4 * 31 + 13;
+constexpr int kPanelButtonX = 12 + 52, kExplorerY = 436 + 13, kEqualizerY = 436 + 31 + 13;
+constexpr int kTitleX = 400, kTitleY = 20;
 struct Area {
   int x, y, w, h;
 };
 constexpr Area kTitle1{8 + 14, 40 + 10, 232, 16}, kTitle2{532 + 14, 40 + 10, 232, 16};
 constexpr Area kList1{8 + 6, 40 + 308, 234, 62}, kList2{532 + 6, 40 + 308, 234, 62};
 constexpr Area kPos2{532 + 16, 40 + 54, 60, 14};
+// The lower panels' place, and the about box, centred on the window, with its "X".
+constexpr Area kPanels{126, 433, 665, 159}, kAbout{250, 175, 300, 250};
+constexpr int kAboutCloseX = 250 + 274 + 10, kAboutCloseY = 175 + 6 + 10;
 
 std::string Shell(const std::string& cmd) {
   std::string out;
@@ -178,10 +183,25 @@ TEST_F(EndToEnd, TracksGoFromTheExplorerToTheDecksAndPlaylistsAndPlay) {
   std::this_thread::sleep_for(2500ms);  // the splash leaves
   const Screen start = Shot();
 
+  // A double click on the title opens the about box; its "X" closes it at the first click.
+  Xdo("mousemove " + At(kTitleX, kTitleY) + " click --repeat 2 --delay 60 1");
+  std::this_thread::sleep_for(800ms);
+  EXPECT_GT(Shot().Changed(start, ox, oy, kAbout), 5000) << "no about box";
+  Xdo("mousemove " + At(kAboutCloseX, kAboutCloseY) + " click 1");
+  std::this_thread::sleep_for(800ms);
+  EXPECT_LT(Shot().Changed(start, ox, oy, kAbout), 100) << "the about box is still open";
+
   // The root of C: lists "Music" first; a double click opens it: the way up, then a to d.
   Xdo("mousemove " + At(kExplorerX, kExplorerRow0) + " click --repeat 2 --delay 60 1");
   std::this_thread::sleep_for(800ms);
   auto row = [](int i) { return kExplorerRow0 + i * kRowHeight; };
+  // The next click after the double click counts: EQUALIZER shows its panel.
+  const Screen opened = Shot();
+  Xdo("mousemove " + At(kPanelButtonX, kEqualizerY) + " click 1");
+  std::this_thread::sleep_for(500ms);
+  EXPECT_GT(Shot().Changed(opened, ox, oy, kPanels), 5000) << "EQUALIZER did not show its panel";
+  Xdo("mousemove " + At(kPanelButtonX, kExplorerY) + " click 1");
+  std::this_thread::sleep_for(500ms);
 
   Drag(kExplorerX, row(1), kDeck1X, kDeckY);  // a onto deck 1
   Drag(kExplorerX, row(2), kDeck2X, kDeckY);  // b onto deck 2
