@@ -9,6 +9,7 @@
 // Run under xvfb-run (CTest does); the screen is 1024 x 768.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <xcb/xcb.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -44,6 +45,8 @@ constexpr Area kPos2{532 + 16, 40 + 54, 60, 14};
 // The lower panels' place, and the about box, centred on the window, with its "X".
 constexpr Area kPanels{126, 433, 665, 159}, kAbout{250, 175, 300, 250};
 constexpr int kAboutCloseX = 250 + 274 + 10, kAboutCloseY = 175 + 6 + 10;
+// "Yes" of the "Confirm Exit ?" box, centred on the window.
+constexpr int kConfirmYesX = 346, kConfirmYesY = 278;
 
 std::string Shell(const std::string& cmd) {
   std::string out;
@@ -53,6 +56,30 @@ std::string Shell(const std::string& cmd) {
     pclose(p);
   }
   return out;
+}
+
+// Asks a window to close as a window manager does for its close button or Alt+F4: the
+// WM_DELETE_WINDOW protocol message.
+void AskToClose(const std::string& window) {
+  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+  auto atom = [c](const std::string& name) {
+    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 0, static_cast<uint16_t>(name.size()), name.c_str()), nullptr);
+    xcb_atom_t a = XCB_ATOM_NONE;
+    if (r) a = r->atom;
+    free(r);
+    return a;
+  };
+  xcb_client_message_event_t ev{};
+  ev.response_type = XCB_CLIENT_MESSAGE;
+  ev.format = 32;
+  ev.window = static_cast<xcb_window_t>(std::stoul(window));
+  ev.type = atom("WM_PROTOCOLS");
+  ev.data.data32[0] = atom("WM_DELETE_WINDOW");
+  ev.data.data32[1] = XCB_CURRENT_TIME;
+  xcb_send_event(c, 0, ev.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
+  xcb_flush(c);
+  xcb_disconnect(c);
 }
 
 // The screen as RGB bytes.
@@ -122,16 +149,21 @@ class EndToEnd : public ::testing::Test {
 
   // The main window's place on the screen.
   bool FindWindow() {
-    const std::string id = Shell(
-        "timeout 20 xdotool search --sync --onlyvisible --name '^KAZ$' 2>/dev/null | head -1");
-    if (id.empty()) return false;
+    window = Find("^KAZ$");
+    if (window.empty()) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    std::istringstream in(Shell("xdotool getwindowgeometry --shell " + id));
+    std::istringstream in(Shell("xdotool getwindowgeometry --shell " + window));
     for (std::string line; std::getline(in, line);) {
       if (line.rfind("X=", 0) == 0) ox = std::stoi(line.substr(2));
       if (line.rfind("Y=", 0) == 0) oy = std::stoi(line.substr(2));
     }
     return true;
+  }
+  static std::string Find(const std::string& name) {
+    std::string id = Shell("timeout 20 xdotool search --sync --onlyvisible --name '" + name +
+                           "' 2>/dev/null | head -1");
+    while (!id.empty() && id.back() == '\n') id.pop_back();
+    return id;
   }
   void Xdo(const std::string& args) { Shell("xdotool " + args); }
   std::string At(int x, int y) const {
@@ -171,7 +203,7 @@ class EndToEnd : public ::testing::Test {
     return steps;
   }
 
-  std::string prefix;
+  std::string prefix, window;
   int player = -1, lights = -1;
   int ox = 0, oy = 0;
 };
@@ -249,6 +281,23 @@ TEST_F(EndToEnd, TracksGoFromTheExplorerToTheDecksAndPlaylistsAndPlay) {
   // a whole second differs in the seconds digit alone, about 10.
   EXPECT_GT(after.Changed(mixing, ox, oy, kPos2), 5) << "deck 2's time did not move";
   EXPECT_GT(after.Lit(ox, oy, kList2), 10);
+
+  // Closed by the window manager, each program keeps its own close rules: the light
+  // controller gives up its key and its power; the player, mid-play, asks "Confirm Exit ?"
+  // first and ends only on "Yes", writing its settings.
+  AskToClose(Find("^Beam FX$"));
+  EXPECT_EQ(kaztest::WaitExit(lights, 5000), 0) << "the light controller did not close";
+  lights = -1;
+  const std::string ini = prefix + "/windows/KAZ_PRO.ini";
+  EXPECT_NE(kaztest::ReadFile(ini).find("spots=0"), std::string::npos);
+  EXPECT_NE(kaztest::ReadFile(prefix + "/windows/Spots.ini").find("Power=0"), std::string::npos);
+  AskToClose(window);
+  std::this_thread::sleep_for(1000ms);
+  EXPECT_EQ(kaztest::TryWait(player), -1) << "the player ended without asking";
+  Xdo("mousemove " + At(kConfirmYesX, kConfirmYesY) + " click 1");
+  EXPECT_EQ(kaztest::WaitExit(player, 5000), 0) << "the player did not end on \"Yes\"";
+  player = -1;
+  EXPECT_NE(kaztest::ReadFile(ini).find("KAZ=0"), std::string::npos);
 }
 
 }  // namespace
