@@ -166,6 +166,11 @@ class EndToEnd : public ::testing::Test {
     return id;
   }
   void Xdo(const std::string& args) { Shell("xdotool " + args); }
+  // A click, or a double click, at (x, y), and a moment for the window to answer it.
+  void Click(int x, int y, int clicks = 1) {
+    Xdo("mousemove " + At(x, y) + (clicks == 2 ? " click --repeat 2 --delay 60 1" : " click 1"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(clicks == 2 ? 800 : 500));
+  }
   std::string At(int x, int y) const {
     return std::to_string(ox + x) + " " + std::to_string(oy + y);
   }
@@ -216,24 +221,19 @@ TEST_F(EndToEnd, TracksGoFromTheExplorerToTheDecksAndPlaylistsAndPlay) {
   const Screen start = Shot();
 
   // A double click on the title opens the about box; its "X" closes it at the first click.
-  Xdo("mousemove " + At(kTitleX, kTitleY) + " click --repeat 2 --delay 60 1");
-  std::this_thread::sleep_for(800ms);
+  Click(kTitleX, kTitleY, 2);
   EXPECT_GT(Shot().Changed(start, ox, oy, kAbout), 5000) << "no about box";
-  Xdo("mousemove " + At(kAboutCloseX, kAboutCloseY) + " click 1");
-  std::this_thread::sleep_for(800ms);
+  Click(kAboutCloseX, kAboutCloseY);
   EXPECT_LT(Shot().Changed(start, ox, oy, kAbout), 100) << "the about box is still open";
 
   // The root of C: lists "Music" first; a double click opens it: the way up, then a to d.
-  Xdo("mousemove " + At(kExplorerX, kExplorerRow0) + " click --repeat 2 --delay 60 1");
-  std::this_thread::sleep_for(800ms);
+  Click(kExplorerX, kExplorerRow0, 2);
   auto row = [](int i) { return kExplorerRow0 + i * kRowHeight; };
   // The next click after the double click counts: EQUALIZER shows its panel.
   const Screen opened = Shot();
-  Xdo("mousemove " + At(kPanelButtonX, kEqualizerY) + " click 1");
-  std::this_thread::sleep_for(500ms);
+  Click(kPanelButtonX, kEqualizerY);
   EXPECT_GT(Shot().Changed(opened, ox, oy, kPanels), 5000) << "EQUALIZER did not show its panel";
-  Xdo("mousemove " + At(kPanelButtonX, kExplorerY) + " click 1");
-  std::this_thread::sleep_for(500ms);
+  Click(kPanelButtonX, kExplorerY);
 
   Drag(kExplorerX, row(1), kDeck1X, kDeckY);  // a onto deck 1
   Drag(kExplorerX, row(2), kDeck2X, kDeckY);  // b onto deck 2
@@ -250,8 +250,8 @@ TEST_F(EndToEnd, TracksGoFromTheExplorerToTheDecksAndPlaylistsAndPlay) {
   lights = kaztest::Spawn(std::string(KAZ_BIN_DIR) + "/BeamExe", {});
   ASSERT_GT(lights, 0);
   std::this_thread::sleep_for(2000ms);
-  Xdo("mousemove " + At(kSpotsX, kSpotsY) + " click 1");
-  std::this_thread::sleep_for(1000ms);
+  Click(kSpotsX, kSpotsY);
+  std::this_thread::sleep_for(500ms);
 
   // Without beats the lamps keep still.
   const int idle = LampSteps();
@@ -294,7 +294,7 @@ TEST_F(EndToEnd, TracksGoFromTheExplorerToTheDecksAndPlaylistsAndPlay) {
   AskToClose(window);
   std::this_thread::sleep_for(1000ms);
   EXPECT_EQ(kaztest::TryWait(player), -1) << "the player ended without asking";
-  Xdo("mousemove " + At(kConfirmYesX, kConfirmYesY) + " click 1");
+  Click(kConfirmYesX, kConfirmYesY);
   EXPECT_EQ(kaztest::WaitExit(player, 5000), 0) << "the player did not end on \"Yes\"";
   player = -1;
   EXPECT_NE(kaztest::ReadFile(ini).find("KAZ=0"), std::string::npos);
