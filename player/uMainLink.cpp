@@ -16,6 +16,9 @@ void SendToLights(UINT Msg, WPARAM WParam, LPARAM LParam) {
 
 void TfrmMain::BindLink() {
   SetMessageHandler(WM_LIGHTS_ATTACH, [this](TMessage& Message) { WMLightsAttach(Message); });
+  // A close from outside the window (the window manager's close button, Alt+F4) asks as "X"
+  // does: a slip of the hand must not end a set mid-play.
+  SetMessageHandler(WM_CLOSE, [this](TMessage&) { btnCloseClick(btnClose); });
 
   btnSpots->OnClick = [this](TObject* Sender) { btnSpotsClick(Sender); };
   btnBrowse->OnClick = [this](TObject* Sender) { btnBrowseClick(Sender); };

@@ -135,6 +135,14 @@ void TSpeedButton::CMEnabledChanged(TMessage& Message) {
   TGraphicControl::CMEnabledChanged(Message);
 }
 
+void TSpeedButton::CMCancelMode(TMessage& Message) {
+  TGraphicControl::CMCancelMode(Message);
+  if (!dragging_) return;
+  dragging_ = false;
+  state_ = down_ ? bsExclusive : bsUp;
+  Invalidate();
+}
+
 void TSpeedButton::Paint() {
   TCanvas* c = Canvas();
   TRect r = ClientRect();

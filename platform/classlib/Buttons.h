@@ -43,6 +43,7 @@ class TSpeedButton : public TGraphicControl {
   void CMMouseEnter(TMessage& Message) override;
   void CMMouseLeave(TMessage& Message) override;
   void CMEnabledChanged(TMessage& Message) override;
+  void CMCancelMode(TMessage& Message) override;
 
  private:
   void UpdateExclusive();

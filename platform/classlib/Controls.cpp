@@ -317,6 +317,17 @@ void TQtWidget::RouteMouse(UINT msg, QMouseEvent* e) {
   g_cursorPos = e->globalPosition().toPoint();
   g_modifiers = e->modifiers();
   TPoint screen{g_cursorPos.x(), g_cursorPos.y()};
+  // A capture lasts while a button is held, but its release may never reach it: a handler
+  // of the press ran a loop of its own (a modal box, a menu, a scan that lets events
+  // through) where the release went to another window or came before the press was done.
+  // The window system's next move or press that shows no button held ends it, so that
+  // event goes where the pointer is. (A double click's second press may follow its own
+  // press directly: it is no such event.)
+  const Qt::MouseButtons heldBefore =
+      msg == WM_MOUSEMOVE ? e->buttons() : e->buttons() & ~Qt::MouseButtons(e->button());
+  const bool fresh = msg == WM_MOUSEMOVE || msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN ||
+                     msg == WM_MBUTTONDOWN;
+  if (fresh && heldBefore == Qt::NoButton) CancelMouseMode(nullptr);
   UpdateHover(FindDragTarget(screen, true));
   TControl* target = g_capture;
   if (!target) {
@@ -330,7 +341,14 @@ void TQtWidget::RouteMouse(UINT msg, QMouseEvent* e) {
   m.Msg = msg;
   m.WParam = KeysFrom(e->modifiers(), e->buttons());
   m.LParam = MAKELPARAM(WORD(local.x), WORD(local.y));
-  Guarded(target, [&] { target->WndProc(m); });
+  try {
+    target->WndProc(m);
+  } catch (...) {
+    // The press or release stops half-way: the control comes up before the report's box
+    // shows, and the capture does not outlive the failure.
+    if (msg != WM_MOUSEMOVE) CancelMouseMode(target);
+    HandleExceptionNow(target);
+  }
 }
 
 static UINT DownMessage(Qt::MouseButton b, bool dbl) {
@@ -616,6 +634,19 @@ TDragTracker g_drag;
 
 bool TDragTracker::Tracked(TControl* c) {
   return std::find(g_alive.begin(), g_alive.end(), c) != g_alive.end();
+}
+
+void CancelMouseMode(TControl* Also) {
+  if (g_drag.source) {
+    if (g_drag.active)
+      g_drag.Finish(false, Mouse->CursorPos());
+    else
+      g_drag.Reset();
+  }
+  TControl* captured = g_capture;
+  g_capture = nullptr;
+  for (TControl* c : {captured, Also == captured ? nullptr : Also})
+    if (c && TDragTracker::Tracked(c)) Guarded(c, [&] { c->Perform(CM_CANCELMODE, 0, 0); });
 }
 
 void TControl::BeginDrag(bool Immediate, Integer Threshold) {
@@ -1050,6 +1081,9 @@ void TControl::Dispatch(TMessage& Message) {
     case CM_PARENTCOLORCHANGED:
       CMParentColorChanged(Message);
       return;
+    case CM_CANCELMODE:
+      CMCancelMode(Message);
+      return;
     default:
       DefaultHandler(Message);
   }
@@ -1094,6 +1128,11 @@ void TControl::CMParentFontChanged(TMessage&) {
     applyingParentFont_ = false;
   }
 }
+void TControl::CMCancelMode(TMessage&) {
+  controlState_.Exclude(csClicked);
+  controlState_.Exclude(csLButtonDown);
+}
+
 void TControl::CMParentColorChanged(TMessage&) {
   if (parentColor_ && parent_) {
     color_ = parent_->Color();

@@ -369,6 +369,9 @@ class TControl : public TComponent {
   virtual void CMColorChanged(TMessage& Message);
   virtual void CMParentFontChanged(TMessage& Message);
   virtual void CMParentColorChanged(TMessage& Message);
+  // What a press began ends without its release (the release went to a box or menu that a
+  // handler opened, or the release's handler failed): a control drops its pressed state.
+  virtual void CMCancelMode(TMessage& Message);
   void Notification(TComponent* AComponent, TOperation Operation) override;
   void SetControlState(TControlStateItem Item, bool On);
   // The bounds changed: windowed controls move their widget, graphic ones repaint.

@@ -31,6 +31,10 @@ Qt::CursorShape CursorShapeOf(TCursor c);
 // number, else the shape above.
 QCursor CursorOf(TCursor c);
 
+// Ends what a press began when its release will not come: the capture and a drag end,
+// and the captured control and Also (when alive) hear CM_CANCELMODE.
+void CancelMouseMode(TControl* Also);
+
 // The control took the focus: CM_ENTER to it, CM_FOCUSCHANGED to its whole window.
 void FocusArrived(TWinControl* control);
 

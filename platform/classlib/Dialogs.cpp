@@ -293,6 +293,10 @@ bool TOpenDialog::Run(bool save) {
   // Overwriting is asked below, with the platform's words.
   dlg.setOption(QFileDialog::DontConfirmOverwrite);
   dlg.setSizeGripEnabled(options_.Contains(ofEnableSizing));
+  // Qt's filter names end in their patterns, which its list shows unless told not to; the
+  // platform shows each description as the program gives it (often naming its patterns
+  // itself).
+  dlg.setOption(QFileDialog::HideNameFilterDetails);
   QStringList names;
   for (const TFilterEntry& f : filters) {
     QString patterns = AnsiToQt(f.Patterns);

@@ -265,9 +265,20 @@ void TForm::Release() {
 }
 
 bool TForm::CloseRequested() {
-  Close();
-  // The form hides or goes by itself as its close action says.
+  // The window system's close (its close button, Alt+F4) reaches the form as the
+  // platform's close message, so a form that answers that message asks as its own close
+  // button does; by default it closes. The form hides or goes by itself as its close
+  // action says.
+  Perform(WM_CLOSE, 0, 0);
   return false;
+}
+
+void TForm::Dispatch(TMessage& Message) {
+  if (Message.Msg == WM_CLOSE) {
+    Close();
+    return;
+  }
+  TCustomControl::Dispatch(Message);
 }
 
 void TForm::ActivationChanged(bool active) {

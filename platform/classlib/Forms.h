@@ -82,6 +82,7 @@ class TForm : public TCustomControl {
   void Paint() override;
   bool KeyPreviewing() const override { return keyPreview_; }
   bool CloseRequested() override;
+  void Dispatch(TMessage& Message) override;
   void ActivationChanged(bool active) override;
   void ApplyWindowFlags();
 

@@ -9,6 +9,7 @@
 // Run under xvfb-run (CTest does); the screen is 1024 x 768.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <xcb/xcb.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,12 +34,19 @@ constexpr int kDeck1X = 8 + 130, kDeckY = 40 + 220, kDeck2X = 532 + 130;
 constexpr int kList1X = 8 + 6 + 100, kList2X = 532 + 6 + 100, kListY = 40 + 308 + 8;
 constexpr int kPlay1X = 8 + 16 + 12, kPlay1Y = 40 + 106 + 12;
 constexpr int kSpotsX = 12 + 52, kSpotsY = 436 + 4 * 31 + 13;
+constexpr int kPanelButtonX = 12 + 52, kExplorerY = 436 + 13, kEqualizerY = 436 + 31 + 13;
+constexpr int kTitleX = 400, kTitleY = 20;
 struct Area {
   int x, y, w, h;
 };
 constexpr Area kTitle1{8 + 14, 40 + 10, 232, 16}, kTitle2{532 + 14, 40 + 10, 232, 16};
 constexpr Area kList1{8 + 6, 40 + 308, 234, 62}, kList2{532 + 6, 40 + 308, 234, 62};
 constexpr Area kPos2{532 + 16, 40 + 54, 60, 14};
+// The lower panels' place, and the about box, centred on the window, with its "X".
+constexpr Area kPanels{126, 433, 665, 159}, kAbout{250, 175, 300, 250};
+constexpr int kAboutCloseX = 250 + 274 + 10, kAboutCloseY = 175 + 6 + 10;
+// "Yes" of the "Confirm Exit ?" box, centred on the window.
+constexpr int kConfirmYesX = 346, kConfirmYesY = 278;
 
 std::string Shell(const std::string& cmd) {
   std::string out;
@@ -48,6 +56,30 @@ std::string Shell(const std::string& cmd) {
     pclose(p);
   }
   return out;
+}
+
+// Asks a window to close as a window manager does for its close button or Alt+F4: the
+// WM_DELETE_WINDOW protocol message.
+void AskToClose(const std::string& window) {
+  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+  auto atom = [c](const std::string& name) {
+    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 0, static_cast<uint16_t>(name.size()), name.c_str()), nullptr);
+    xcb_atom_t a = XCB_ATOM_NONE;
+    if (r) a = r->atom;
+    free(r);
+    return a;
+  };
+  xcb_client_message_event_t ev{};
+  ev.response_type = XCB_CLIENT_MESSAGE;
+  ev.format = 32;
+  ev.window = static_cast<xcb_window_t>(std::stoul(window));
+  ev.type = atom("WM_PROTOCOLS");
+  ev.data.data32[0] = atom("WM_DELETE_WINDOW");
+  ev.data.data32[1] = XCB_CURRENT_TIME;
+  xcb_send_event(c, 0, ev.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
+  xcb_flush(c);
+  xcb_disconnect(c);
 }
 
 // The screen as RGB bytes.
@@ -117,18 +149,28 @@ class EndToEnd : public ::testing::Test {
 
   // The main window's place on the screen.
   bool FindWindow() {
-    const std::string id = Shell(
-        "timeout 20 xdotool search --sync --onlyvisible --name '^KAZ$' 2>/dev/null | head -1");
-    if (id.empty()) return false;
+    window = Find("^KAZ$");
+    if (window.empty()) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    std::istringstream in(Shell("xdotool getwindowgeometry --shell " + id));
+    std::istringstream in(Shell("xdotool getwindowgeometry --shell " + window));
     for (std::string line; std::getline(in, line);) {
       if (line.rfind("X=", 0) == 0) ox = std::stoi(line.substr(2));
       if (line.rfind("Y=", 0) == 0) oy = std::stoi(line.substr(2));
     }
     return true;
   }
+  static std::string Find(const std::string& name) {
+    std::string id = Shell("timeout 20 xdotool search --sync --onlyvisible --name '" + name +
+                           "' 2>/dev/null | head -1");
+    while (!id.empty() && id.back() == '\n') id.pop_back();
+    return id;
+  }
   void Xdo(const std::string& args) { Shell("xdotool " + args); }
+  // A click, or a double click, at (x, y), and a moment for the window to answer it.
+  void Click(int x, int y, int clicks = 1) {
+    Xdo("mousemove " + At(x, y) + (clicks == 2 ? " click --repeat 2 --delay 60 1" : " click 1"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(clicks == 2 ? 800 : 500));
+  }
   std::string At(int x, int y) const {
     return std::to_string(ox + x) + " " + std::to_string(oy + y);
   }
@@ -166,7 +208,7 @@ class EndToEnd : public ::testing::Test {
     return steps;
   }
 
-  std::string prefix;
+  std::string prefix, window;
   int player = -1, lights = -1;
   int ox = 0, oy = 0;
 };
@@ -178,10 +220,20 @@ TEST_F(EndToEnd, TracksGoFromTheExplorerToTheDecksAndPlaylistsAndPlay) {
   std::this_thread::sleep_for(2500ms);  // the splash leaves
   const Screen start = Shot();
 
+  // A double click on the title opens the about box; its "X" closes it at the first click.
+  Click(kTitleX, kTitleY, 2);
+  EXPECT_GT(Shot().Changed(start, ox, oy, kAbout), 5000) << "no about box";
+  Click(kAboutCloseX, kAboutCloseY);
+  EXPECT_LT(Shot().Changed(start, ox, oy, kAbout), 100) << "the about box is still open";
+
   // The root of C: lists "Music" first; a double click opens it: the way up, then a to d.
-  Xdo("mousemove " + At(kExplorerX, kExplorerRow0) + " click --repeat 2 --delay 60 1");
-  std::this_thread::sleep_for(800ms);
+  Click(kExplorerX, kExplorerRow0, 2);
   auto row = [](int i) { return kExplorerRow0 + i * kRowHeight; };
+  // The next click after the double click counts: EQUALIZER shows its panel.
+  const Screen opened = Shot();
+  Click(kPanelButtonX, kEqualizerY);
+  EXPECT_GT(Shot().Changed(opened, ox, oy, kPanels), 5000) << "EQUALIZER did not show its panel";
+  Click(kPanelButtonX, kExplorerY);
 
   Drag(kExplorerX, row(1), kDeck1X, kDeckY);  // a onto deck 1
   Drag(kExplorerX, row(2), kDeck2X, kDeckY);  // b onto deck 2
@@ -198,8 +250,8 @@ TEST_F(EndToEnd, TracksGoFromTheExplorerToTheDecksAndPlaylistsAndPlay) {
   lights = kaztest::Spawn(std::string(KAZ_BIN_DIR) + "/BeamExe", {});
   ASSERT_GT(lights, 0);
   std::this_thread::sleep_for(2000ms);
-  Xdo("mousemove " + At(kSpotsX, kSpotsY) + " click 1");
-  std::this_thread::sleep_for(1000ms);
+  Click(kSpotsX, kSpotsY);
+  std::this_thread::sleep_for(500ms);
 
   // Without beats the lamps keep still.
   const int idle = LampSteps();
@@ -229,6 +281,23 @@ TEST_F(EndToEnd, TracksGoFromTheExplorerToTheDecksAndPlaylistsAndPlay) {
   // a whole second differs in the seconds digit alone, about 10.
   EXPECT_GT(after.Changed(mixing, ox, oy, kPos2), 5) << "deck 2's time did not move";
   EXPECT_GT(after.Lit(ox, oy, kList2), 10);
+
+  // Closed by the window manager, each program keeps its own close rules: the light
+  // controller gives up its key and its power; the player, mid-play, asks "Confirm Exit ?"
+  // first and ends only on "Yes", writing its settings.
+  AskToClose(Find("^Beam FX$"));
+  EXPECT_EQ(kaztest::WaitExit(lights, 5000), 0) << "the light controller did not close";
+  lights = -1;
+  const std::string ini = prefix + "/windows/KAZ_PRO.ini";
+  EXPECT_NE(kaztest::ReadFile(ini).find("spots=0"), std::string::npos);
+  EXPECT_NE(kaztest::ReadFile(prefix + "/windows/Spots.ini").find("Power=0"), std::string::npos);
+  AskToClose(window);
+  std::this_thread::sleep_for(1000ms);
+  EXPECT_EQ(kaztest::TryWait(player), -1) << "the player ended without asking";
+  Click(kConfirmYesX, kConfirmYesY);
+  EXPECT_EQ(kaztest::WaitExit(player, 5000), 0) << "the player did not end on \"Yes\"";
+  player = -1;
+  EXPECT_NE(kaztest::ReadFile(ini).find("KAZ=0"), std::string::npos);
 }
 
 }  // namespace

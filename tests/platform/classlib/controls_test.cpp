@@ -159,6 +159,14 @@ TEST_F(ControlsTest, SpeedButtonsOfAGroupStayDownOneAtATime) {
   solo->SetBounds(0, 50, 25, 20);
   solo->SetDown(true);
   EXPECT_FALSE(solo->Down());
+  // A release whose handler fails (the error report's box shows) still lets the button up.
+  solo->OnMouseUp = [](TObject*, TMouseButton, TShiftState, int, int) {
+    throw Exception("no answer");
+  };
+  SendMouseForTesting(f, WM_LBUTTONDOWN, 5, 55);
+  SendMouseForTesting(f, WM_LBUTTONUP, 5, 55);
+  EXPECT_EQ(dialogs.size(), 1u);
+  EXPECT_EQ(SurfacePixelForTesting(f, 0, 50), ColorToRGB(clBtnHighlight));
 }
 
 TEST_F(ControlsTest, EditKeyPressCanDiscardOrReplaceCharacters) {

@@ -7,6 +7,11 @@
 #include <string>
 #include <vector>
 
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QTimer>
+
 #include "GuiFixture.h"
 #include "classlib/Dialogs.h"
 #include "classlib/SysUtils.h"
@@ -87,6 +92,26 @@ TEST_F(FileDialogsTest, OpenAndSaveGiveWindowsPathsWithTheirChecks) {
   save->SetOptions({ofPathMustExist});
   answer = {IDOK, true, winDir + "\\missing\\a.plx"};
   EXPECT_FALSE(save->Execute());
+}
+
+TEST_F(FileDialogsTest, TheDialogShowsEachFilterAsTheProgramNamesIt) {
+  // The real dialog: its list of file types holds the descriptions as given, whether or not
+  // they name their patterns themselves.
+  SetDialogAnswererForTesting(nullptr);
+  auto* open = new TOpenDialog(Application);
+  open->SetFilter("KAZ PRO PlayList (*.plx)|*.plx|Beam FX list|*.bfx;*.txt");
+  std::vector<std::string> shown;
+  QTimer::singleShot(0, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* dlg = qobject_cast<QFileDialog*>(w)) {
+        for (QComboBox* box : dlg->findChildren<QComboBox*>())
+          if (box->count() == 2 && box->itemText(1).startsWith("Beam"))
+            for (int i = 0; i < box->count(); ++i) shown.push_back(box->itemText(i).toStdString());
+        dlg->reject();
+      }
+  });
+  EXPECT_FALSE(open->Execute());
+  EXPECT_EQ(shown, (std::vector<std::string>{"KAZ PRO PlayList (*.plx)", "Beam FX list"}));
 }
 
 TEST_F(FileDialogsTest, InputQueryAndBeeps) {
