@@ -95,7 +95,11 @@ class LevelMeter {
   void EndOnset();
   bool EndWindow(Reading* out);
   double BeatLevel(int64_t e, float onset);
+  bool OnBeat(int64_t e, double* beat) const;
   Window& W(int64_t index) { return windows_[static_cast<size_t>(index % kWindowRing)]; }
+  const Window& W(int64_t index) const {
+    return windows_[static_cast<size_t>(index % kWindowRing)];
+  }
   // Before the first sub-block the stream was silent.
   float Env(int b, int64_t sub) const {
     return sub < 0 ? 0.0f : env_[b][static_cast<size_t>(sub % kHistory)];
@@ -128,9 +132,15 @@ class LevelMeter {
   int riseLength_ = 0;
   float riseStrength_ = 0;
   int64_t quietUntil_ = 0;  // no new beat before this sub-block
+  bool rivals_ = false;     // the rise began before then
+  int64_t lastOnset_ = -1;  // the window of the last beat, and its strength
+  float lastStrength_ = 0;
 
   BeatGrid grid_;
   double gainRef_ = 0;  // the recent beats' strength
+  double beatRef_ = 0;  // the recent strength of onsets on the grid's beats
+  double lastBeat_ = -1;  // the grid's beat that last had its onset shown
+  int64_t lastShown_ = -1;  // the window of the last beat shown
   double level_ = 0;    // the envelope as last emitted
 };
 
