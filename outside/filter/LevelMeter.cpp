@@ -18,6 +18,8 @@ constexpr double kEnvFloor = 1e-3;
 constexpr double kBandWeight[3] = {1.0, 0.5, 0.25};
 constexpr double kRippleDb = 1.5;
 constexpr double kMinRiseDb = 3.5;
+// A softer rise, down to this, is a beat only where the grid expects one.
+constexpr double kSoftRiseDb = 2.5;
 // The envelope before a rise: its lowest value this many sub-blocks back (9 to 17 ms),
 // before the rise of even a soft kick.
 constexpr int kBaseFrom = 12, kBaseTo = 6;
@@ -44,7 +46,7 @@ constexpr double kPeriodic = 0.2, kUnsteady = 0.3;
 // An onset on a beat of the grid is measured against the recent onsets on the beats: one of
 // kBeatFull of theirs reads kBeatLevel, one of kBeatLow nothing. Within kOnBeat of closeness
 // it counts as on the beat.
-constexpr double kBeatLow = 0.1, kBeatFull = 0.3, kOnBeat = 0.5;
+constexpr double kBeatLow = 0.1, kBeatFull = 0.3, kOnBeat = 0.25;
 // Two beats shown closer than this are one beat given twice: the later is dropped. A beat
 // is shown when it reads kShown of kBeatLevel or more.
 constexpr double kMinGapSeconds = 0.28, kMinGapPeriods = 0.6, kShown = 0.5;
@@ -121,8 +123,9 @@ void LevelMeter::EndSubBlock() {
   if (rising_) {
     ++riseLength_;
     riseStrength_ = std::max(riseStrength_, static_cast<float>(strength));
-    if (riseDb < kMinRiseDb || riseLength_ >= kMaxRise) EndOnset();
-  } else if (riseDb >= kMinRiseDb && (j >= quietUntil_ || lastOnset_ >= emitted_)) {
+    riseDb_ = std::max(riseDb_, static_cast<float>(riseDb));
+    if (riseDb < kSoftRiseDb || riseLength_ >= kMaxRise) EndOnset();
+  } else if (riseDb >= kSoftRiseDb && (j >= quietUntil_ || lastOnset_ >= emitted_)) {
     // Within the quiet time of the last beat, a rise may still be the beat's main one, if
     // the last was only a weak lead-in and is still held.
     rising_ = true;
@@ -130,6 +133,7 @@ void LevelMeter::EndSubBlock() {
     riseFrom_ = j - kBaseTo;
     riseLength_ = 0;
     riseStrength_ = static_cast<float>(strength);
+    riseDb_ = static_cast<float>(riseDb);
   }
 }
 
@@ -157,6 +161,7 @@ void LevelMeter::EndOnset() {
   if (riseStrength_ > w.onset) {
     w.onset = riseStrength_;
     w.offset = static_cast<int32_t>(frame - index * window_);
+    w.soft = riseDb_ < kMinRiseDb;
   }
   lastOnset_ = index;
   lastStrength_ = riseStrength_;
@@ -184,14 +189,16 @@ double LevelMeter::BeatLevel(int64_t e, float onset) {
   const double fade = std::exp(-perWindow / kGainSeconds);
   gainRef_ = std::max(gainRef_ * fade, kGainFloor);
   beatRef_ = std::max(beatRef_ * fade, kGainFloor);
-  if (onset <= 0) return 0;
+  double beat = 0;
+  const bool onBeat = onset > 0 && OnBeat(e, &beat);
+  // A soft rise counts only on a beat of a grid that is sure of itself.
+  if (onset <= 0 || (W(e).soft && !(onBeat && grid_.Periodicity() >= kPeriodic))) return 0;
   bool known = false;
   const double closeness = grid_.Closeness(e, &known);
   const double strength = onset * (known ? std::max(kOffGrid, closeness) : kNoGrid);
   double level = kBeatLevel * std::clamp((strength / gainRef_ - kLow) / (kFull - kLow), 0.0, 1.0);
   gainRef_ = std::max(gainRef_, strength);
-  double beat = 0;
-  if (OnBeat(e, &beat)) {
+  if (onBeat) {
     beatRef_ = std::max(beatRef_, static_cast<double>(onset));
     const double onBeat = kBeatLevel * std::clamp((onset / beatRef_ - kBeatLow) / (kBeatFull - kBeatLow), 0.0, 1.0);
     if (onBeat > 0.5 * kBeatLevel) lastBeat_ = beat;

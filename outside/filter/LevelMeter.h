@@ -76,6 +76,7 @@ class LevelMeter {
   struct Window {
     float onset = 0;      // strength of the beat starting in it (0 none)
     int32_t offset = -1;  // its start, frames into the window
+    bool soft = false;    // a soft rise: a beat only on the grid's beat
     int16_t vuLeft = 0, vuRight = 0;
     float loudness = 0;  // mean square of the mono mix
   };
@@ -131,6 +132,7 @@ class LevelMeter {
   int64_t riseFrom_ = 0;  // first sub-block it may have started in
   int riseLength_ = 0;
   float riseStrength_ = 0;
+  float riseDb_ = 0;  // its steepest weighed rise in dB
   int64_t quietUntil_ = 0;  // no new beat before this sub-block
   bool rivals_ = false;     // the rise began before then
   int64_t lastOnset_ = -1;  // the window of the last beat, and its strength
