@@ -125,9 +125,9 @@ void LevelMeter::EndSubBlock() {
     riseStrength_ = std::max(riseStrength_, static_cast<float>(strength));
     riseDb_ = std::max(riseDb_, static_cast<float>(riseDb));
     if (riseDb < kSoftRiseDb || riseLength_ >= kMaxRise) EndOnset();
-  } else if (riseDb >= kSoftRiseDb && (j >= quietUntil_ || lastOnset_ >= emitted_)) {
+  } else if (riseDb >= kSoftRiseDb) {
     // Within the quiet time of the last beat, a rise may still be the beat's main one, if
-    // the last was only a weak lead-in and is still held.
+    // the last was only a weak lead-in.
     rising_ = true;
     rivals_ = j < quietUntil_;
     riseFrom_ = j - kBaseTo;
@@ -153,9 +153,11 @@ void LevelMeter::EndOnset() {
     frame = index * window_;
   }
   if (rivals_) {
-    if (riseStrength_ < kLeadIn * lastStrength_ || lastOnset_ < emitted_) return;
+    if (riseStrength_ < kLeadIn * lastStrength_) return;
+    // The lead-in is no beat of its own if it is still held; if it is gone already, the
+    // beat stands for itself (one step a beat holds back a second step).
     Window& lead = W(lastOnset_);
-    if (lead.onset == lastStrength_) lead.onset = 0, lead.offset = -1;
+    if (lastOnset_ >= emitted_ && lead.onset == lastStrength_) lead.onset = 0, lead.offset = -1;
   }
   Window& w = W(index);
   if (riseStrength_ > w.onset) {
