@@ -26,9 +26,10 @@ constexpr int kBaseFrom = 12, kBaseTo = 6;
 // A rise ends when it flattens out or after this many sub-blocks.
 constexpr int kMaxRise = 12;
 // Two beats closer than this are one (a kick's click and its body); the later stands for
-// both when it is this many times stronger (the first was a lead-in: a pick, a grace note).
+// both when it is this many times stronger (the first was a lead-in: a pick, a grace note),
+// and this many times once the first has gone out.
 constexpr double kRefractorySeconds = 0.07;
-constexpr double kLeadIn = 2.0;
+constexpr double kLeadIn = 2.0, kLeadInGone = 4.0;
 // The onset function fed to the beat grid trails what rises by this many sub-blocks.
 constexpr int kOnsetLag = 8;
 // How much of its strength a beat keeps off the grid, and before the grid is known.
@@ -153,11 +154,12 @@ void LevelMeter::EndOnset() {
     frame = index * window_;
   }
   if (rivals_) {
-    if (riseStrength_ < kLeadIn * lastStrength_) return;
-    // The lead-in is no beat of its own if it is still held; if it is gone already, the
-    // beat stands for itself (one step a beat holds back a second step).
+    // The lead-in is no beat of its own if it is still held; if it is gone already, a far
+    // stronger rise stands for itself (one step a beat holds back a second step).
+    const bool held = lastOnset_ >= emitted_;
+    if (riseStrength_ < (held ? kLeadIn : kLeadInGone) * lastStrength_) return;
     Window& lead = W(lastOnset_);
-    if (lastOnset_ >= emitted_ && lead.onset == lastStrength_) lead.onset = 0, lead.offset = -1;
+    if (held && lead.onset == lastStrength_) lead.onset = 0, lead.offset = -1;
   }
   Window& w = W(index);
   if (riseStrength_ > w.onset) {
