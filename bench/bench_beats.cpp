@@ -129,9 +129,9 @@ void Synthetic(const Options& o, std::vector<double>* cost) {
     double c = 0;
     std::vector<double> timedSteps = MeterSteps(base + ".mp3", &c);
     // beats140 is at 22.05 kHz: its windows are 512 frames, the same 23.2 ms.
-    KickScore played = o.meterOnly
-                           ? ScoreKicks(times, timedSteps)
-                           : ScoreKicks(times, IndexSteps(PlayedLevels(base + ".mp3"), 1024.0 / 44100));
+    KickScore played =
+        o.meterOnly ? ScoreKicks(times, timedSteps)
+                    : ScoreKicks(times, IndexSteps(PlayedLevels(base + ".mp3"), 1024.0 / 44100));
     kicks += played.kicks;
     single += played.single;
     extra += played.extra;
@@ -151,12 +151,13 @@ void Real(const Options& o) {
   RealScore all;
   for (const RealTrack& t : PrepareRealTracks(std::string(KAZ_TESTDATA_DIR) + "/real", o.names)) {
     double c = 0;
-    std::vector<double> steps = o.meterOnly ? MeterSteps(t.mp3, &c)
-                                            : IndexSteps(PlayedLevels(t.mp3), 1024.0 / 44100);
+    std::vector<double> steps =
+        o.meterOnly ? MeterSteps(t.mp3, &c) : IndexSteps(PlayedLevels(t.mp3), 1024.0 / 44100);
     RealScore s = ScoreReal(ReadTimes(t.beats), steps);
-    std::printf("# %-14s %5.1f beats/min %5.1f steps/min  lit %3.0f %%  on beat %3.0f %%  doubles %d\n",
-                t.name.c_str(), s.beatsPerMinute, s.stepsPerMinute,
-                s.beats ? 100.0 * s.lit / s.beats : 0.0, s.onBeat * 100, s.doubles);
+    std::printf(
+        "# %-14s %5.1f beats/min %5.1f steps/min  lit %3.0f %%  on beat %3.0f %%  doubles %d\n",
+        t.name.c_str(), s.beatsPerMinute, s.stepsPerMinute, s.beats ? 100.0 * s.lit / s.beats : 0.0,
+        s.onBeat * 100, s.doubles);
     all.minutes += s.minutes;
     all.beats += s.beats;
     all.lit += s.lit;

@@ -203,10 +203,12 @@ double LevelMeter::BeatLevel(int64_t e, float onset) {
   double level = kBeatLevel * std::clamp((strength / gainRef_ - kLow) / (kFull - kLow), 0.0, 1.0);
   gainRef_ = std::max(gainRef_, strength);
   if (onBeat) {
+    // Measured against the beats alone: a soft kick between loud off-beat hits still shows.
     beatRef_ = std::max(beatRef_, static_cast<double>(onset));
-    const double onBeat = kBeatLevel * std::clamp((onset / beatRef_ - kBeatLow) / (kBeatFull - kBeatLow), 0.0, 1.0);
-    if (onBeat > 0.5 * kBeatLevel) lastBeat_ = beat;
-    level = std::max(level, onBeat);
+    const double share = (onset / beatRef_ - kBeatLow) / (kBeatFull - kBeatLow);
+    const double shown = kBeatLevel * std::clamp(share, 0.0, 1.0);
+    if (shown > 0.5 * kBeatLevel) lastBeat_ = beat;
+    level = std::max(level, shown);
   }
   // Sound whose onsets do not repeat (noise, music without a beat) stays low.
   const double periodic = grid_.Periodicity();

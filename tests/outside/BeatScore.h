@@ -65,9 +65,9 @@ struct RealScore {
   double stepsPerMinute = 0, beatsPerMinute = 0;
   double onBeat = 0;  // the share of steps within `nearS` of a reference beat
   double minutes = 0;
-  int beats = 0, lit = 0;    // reference beats, and those with a step within `nearS`
-  int steps = 0, near = 0;   // steps, and those within `nearS` of a reference beat
-  int doubles = 0;           // steps less than `doubleS` after the step before
+  int beats = 0, lit = 0;   // reference beats, and those with a step within `nearS`
+  int steps = 0, near = 0;  // steps, and those within `nearS` of a reference beat
+  int doubles = 0;          // steps less than `doubleS` after the step before
 };
 
 // Over the span from the first to the last reference beat.

@@ -76,8 +76,10 @@ void AddHit(std::vector<float>* mono, double t, double amp, bool click = false) 
   for (size_t i = 0; i < static_cast<size_t>((click ? 0.01 : 0.15) * rate); ++i) {
     if (from + i >= mono->size()) break;
     const double s = i / rate;
-    phase += 2 * pi * (click ? 3000 + 1000 * std::sin(i * 0.37) : 50 + 70 * std::exp(-s / 0.03)) / rate;
-    (*mono)[from + i] += static_cast<float>(amp * std::sin(phase) * std::exp(-s / (click ? 0.003 : 0.06)));
+    phase +=
+        2 * pi * (click ? 3000 + 1000 * std::sin(i * 0.37) : 50 + 70 * std::exp(-s / 0.03)) / rate;
+    (*mono)[from + i] +=
+        static_cast<float>(amp * std::sin(phase) * std::exp(-s / (click ? 0.003 : 0.06)));
   }
 }
 
@@ -183,12 +185,12 @@ TEST(LevelMeterTest, SoftBeatsLeadInsAndFlamsStepOncePerBeat) {
   const double beat = 0.5, seconds = 24;
   struct Case {
     const char* what;
-    double soft;   // the strength of every other kick
-    double leadIn; // a click this long before each kick (0 none)
-    double flam;   // a second kick this long after each kick (0 none)
+    double soft;    // the strength of every other kick
+    double leadIn;  // a click this long before each kick (0 none)
+    double flam;    // a second kick this long after each kick (0 none)
   };
-  for (const Case& c : {Case{"soft beats", 0.3, 0, 0}, Case{"lead-ins", 1, 0.035, 0},
-                        Case{"flams", 1, 0, 0.1}}) {
+  for (const Case& c :
+       {Case{"soft beats", 0.3, 0, 0}, Case{"lead-ins", 1, 0.035, 0}, Case{"flams", 1, 0, 0.1}}) {
     std::vector<float> mono(static_cast<size_t>(seconds * 44100));
     std::vector<double> kicks;
     for (int k = 0; k * beat + 1 < seconds - 1; ++k) {
