@@ -4,13 +4,17 @@
 // steps from the kicks come from the filter's meter itself on the same decoded audio,
 // with the timing each of its readings carries (an unpaced sink has no moment of hearing);
 // the road test measures them through the whole system in real time.
-// Prints "name value" lines:
+// Every track of the installed real music is scored, one "# " line each; with --meter the
+// real tracks go through the meter alone (the same levels, much faster), and names on the
+// command line pick the tracks. Prints "name value" lines:
 //   synthetic_recall             share of the generated kicks that gave exactly one step
 //   synthetic_extra_rate         steps near no kick (or a kick's second), per kick
 //   synthetic_offset_median_ms   of the steps from their kicks
 //   synthetic_offset_p95_ms      95th percentile of their size
 //   real_steps_vs_reference      steps a minute over the reference tracker's beats a minute
+//   real_beats_lit               share of the reference beats with a step within 70 ms
 //   real_on_beat_rate            share of the steps within 70 ms of a reference beat
+//   real_doubles_per_minute      steps less than 150 ms after the step before, a minute
 //   filter_block_cost_percent    the meter's time for a window of audio, in % of its length
 #include <time.h>
 
@@ -97,9 +101,86 @@ std::vector<double> MeterSteps(const std::string& mp3, double* costPercent) {
   return steps;
 }
 
+// The real tracks to score, and whether to score them through the meter alone (on the
+// decoded audio, no engine: the same levels, much faster, for trying changes to the meter).
+struct Options {
+  bool meterOnly = false;
+  std::vector<std::string> names;  // none: every installed track
+};
+
+Options ParseOptions(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--meter")
+      o.meterOnly = true;
+    else
+      o.names.push_back(argv[i]);
+  }
+  if (o.names.empty()) o.names = AllRealTrackNames();
+  return o;
+}
+
+void Synthetic(const Options& o, std::vector<double>* cost) {
+  int kicks = 0, single = 0, extra = 0;
+  std::vector<double> offsets;
+  for (const char* name : {"beats092", "beats122", "beats140", "beats174", "kick128"}) {
+    const std::string base = std::string(KAZ_TESTDATA_DIR) + "/" + name;
+    std::vector<double> times = ReadTimes(base + ".kicks");
+    double c = 0;
+    std::vector<double> timedSteps = MeterSteps(base + ".mp3", &c);
+    // beats140 is at 22.05 kHz: its windows are 512 frames, the same 23.2 ms.
+    KickScore played =
+        o.meterOnly ? ScoreKicks(times, timedSteps)
+                    : ScoreKicks(times, IndexSteps(PlayedLevels(base + ".mp3"), 1024.0 / 44100));
+    kicks += played.kicks;
+    single += played.single;
+    extra += played.extra;
+    KickScore timed = ScoreKicks(times, timedSteps);
+    offsets.insert(offsets.end(), timed.offsetsMs.begin(), timed.offsetsMs.end());
+    cost->push_back(c);
+  }
+  std::vector<double> abs;
+  for (double o : offsets) abs.push_back(std::fabs(o));
+  std::printf("synthetic_recall %.3f\n", kicks ? static_cast<double>(single) / kicks : 0.0);
+  std::printf("synthetic_extra_rate %.3f\n", kicks ? static_cast<double>(extra) / kicks : 0.0);
+  std::printf("synthetic_offset_median_ms %.2f\n", Percentile(offsets, 0.5));
+  std::printf("synthetic_offset_p95_ms %.2f\n", Percentile(abs, 0.95));
+}
+
+void Real(const Options& o) {
+  RealScore all;
+  for (const RealTrack& t : PrepareRealTracks(std::string(KAZ_TESTDATA_DIR) + "/real", o.names)) {
+    double c = 0;
+    std::vector<double> steps =
+        o.meterOnly ? MeterSteps(t.mp3, &c) : IndexSteps(PlayedLevels(t.mp3), 1024.0 / 44100);
+    RealScore s = ScoreReal(ReadTimes(t.beats), steps);
+    std::printf(
+        "# %-14s %5.1f beats/min %5.1f steps/min  lit %3.0f %%  on beat %3.0f %%  doubles %d\n",
+        t.name.c_str(), s.beatsPerMinute, s.stepsPerMinute, s.beats ? 100.0 * s.lit / s.beats : 0.0,
+        s.onBeat * 100, s.doubles);
+    all.minutes += s.minutes;
+    all.beats += s.beats;
+    all.lit += s.lit;
+    all.steps += s.steps;
+    all.near += s.near;
+    all.doubles += s.doubles;
+  }
+  if (all.beats == 0)
+    std::fprintf(stderr, "no real music (extremetuxracer-data, sox, lame, aubio-tools)\n");
+  const double beatsPerMinute = all.minutes > 0 ? all.beats / all.minutes : 0;
+  const double stepsPerMinute = all.minutes > 0 ? all.steps / all.minutes : 0;
+  std::printf("real_steps_vs_reference %.3f\n",
+              beatsPerMinute > 0 ? stepsPerMinute / beatsPerMinute : 0.0);
+  std::printf("real_beats_lit %.3f\n", all.beats ? static_cast<double>(all.lit) / all.beats : 0.0);
+  std::printf("real_on_beat_rate %.3f\n",
+              all.steps ? static_cast<double>(all.near) / all.steps : 0.0);
+  std::printf("real_doubles_per_minute %.3f\n", all.minutes > 0 ? all.doubles / all.minutes : 0.0);
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const Options options = ParseOptions(argc, argv);
   const std::string dir = kaztest::MakeTempDir("bench_beats");
   setenv("KAZ_WAV_CAPTURE", (dir + "/out.wav").c_str(), 1);
   setenv("KAZ_WAV_UNPACED", "1", 1);
@@ -111,45 +192,9 @@ int main() {
     return 1;
   }
   g_filter = &filter;
-
-  int kicks = 0, single = 0, extra = 0;
-  std::vector<double> offsets, cost;
-  for (const char* name : {"beats092", "beats122", "beats140", "beats174", "kick128"}) {
-    const std::string base = std::string(KAZ_TESTDATA_DIR) + "/" + name;
-    std::vector<double> times = ReadTimes(base + ".kicks");
-    std::vector<int32_t> levels = PlayedLevels(base + ".mp3");
-    // beats140 is at 22.05 kHz: its windows are 512 frames, the same 23.2 ms.
-    KickScore played = ScoreKicks(times, IndexSteps(levels, 1024.0 / 44100));
-    kicks += played.kicks;
-    single += played.single;
-    extra += played.extra;
-    double c = 0;
-    KickScore timed = ScoreKicks(times, MeterSteps(base + ".mp3", &c));
-    offsets.insert(offsets.end(), timed.offsetsMs.begin(), timed.offsetsMs.end());
-    cost.push_back(c);
-  }
-  std::vector<double> abs;
-  for (double o : offsets) abs.push_back(std::fabs(o));
-  std::printf("synthetic_recall %.3f\n", kicks ? static_cast<double>(single) / kicks : 0.0);
-  std::printf("synthetic_extra_rate %.3f\n", kicks ? static_cast<double>(extra) / kicks : 0.0);
-  std::printf("synthetic_offset_median_ms %.2f\n", Percentile(offsets, 0.5));
-  std::printf("synthetic_offset_p95_ms %.2f\n", Percentile(abs, 0.95));
-
-  double steps = 0, beats = 0, onBeat = 0;
-  int tracks = 0;
-  for (const RealTrack& t : PrepareRealTracks(std::string(KAZ_TESTDATA_DIR) + "/real")) {
-    RealScore s = ScoreReal(ReadTimes(t.beats), IndexSteps(PlayedLevels(t.mp3), 1024.0 / 44100));
-    std::fprintf(stderr, "%s: %.1f steps a minute for %.1f beats, %.0f %% on a beat\n",
-                 t.name.c_str(), s.stepsPerMinute, s.beatsPerMinute, s.onBeat * 100);
-    steps += s.stepsPerMinute;
-    beats += s.beatsPerMinute;
-    onBeat += s.onBeat;
-    ++tracks;
-  }
-  if (tracks == 0)
-    std::fprintf(stderr, "no real music (extremetuxracer-data, sox, lame, aubio-tools)\n");
-  std::printf("real_steps_vs_reference %.3f\n", beats > 0 ? steps / beats : 0.0);
-  std::printf("real_on_beat_rate %.3f\n", tracks ? onBeat / tracks : 0.0);
+  std::vector<double> cost;
+  Synthetic(options, &cost);
+  Real(options);
   std::printf("filter_block_cost_percent %.3f\n", Percentile(cost, 0.5));
   return 0;
 }

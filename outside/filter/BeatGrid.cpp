@@ -55,6 +55,10 @@ double BeatGrid::Closeness(int64_t e, bool* known) const {
   return std::clamp(1.0 - 0.5 * std::max(0.0, d - kTolerance), 0.0, 1.0);
 }
 
+double BeatGrid::NearestBeat(int64_t e) const {
+  return phase_ + std::round((static_cast<double>(e) - phase_) / period_) * period_;
+}
+
 // The lag at which the onset function of the last span repeats best (its autocorrelation,
 // weighed toward 120 BPM), between whole windows by the vertex of a parabola.
 void BeatGrid::FindPeriod(int64_t last, double perSecond) {

@@ -18,6 +18,9 @@ class BeatGrid {
   // How near window e lies to a beat of the grid: 1 within a window and a half, falling to
   // 0 two windows farther; 1 while the grid is not known yet. `known` says whether it is.
   double Closeness(int64_t e, bool* known) const;
+  // The grid's beat nearest window e, in windows (meaningful only while the grid is known).
+  double NearestBeat(int64_t e) const;
+  double Period() const { return period_; }
   // How well the onset function repeats at the grid's period, 0..1 (0 before it is known).
   double Periodicity() const { return periodic_; }
 

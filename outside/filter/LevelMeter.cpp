@@ -18,13 +18,18 @@ constexpr double kEnvFloor = 1e-3;
 constexpr double kBandWeight[3] = {1.0, 0.5, 0.25};
 constexpr double kRippleDb = 1.5;
 constexpr double kMinRiseDb = 3.5;
+// A softer rise, down to this, is a beat only where the grid expects one.
+constexpr double kSoftRiseDb = 2.5;
 // The envelope before a rise: its lowest value this many sub-blocks back (9 to 17 ms),
 // before the rise of even a soft kick.
 constexpr int kBaseFrom = 12, kBaseTo = 6;
 // A rise ends when it flattens out or after this many sub-blocks.
 constexpr int kMaxRise = 12;
-// Two beats closer than this are one (a kick's click and its body).
+// Two beats closer than this are one (a kick's click and its body); the later stands for
+// both when it is this many times stronger (the first was a lead-in: a pick, a grace note),
+// and this many times once the first has gone out.
 constexpr double kRefractorySeconds = 0.07;
+constexpr double kLeadIn = 2.0, kLeadInGone = 4.0;
 // The onset function fed to the beat grid trails what rises by this many sub-blocks.
 constexpr int kOnsetLag = 8;
 // How much of its strength a beat keeps off the grid, and before the grid is known.
@@ -39,6 +44,13 @@ constexpr double kLow = 0.2, kFull = 0.6;
 // A beat counts fully where the onset function repeats at least this well, and keeps at
 // least kUnsteady of its level where it does not repeat at all.
 constexpr double kPeriodic = 0.2, kUnsteady = 0.3;
+// An onset on a beat of the grid is measured against the recent onsets on the beats: one of
+// kBeatFull of theirs reads kBeatLevel, one of kBeatLow nothing. Within kOnBeat of closeness
+// it counts as on the beat.
+constexpr double kBeatLow = 0.1, kBeatFull = 0.3, kOnBeat = 0.25;
+// Two beats shown closer than this are one beat given twice: the later is dropped. A beat
+// is shown when it reads kShown of kBeatLevel or more.
+constexpr double kMinGapSeconds = 0.28, kMinGapPeriods = 0.6, kShown = 0.5;
 // After its beat the level falls by this factor per window: one tall point per beat.
 constexpr double kFall = 0.5;
 // The loudness shown between beats: full-scale sound reads this, -40 dB nothing.
@@ -84,8 +96,13 @@ void LevelMeter::Reset() {
   offsets_.fill(0);
   rising_ = false;
   quietUntil_ = 0;
+  lastOnset_ = -1;
+  lastStrength_ = 0;
   grid_.Reset();
   gainRef_ = 0;
+  beatRef_ = 0;
+  lastBeat_ = -1;
+  lastShown_ = -1;
   level_ = 0;
 }
 
@@ -107,12 +124,17 @@ void LevelMeter::EndSubBlock() {
   if (rising_) {
     ++riseLength_;
     riseStrength_ = std::max(riseStrength_, static_cast<float>(strength));
-    if (riseDb < kMinRiseDb || riseLength_ >= kMaxRise) EndOnset();
-  } else if (j >= quietUntil_ && riseDb >= kMinRiseDb) {
+    riseDb_ = std::max(riseDb_, static_cast<float>(riseDb));
+    if (riseDb < kSoftRiseDb || riseLength_ >= kMaxRise) EndOnset();
+  } else if (riseDb >= kSoftRiseDb) {
+    // Within the quiet time of the last beat, a rise may still be the beat's main one, if
+    // the last was only a weak lead-in.
     rising_ = true;
+    rivals_ = j < quietUntil_;
     riseFrom_ = j - kBaseTo;
     riseLength_ = 0;
     riseStrength_ = static_cast<float>(strength);
+    riseDb_ = static_cast<float>(riseDb);
   }
 }
 
@@ -131,31 +153,77 @@ void LevelMeter::EndOnset() {
     index = emitted_;
     frame = index * window_;
   }
+  if (rivals_) {
+    // The lead-in is no beat of its own if it is still held; if it is gone already, a far
+    // stronger rise stands for itself (one step a beat holds back a second step).
+    const bool held = lastOnset_ >= emitted_;
+    if (riseStrength_ < (held ? kLeadIn : kLeadInGone) * lastStrength_) return;
+    Window& lead = W(lastOnset_);
+    if (held && lead.onset == lastStrength_) lead.onset = 0, lead.offset = -1;
+  }
   Window& w = W(index);
   if (riseStrength_ > w.onset) {
     w.onset = riseStrength_;
     w.offset = static_cast<int32_t>(frame - index * window_);
+    w.soft = riseDb_ < kMinRiseDb;
   }
+  lastOnset_ = index;
+  lastStrength_ = riseStrength_;
   quietUntil_ = t + static_cast<int64_t>(std::lround(kRefractorySeconds * rate_ / sub_));
+}
+
+// Whether the onset of window e is the one shown for a beat of the grid: near that beat,
+// that beat not shown yet, and no stronger onset near it in the windows held back.
+bool LevelMeter::OnBeat(int64_t e, double* beat) const {
+  bool known = false;
+  if (grid_.Closeness(e, &known) < kOnBeat || !known) return false;
+  *beat = grid_.NearestBeat(e);
+  if (lastBeat_ >= 0 && std::fabs(*beat - lastBeat_) < 0.5 * grid_.Period()) return false;
+  for (int64_t n = e + 1; n <= e + kHeldWindows; ++n) {
+    bool k = false;
+    if (W(n).onset > W(e).onset && grid_.Closeness(n, &k) >= kOnBeat &&
+        std::fabs(grid_.NearestBeat(n) - *beat) < 0.5 * grid_.Period())
+      return false;
+  }
+  return true;
 }
 
 double LevelMeter::BeatLevel(int64_t e, float onset) {
   const double perWindow = static_cast<double>(window_) / rate_;
-  gainRef_ = std::max(gainRef_ * std::exp(-perWindow / kGainSeconds), kGainFloor);
-  if (onset <= 0) return 0;
+  const double fade = std::exp(-perWindow / kGainSeconds);
+  gainRef_ = std::max(gainRef_ * fade, kGainFloor);
+  beatRef_ = std::max(beatRef_ * fade, kGainFloor);
+  double beat = 0;
+  const bool onBeat = onset > 0 && OnBeat(e, &beat);
+  // A soft rise counts only on a beat of a grid that is sure of itself.
+  if (onset <= 0 || (W(e).soft && !(onBeat && grid_.Periodicity() >= kPeriodic))) return 0;
   bool known = false;
   const double closeness = grid_.Closeness(e, &known);
   const double strength = onset * (known ? std::max(kOffGrid, closeness) : kNoGrid);
-  const double level =
-      kBeatLevel * std::clamp((strength / gainRef_ - kLow) / (kFull - kLow), 0.0, 1.0);
+  double level = kBeatLevel * std::clamp((strength / gainRef_ - kLow) / (kFull - kLow), 0.0, 1.0);
   gainRef_ = std::max(gainRef_, strength);
   // The first window after a reset rises out of nothing: after a seek or a resume that is
   // the jump into sounding music, which is no beat (and may be the rest of one heard
   // before). Its strength still sets the gain, as a kick that starts a track does.
   if (e == 0) return 0;
+  if (onBeat) {
+    // Measured against the beats alone: a soft kick between loud off-beat hits still shows.
+    beatRef_ = std::max(beatRef_, static_cast<double>(onset));
+    const double share = (onset / beatRef_ - kBeatLow) / (kBeatFull - kBeatLow);
+    const double shown = kBeatLevel * std::clamp(share, 0.0, 1.0);
+    if (shown > 0.5 * kBeatLevel) lastBeat_ = beat;
+    level = std::max(level, shown);
+  }
   // Sound whose onsets do not repeat (noise, music without a beat) stays low.
   const double periodic = grid_.Periodicity();
-  return periodic > 0 ? level * std::clamp(periodic / kPeriodic, kUnsteady, 1.0) : level;
+  if (periodic > 0) level *= std::clamp(periodic / kPeriodic, kUnsteady, 1.0);
+  // One step a beat: a second beat too soon after one shown is none.
+  const double gap = known ? kMinGapPeriods * grid_.Period() : kMinGapSeconds / perWindow;
+  if (level >= kShown * kBeatLevel) {
+    if (lastShown_ >= 0 && static_cast<double>(e - lastShown_) < gap) return 0;
+    lastShown_ = e;
+  }
+  return level;
 }
 
 bool LevelMeter::EndWindow(Reading* out) {

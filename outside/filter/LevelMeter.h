@@ -12,8 +12,12 @@
 // measured against an automatic gain that follows the track's own recent beats: a beat of
 // quiet or bass-light music stands as tall as a loud kick, while syncopated notes and
 // off-beat hits stay low, and so does all of a sound whose onsets do not repeat (noise,
-// music without a beat). Beneath the beats the level shows the track's loudness at a low
-// height, so loud passages still look loud.
+// music without a beat). An onset on a beat of the grid is measured against the onsets
+// on the grid's recent beats instead, so a soft kick between loud off-beat hits shows, and
+// a softer rise than a beat elsewhere counts there. Each beat of the grid shows one onset
+// (the strongest near it among those held back), and no two shown beats come closer than
+// a good part of a beat: one beat is never given twice. Beneath the beats the level shows
+// the track's loudness at a low height, so loud passages still look loud.
 //
 // The graph tests a point 37 windows after it arrives, and a beat's own window is the one
 // whose point crosses the graph's beat line. Each reading therefore carries the frame by
@@ -76,6 +80,7 @@ class LevelMeter {
   struct Window {
     float onset = 0;      // strength of the beat starting in it (0 none)
     int32_t offset = -1;  // its start, frames into the window
+    bool soft = false;    // a soft rise: a beat only on the grid's beat
     int16_t vuLeft = 0, vuRight = 0;
     float loudness = 0;  // mean square of the mono mix
   };
@@ -95,7 +100,11 @@ class LevelMeter {
   void EndOnset();
   bool EndWindow(Reading* out);
   double BeatLevel(int64_t e, float onset);
+  bool OnBeat(int64_t e, double* beat) const;
   Window& W(int64_t index) { return windows_[static_cast<size_t>(index % kWindowRing)]; }
+  const Window& W(int64_t index) const {
+    return windows_[static_cast<size_t>(index % kWindowRing)];
+  }
   // Before the first sub-block the stream was silent.
   float Env(int b, int64_t sub) const {
     return sub < 0 ? 0.0f : env_[b][static_cast<size_t>(sub % kHistory)];
@@ -127,11 +136,18 @@ class LevelMeter {
   int64_t riseFrom_ = 0;  // first sub-block it may have started in
   int riseLength_ = 0;
   float riseStrength_ = 0;
+  float riseDb_ = 0;        // its steepest weighed rise in dB
   int64_t quietUntil_ = 0;  // no new beat before this sub-block
+  bool rivals_ = false;     // the rise began before then
+  int64_t lastOnset_ = -1;  // the window of the last beat, and its strength
+  float lastStrength_ = 0;
 
   BeatGrid grid_;
-  double gainRef_ = 0;  // the recent beats' strength
-  double level_ = 0;    // the envelope as last emitted
+  double gainRef_ = 0;      // the recent beats' strength
+  double beatRef_ = 0;      // the recent strength of onsets on the grid's beats
+  double lastBeat_ = -1;    // the grid's beat that last had its onset shown
+  int64_t lastShown_ = -1;  // the window of the last beat shown
+  double level_ = 0;        // the envelope as last emitted
 };
 
 template <typename Emit>

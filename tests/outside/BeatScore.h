@@ -64,28 +64,39 @@ inline double Percentile(std::vector<double> v, double p) {
 struct RealScore {
   double stepsPerMinute = 0, beatsPerMinute = 0;
   double onBeat = 0;  // the share of steps within `nearS` of a reference beat
+  double minutes = 0;
+  int beats = 0, lit = 0;   // reference beats, and those with a step within `nearS`
+  int steps = 0, near = 0;  // steps, and those within `nearS` of a reference beat
+  int doubles = 0;          // steps less than `doubleS` after the step before
 };
 
 // Over the span from the first to the last reference beat.
 inline RealScore ScoreReal(const std::vector<double>& reference, const std::vector<double>& steps,
-                           double nearS = 0.07) {
+                           double nearS = 0.07, double doubleS = 0.15) {
   RealScore s;
   if (reference.size() < 2) return s;
   double from = reference.front(), to = reference.back();
-  double minutes = (to - from) / 60.0;
-  int inside = 0, near = 0;
-  for (double t : steps) {
-    if (t < from - nearS || t > to + nearS) continue;
-    ++inside;
-    auto it = std::lower_bound(reference.begin(), reference.end(), t);
+  s.minutes = (to - from) / 60.0;
+  auto nearest = [](const std::vector<double>& v, double t) {
+    auto it = std::lower_bound(v.begin(), v.end(), t);
     double d = 1e9;
-    if (it != reference.end()) d = std::min(d, *it - t);
-    if (it != reference.begin()) d = std::min(d, t - *(it - 1));
-    near += d <= nearS;
+    if (it != v.end()) d = std::min(d, *it - t);
+    if (it != v.begin()) d = std::min(d, t - *(it - 1));
+    return d;
+  };
+  std::vector<double> inside;
+  for (double t : steps)
+    if (t >= from - nearS && t <= to + nearS) inside.push_back(t);
+  for (size_t i = 0; i < inside.size(); ++i) {
+    s.near += nearest(reference, inside[i]) <= nearS;
+    s.doubles += i > 0 && inside[i] - inside[i - 1] < doubleS;
   }
-  s.stepsPerMinute = inside / minutes;
-  s.beatsPerMinute = static_cast<double>(reference.size() - 1) / minutes;
-  s.onBeat = inside ? static_cast<double>(near) / inside : 0;
+  for (double t : reference) s.lit += nearest(inside, t) <= nearS;
+  s.steps = static_cast<int>(inside.size());
+  s.beats = static_cast<int>(reference.size());
+  s.stepsPerMinute = s.steps / s.minutes;
+  s.beatsPerMinute = static_cast<double>(reference.size() - 1) / s.minutes;
+  s.onBeat = s.steps ? static_cast<double>(s.near) / s.steps : 0;
   return s;
 }
 

@@ -6,11 +6,15 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace kazout {
+
+inline constexpr const char* kRealMusicFolder = "/usr/share/games/etr/music";
 
 struct RealTrack {
   std::string name, mp3, beats;  // the MP3 and its reference beat times, one a line
@@ -23,21 +27,32 @@ inline const std::vector<std::string>& RealTrackNames() {
   return names;
 }
 
+// Every track the package installs, steady beat or not, by name.
+inline std::vector<std::string> AllRealTrackNames(const std::string& music = kRealMusicFolder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(music, ec))
+    if (entry.path().extension() == ".ogg") names.push_back(entry.path().stem().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 inline bool FileThere(const std::string& path) {
   struct stat st {};
   return stat(path.c_str(), &st) == 0 && st.st_size > 0;
 }
 
-// Makes what is missing in `folder`; answers the tracks that could be made (none when the
-// music or the tools are not installed).
-inline std::vector<RealTrack> PrepareRealTracks(const std::string& folder) {
+// Makes what is missing in `folder` for the tracks `names`; answers those that could be
+// made (none when the music or the tools are not installed).
+inline std::vector<RealTrack> PrepareRealTracks(
+    const std::string& folder, const std::vector<std::string>& names = RealTrackNames()) {
   std::vector<RealTrack> out;
-  const std::string music = "/usr/share/games/etr/music/";
+  const std::string music = std::string(kRealMusicFolder) + "/";
   if (std::system("command -v sox >/dev/null && command -v lame >/dev/null && "
                   "command -v aubio >/dev/null") != 0)
     return out;
   std::system(("mkdir -p '" + folder + "'").c_str());
-  for (const std::string& name : RealTrackNames()) {
+  for (const std::string& name : names) {
     RealTrack t{name, folder + "/" + name + ".mp3", folder + "/" + name + ".beats"};
     const std::string ogg = music + name + ".ogg", wav = folder + "/" + name + ".wav";
     if (!FileThere(ogg)) continue;

@@ -24,24 +24,63 @@ struct Measured {
   uint32_t rate = 0, window = 0;
 };
 
-// Decodes a track and measures it in the engine's decoding blocks, ending the stream.
-Measured Measure(const std::string& name) {
+// Measures interleaved stereo frames in the engine's decoding blocks, ending the stream;
+// `next` fills a block and answers its frames (0 at the end) and its rate.
+template <typename Next>
+Measured MeasureBlocks(Next&& next) {
   Measured m;
-  xaudio::Decoder d;
-  std::string why;
-  if (d.Open(std::string(KAZ_TESTDATA_DIR) + "/" + name, &why) != XA_SUCCESS) return m;
   filter::LevelMeter meter;
   std::vector<float> buf(1152 * 2);
   auto keep = [&](const filter::Reading& r) { m.readings.push_back(r); };
+  uint32_t rate = 0;
   long n;
-  while ((n = d.Read(buf.data(), 1152, &why)) > 0) {
-    meter.SetRate(d.Rate());
+  while ((n = next(buf.data(), &rate)) > 0) {
+    meter.SetRate(rate);
     meter.Process(buf.data(), static_cast<uint32_t>(n), keep);
   }
   meter.Finish(kLead, keep);
   m.rate = meter.Rate();
   m.window = meter.WindowFrames();
   return m;
+}
+
+// Decodes a track and measures it.
+Measured Measure(const std::string& name) {
+  xaudio::Decoder d;
+  std::string why;
+  if (d.Open(std::string(KAZ_TESTDATA_DIR) + "/" + name, &why) != XA_SUCCESS) return {};
+  return MeasureBlocks([&](float* buf, uint32_t* rate) {
+    *rate = d.Rate();
+    return d.Read(buf, 1152, &why);
+  });
+}
+
+// Measures mono samples at 44.1 kHz.
+Measured MeasureSamples(const std::vector<float>& mono) {
+  size_t at = 0;
+  return MeasureBlocks([&](float* buf, uint32_t* rate) {
+    *rate = 44100;
+    long n = static_cast<long>(std::min<size_t>(1152, mono.size() - at));
+    for (long i = 0; i < n; ++i) buf[2 * i] = buf[2 * i + 1] = mono[at + i];
+    at += n;
+    return n;
+  });
+}
+
+// Adds a kick (a falling low sweep) of peak `amp` at `t` seconds, or with `click` a short
+// burst of high notes, as a stick or a pick makes.
+void AddHit(std::vector<float>* mono, double t, double amp, bool click = false) {
+  const double rate = 44100, pi = 3.14159265358979;
+  const size_t from = static_cast<size_t>(t * rate);
+  double phase = 0;
+  for (size_t i = 0; i < static_cast<size_t>((click ? 0.01 : 0.15) * rate); ++i) {
+    if (from + i >= mono->size()) break;
+    const double s = i / rate;
+    phase +=
+        2 * pi * (click ? 3000 + 1000 * std::sin(i * 0.37) : 50 + 70 * std::exp(-s / 0.03)) / rate;
+    (*mono)[from + i] +=
+        static_cast<float>(amp * std::sin(phase) * std::exp(-s / (click ? 0.003 : 0.06)));
+  }
 }
 
 // When each beat the graph finds lights the lamp, in seconds of the track.
@@ -137,6 +176,42 @@ TEST(LevelMeterTest, BadInputMakesNoBurstOfSteps) {
     KickScore s =
         ScoreKicks(ReadTimes(std::string(KAZ_TESTDATA_DIR) + "/" + name + ".kicks"), Steps(m));
     EXPECT_GE(s.single, 0.9 * s.kicks) << name;
+  }
+}
+
+// Real drummers play soft beats between loud ones, lead into a kick with a stick's click,
+// and double a beat (a flam): the lamp steps on each beat once, at its kick.
+TEST(LevelMeterTest, SoftBeatsLeadInsAndFlamsStepOncePerBeat) {
+  const double beat = 0.5, seconds = 24;
+  struct Case {
+    const char* what;
+    double soft;    // the strength of every other kick
+    double leadIn;  // a click this long before each kick (0 none)
+    double flam;    // a second kick this long after each kick (0 none)
+  };
+  for (const Case& c :
+       {Case{"soft beats", 0.3, 0, 0}, Case{"lead-ins", 1, 0.035, 0}, Case{"flams", 1, 0, 0.1}}) {
+    std::vector<float> mono(static_cast<size_t>(seconds * 44100));
+    std::vector<double> kicks;
+    for (int k = 0; k * beat + 1 < seconds - 1; ++k) {
+      const double t = 1 + k * beat;
+      kicks.push_back(t);
+      AddHit(&mono, t, k % 2 ? 0.5 * c.soft : 0.5);
+      if (c.leadIn > 0) AddHit(&mono, t - c.leadIn, 0.05, true);
+      if (c.flam > 0) AddHit(&mono, t + c.flam, 0.5);
+    }
+    std::vector<double> steps = Steps(MeasureSamples(mono));
+    // Never a beat twice, not even before the beat is known.
+    EXPECT_EQ(ScoreKicks(kicks, steps, 0.2).extra, 0) << c.what;
+    // Every beat from the fifth second on, when the beat is known.
+    std::vector<double> late(
+        std::find_if(kicks.begin(), kicks.end(), [](double t) { return t > 5; }), kicks.end());
+    steps.erase(steps.begin(), std::lower_bound(steps.begin(), steps.end(), late.front() - 0.2));
+    KickScore s = ScoreKicks(late, steps, 0.2);
+    EXPECT_GE(s.single, 0.95 * s.kicks) << c.what;
+    std::vector<double> abs;
+    for (double o : s.offsetsMs) abs.push_back(std::fabs(o));
+    EXPECT_LE(Percentile(abs, 0.9), 15) << c.what;
   }
 }
 
