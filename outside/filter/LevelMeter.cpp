@@ -102,7 +102,7 @@ void LevelMeter::Reset() {
   gainRef_ = 0;
   beatRef_ = 0;
   lastBeat_ = -1;
-  lastShown_ = -1;
+  lastShown_ = kNeverShown;
   level_ = 0;
 }
 
@@ -202,10 +202,6 @@ double LevelMeter::BeatLevel(int64_t e, float onset) {
   const double strength = onset * (known ? std::max(kOffGrid, closeness) : kNoGrid);
   double level = kBeatLevel * std::clamp((strength / gainRef_ - kLow) / (kFull - kLow), 0.0, 1.0);
   gainRef_ = std::max(gainRef_, strength);
-  // The first window after a reset rises out of nothing: after a seek or a resume that is
-  // the jump into sounding music, which is no beat (and may be the rest of one heard
-  // before). Its strength still sets the gain, as a kick that starts a track does.
-  if (e == 0) return 0;
   if (onBeat) {
     // Measured against the beats alone: a soft kick between loud off-beat hits still shows.
     beatRef_ = std::max(beatRef_, static_cast<double>(onset));
@@ -220,8 +216,19 @@ double LevelMeter::BeatLevel(int64_t e, float onset) {
   // One step a beat: a second beat too soon after one shown is none.
   const double gap = known ? kMinGapPeriods * grid_.Period() : kMinGapSeconds / perWindow;
   if (level >= kShown * kBeatLevel) {
-    if (lastShown_ >= 0 && static_cast<double>(e - lastShown_) < gap) return 0;
+    // A beat held off by the first window after a reset comes through when it rises
+    // more than that window did (see below).
+    const bool held = static_cast<double>(e - lastShown_) < gap;
+    if (held && !(lastShown_ == 0 && e > 0 && onset > resetOnset_)) return 0;
     lastShown_ = e;
+  }
+  // The first window after a reset rises out of nothing: after a seek or a resume that is
+  // the jump into sounding music, which is no beat (and may be the rest of one heard
+  // before). It still sets the gains and holds off what rises less, as a kick that starts
+  // a track does; after a seek the next kick may come soon, and rises more.
+  if (e == 0) {
+    resetOnset_ = onset;
+    return 0;
   }
   return level;
 }

@@ -146,7 +146,10 @@ class LevelMeter {
   double gainRef_ = 0;      // the recent beats' strength
   double beatRef_ = 0;      // the recent strength of onsets on the grid's beats
   double lastBeat_ = -1;    // the grid's beat that last had its onset shown
-  int64_t lastShown_ = -1;  // the window of the last beat shown
+  // The window of the last beat shown; long ago while none was.
+  static constexpr int64_t kNeverShown = INT64_MIN / 4;
+  int64_t lastShown_ = kNeverShown;
+  float resetOnset_ = 0;  // the rise of the first window after the last reset
   double level_ = 0;        // the envelope as last emitted
 };
 
