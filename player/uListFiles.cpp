@@ -65,11 +65,11 @@ void TBpmList::Pair() {
 
 void TBpmList::Index(Integer NameLine) {
   // The first pair of a name wins, as a front-to-back search would find it.
-  names_.emplace(LowerCase(lines_.Strings(NameLine)), NameLine);
+  names_.emplace(AnsiLowerCase(lines_.Strings(NameLine)), NameLine);
 }
 
 bool TBpmList::Find(const String& Caption, String& Bpm) const {
-  auto it = names_.find(LowerCase(Caption));
+  auto it = names_.find(AnsiLowerCase(Caption));
   if (it == names_.end()) return false;
   Bpm = lines_.Strings(it->second + 1);
   return true;

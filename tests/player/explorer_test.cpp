@@ -341,13 +341,17 @@ TEST_F(ExplorerTest, NamesOutsideTheCodePageRoundTrip) {
     ASSERT_TRUE(i >= 0 && i % 2 == 0) << caption;
     EXPECT_EQ(cache.Strings(i + 1), "128");
   }
-
   // A name with a line break cannot be a line of the cache: it is listed, analysed at each
   // scan, and the cache keeps its pairs.
   Track(c + "/Intl/two\nlines.mp3");
   Scan("C:\\Intl");
   EXPECT_EQ(Sub("two\nlines", 0), "128");
   EXPECT_EQ(kaztest::ReadFile(c + "/Intl/List.bpm"), cache.Text());
+
+  // The cache matches names without regard to the case of accented letters either.
+  kaztest::WriteFile(c + "/Intl/List.bpm", "CAF\xc9 \xc9T\xc9\r\n99\r\n");
+  Scan("C:\\Intl");
+  EXPECT_EQ(Sub(french, 0), "99");
 }
 
 constexpr UINT WM_TEST_SCAN = WM_USER + 900;
