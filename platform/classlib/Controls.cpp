@@ -266,7 +266,7 @@ void TQtWidget::paintEvent(QPaintEvent* e) {
   TControlHost* host = control_->Host();
   // What is drawn now inside the area being painted shows with this paint: no further
   // update for it (it would repaint the same area again at the next turn).
-  if (e->region().rectCount() == 1) host->surface.pendingUpdate = e->rect();
+  host->surface.pendingUpdate = e->region();
   Guarded(control_, [&] { control_->RenderPending(); });
   host->surface.Painted();
   // Only the asked-for part: a small graph redrawn often must not copy the whole window.

@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QImage>
+#include <QRegion>
 #include <QWidget>
 
 #include "classlib/Graphics.h"
@@ -22,18 +23,19 @@ struct TSurface {
   // For a window's surface: the widget that shows it, updated after drawing.
   QWidget* widget = nullptr;
   // What has been asked of the widget since it last painted, in surface coordinates.
-  QRect pendingUpdate;
+  QRegion pendingUpdate;
   // Called after the pixels in r changed: that part of the screen follows at the next
-  // turn of the event loop. Only what was drawn is repainted (a graph redrawn dozens of
-  // times a second must not repaint its whole window), and drawing again inside the area
-  // already asked for costs nothing more.
+  // turn of the event loop. Only what was drawn is repainted and handed to the window
+  // system (a graph redrawn dozens of times a second must not repaint its whole window,
+  // nor take a counter on the far side of the window into one rectangle with it), and
+  // drawing again inside the area already asked for costs nothing more.
   void Touched(const QRect& r) {
-    if (!widget || r.isEmpty() || pendingUpdate.contains(r)) return;
-    pendingUpdate = pendingUpdate.united(r);
-    widget->update(pendingUpdate);
+    if (!widget || r.isEmpty() || QRegion(r).subtracted(pendingUpdate).isEmpty()) return;
+    pendingUpdate += r;
+    widget->update(r);
   }
   // The widget has painted: later drawing asks for a new update.
-  void Painted() { pendingUpdate = QRect(); }
+  void Painted() { pendingUpdate = QRegion(); }
 };
 
 inline std::uint32_t ColorToPixel(TColor c) {
