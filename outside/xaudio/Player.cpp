@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/Clock.h"
 #include "win32/Messages.h"
 #include "win32/Modules.h"
 #include "win32/Paths.h"
@@ -192,8 +193,7 @@ void Player::Run() {
     {
       std::unique_lock<std::mutex> lock(queueMutex_);
       if (state_ == XA_PLAYER_STATE_PLAYING) {
-        queueCv_.wait_for(lock, std::chrono::milliseconds(2),
-                          [this] { return quit_ || !queue_.empty(); });
+        queueCv_.wait_for(lock, PlayingWait(), [this] { return quit_ || !queue_.empty(); });
       } else {
         queueCv_.wait(lock, [this] { return quit_ || !queue_.empty(); });
       }
@@ -1032,6 +1032,52 @@ double Player::HeardInputFrame() {
   double f = m.inputFrame + static_cast<double>(heard - m.voiceFrame) * m.step;
   // Measured from the last marker at or before the heard frame, at that block's step.
   return f;
+}
+
+double Player::VoiceFrameOf(double inputFrame) const {
+  // Markers are in input order: the last one at or before the frame times it.
+  const Marker* at = nullptr;
+  for (const Marker& m : markers_) {
+    if (m.inputFrame > inputFrame) break;
+    at = &m;
+  }
+  if (!at || at->step <= 0) return -1;
+  return static_cast<double>(at->voiceFrame) + (inputFrame - at->inputFrame) / at->step;
+}
+
+std::chrono::nanoseconds Player::PlayingWait() {
+  // Never longer than a position that is not yet written to the voice may take to be
+  // heard, never so short that a device's coarse count of heard frames makes it spin.
+  constexpr int64_t kMinNs = 2000000, kMaxNs = 20000000;
+  if (!voice_ || !decoder_.IsOpen() || markers_.empty()) return std::chrono::nanoseconds(kMinNs);
+  const XA_OutputModule& t = outputs_[outputModule_].table;
+  const int64_t now = kazout::MonotonicNs();
+  int64_t due = now + kMaxNs;
+  // The voice is topped up when a quarter of what it should hold has been played.
+  const uint64_t written = t.voice_written(voice_), heard = t.voice_heard(voice_);
+  const uint64_t queued = written > heard ? written - heard : 0;
+  const uint64_t target = t.voice_target_fill(voice_);
+  if (!allWritten_) {
+    const uint64_t low = target - target / 4;
+    if (queued <= low) return std::chrono::nanoseconds(kMinNs);
+    due = std::min(due, t.voice_frame_time(voice_, heard + (queued - low)));
+  } else {
+    due = std::min(due, t.voice_frame_time(voice_, endVoiceFrame_));
+  }
+  // The next timecode and the next position step, when they are heard.
+  const double rate = std::max<uint32_t>(1, decoder_.Rate());
+  std::vector<double> next = {static_cast<double>(lastTimecodeIndex_ + 1) * granularity_ * rate /
+                              100.0};
+  const int64_t len = decoder_.LengthFrames();
+  if (len > 0 && range_ > 0)
+    next.push_back(static_cast<double>(lastOffset_ + 1) * static_cast<double>(len) / range_);
+  for (double in : next) {
+    const double v = VoiceFrameOf(in);
+    // Heard once the frame after it is: frames below the heard count have been heard.
+    if (v >= 0 && v < static_cast<double>(written))
+      due = std::min(due, t.voice_frame_time(voice_, static_cast<uint64_t>(std::ceil(v)) + 1));
+  }
+  return std::chrono::nanoseconds(std::clamp<int64_t>(due - now, kMinNs, kMaxNs));
 }
 
 void Player::Update() {

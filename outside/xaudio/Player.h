@@ -9,6 +9,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -127,6 +128,12 @@ class Player {
   void RetimeFilters();
   size_t Produce(float* out, size_t frames, double* inStart, double* inEnd);
   void Update();
+  // How long the thread may sleep while playing before the voice needs audio or the next
+  // notification is heard (commands wake it earlier).
+  std::chrono::nanoseconds PlayingWait();
+  // The voice frame that plays input frame `inputFrame`, by the markers; -1 when they do
+  // not reach back to it.
+  double VoiceFrameOf(double inputFrame) const;
   double HeardInputFrame();
   void SetActive(bool active);
 

@@ -270,7 +270,7 @@ void TQtWidget::paintEvent(QPaintEvent* e) {
   TControlHost* host = control_->Host();
   // What is drawn now inside the area being painted shows with this paint: no further
   // update for it (it would repaint the same area again at the next turn).
-  if (e->region().rectCount() == 1) host->surface.pendingUpdate = e->rect();
+  host->surface.Painting(e->region());
   Guarded(control_, [&] { control_->RenderPending(); });
   host->surface.Painted();
   // Only the asked-for part: a small graph redrawn often must not copy the whole window.
@@ -1408,7 +1408,7 @@ void TWinControl::Update() {
 
 void TControlHost::ShowPainted() {
   QWidget* w = widget;
-  if (!w || !w->isVisible() || surface.pendingUpdate.isEmpty() || g_paintDepth > 0) return;
+  if (!w || !w->isVisible() || surface.pendingCount == 0 || g_paintDepth > 0) return;
   // A window shown a moment ago is not on the screen until the window system says so; the
   // splash shows and paints before the event loop first runs, so wait for that here, once
   // per showing (a minimised window is never on the screen, and must not cost a wait at
@@ -1430,7 +1430,7 @@ void TControlHost::ShowPainted() {
   }
   if (win && !win->isExposed()) return;
   // Paints the asked-for part and hands it to the window system before returning.
-  w->repaint(surface.pendingUpdate);
+  w->repaint(surface.PendingRegion());
 }
 
 void TWinControl::RenderPending() {

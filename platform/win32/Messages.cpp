@@ -17,6 +17,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
@@ -193,7 +194,17 @@ Registry& Reg() {
   return *r;
 }
 
-DWORD CurrentTid() { return static_cast<DWORD>(syscall(SYS_gettid)); }
+// Asked for every message delivered: kept per thread rather than asked of the kernel (and
+// forgotten in a forked child, whose only thread has an id of its own).
+thread_local DWORD t_tid = 0;
+DWORD CurrentTid() {
+  if (t_tid == 0) {
+    static const bool forgetInChild = pthread_atfork(nullptr, nullptr, [] { t_tid = 0; }) == 0;
+    (void)forgetInChild;
+    t_tid = static_cast<DWORD>(syscall(SYS_gettid));
+  }
+  return t_tid;
+}
 
 DWORD TickMs() {
   return static_cast<DWORD>(
@@ -1323,6 +1334,9 @@ bool PumpThreadMessages(int* exitCode) {
       return false;
     }
   }
+  // Without timers the timer descriptor is disarmed and cannot be what woke the loop:
+  // a turn for a message then costs no timer calls.
+  if (q.timers.empty()) return true;
   std::uint64_t expirations;
   ssize_t n = read(q.timerFd, &expirations, sizeof expirations);
   (void)n;
