@@ -41,20 +41,27 @@ void FireAppEvent(TNotifyEvent TApplication::*appEvent, TNotifyEvent TApplicatio
     if (e->*evt) Guarded(e, [&] { (e->*evt)(e); });
 }
 
+// The window system's settings are made while the library loads: the environment may
+// only change while a single thread runs, and by the first form the engine's threads read
+// it (the sound libraries look up their settings there).
+const bool g_windowSystemSet = [] {
+  // Without a display Qt would abort; such a run (a service session, a test) draws
+  // off-screen instead.
+  if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&
+      !std::getenv("WAYLAND_DISPLAY"))
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // On X, pictures handed over in shared memory make every paint of a window wait for the
+  // server to finish with the last one (a round trip per paint); the small areas redrawn
+  // many times a second (the level graph, the meters) cost less sent whole.
+  setenv("QT_XCB_NO_MITSHM", "1", 0);
+  return true;
+}();
+
 }  // namespace
 
 void EnsureQtApplication() {
   if (g_qapp) return;
   if (!QCoreApplication::instance()) {
-    // Without a display Qt would abort; such a run (a service session, a test) draws
-    // off-screen instead.
-    if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&
-        !std::getenv("WAYLAND_DISPLAY"))
-      setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    // On X, pictures handed over in shared memory make every paint of a window wait for
-    // the server to finish with the last one (a round trip per paint); the small areas
-    // redrawn many times a second (the level graph, the meters) cost less sent whole.
-    setenv("QT_XCB_NO_MITSHM", "1", 0);
     static int argc = 1;
     static char name[] = "kazpro";
     static char* argv[] = {name, nullptr};
