@@ -52,7 +52,6 @@ constexpr double kMedianBoundMs = 6.0;
 constexpr double kMedianBoundMs = 3.0;
 #endif
 
-
 // The lit steps on the lamp port: every write of a byte other than 0 that differs from the
 // byte before it (the flash's darkening in between is not a step).
 std::vector<TPortChange> LampSteps() {
