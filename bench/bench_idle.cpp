@@ -20,9 +20,13 @@
 #include <thread>
 #include <vector>
 
+#include "support/TestSupport.h"
+
 extern char** environ;
 
 namespace {
+
+using kaztest::Shell;
 
 using namespace std::chrono_literals;
 
@@ -57,16 +61,6 @@ void Stop(pid_t pid) {
   kill(pid, SIGTERM);
   int status = 0;
   waitpid(pid, &status, 0);
-}
-
-std::string Shell(const std::string& cmd) {
-  std::string out;
-  if (FILE* p = popen(cmd.c_str(), "r")) {
-    char buf[256];
-    while (fgets(buf, sizeof buf, p)) out += buf;
-    pclose(p);
-  }
-  return out;
 }
 
 // A fresh prefix whose drive C: is a folder holding `tracks` (copies of one file).

@@ -1066,12 +1066,13 @@ std::chrono::nanoseconds Player::PlayingWait() {
   }
   // The next timecode and the next position step, when they are heard.
   const double rate = std::max<uint32_t>(1, decoder_.Rate());
-  std::vector<double> next = {static_cast<double>(lastTimecodeIndex_ + 1) * granularity_ * rate /
-                              100.0};
   const int64_t len = decoder_.LengthFrames();
-  if (len > 0 && range_ > 0)
-    next.push_back(static_cast<double>(lastOffset_ + 1) * static_cast<double>(len) / range_);
+  const double next[] = {
+      static_cast<double>(lastTimecodeIndex_ + 1) * granularity_ * rate / 100.0,
+      len > 0 && range_ > 0 ? static_cast<double>(lastOffset_ + 1) * static_cast<double>(len) / range_
+                            : -1};
   for (double in : next) {
+    if (in < 0) continue;
     const double v = VoiceFrameOf(in);
     // Heard once the frame after it is: frames below the heard count have been heard.
     if (v >= 0 && v < static_cast<double>(written))

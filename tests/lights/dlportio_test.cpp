@@ -60,13 +60,7 @@ std::vector<Line> Lines(const std::string& name) {
 
 // Runs a command and answers what it wrote (standard output and error).
 std::string RunCapturing(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen((command + " 2>&1").c_str(), "r")) {
-    char buf[512];
-    while (std::fgets(buf, sizeof buf, p)) out += buf;
-    pclose(p);
-  }
-  return out;
+  return kaztest::Shell(command + " 2>&1");
 }
 
 std::string Peer() {

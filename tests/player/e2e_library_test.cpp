@@ -24,6 +24,8 @@
 
 namespace {
 
+using kaztest::Shell;
+
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
@@ -47,16 +49,6 @@ constexpr Area kPanels{126, 433, 665, 159}, kAbout{250, 175, 300, 250};
 constexpr int kAboutCloseX = 250 + 274 + 10, kAboutCloseY = 175 + 6 + 10;
 // "Yes" of the "Confirm Exit ?" box, centred on the window.
 constexpr int kConfirmYesX = 346, kConfirmYesY = 278;
-
-std::string Shell(const std::string& cmd) {
-  std::string out;
-  if (FILE* p = popen(cmd.c_str(), "r")) {
-    char buf[512];
-    while (fgets(buf, sizeof buf, p)) out += buf;
-    pclose(p);
-  }
-  return out;
-}
 
 // Asks a window to close as a window manager does for its close button or Alt+F4: the
 // WM_DELETE_WINDOW protocol message.

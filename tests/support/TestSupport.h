@@ -31,6 +31,9 @@ int WaitExit(int pid, int timeoutMs);
 // The exit status of a spawned program that has ended, or -1 while it still runs.
 int TryWait(int pid);
 
+// Runs a shell command and answers what it wrote to its standard output.
+std::string Shell(const std::string& command);
+
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 
