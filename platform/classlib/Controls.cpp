@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QThread>
+#include <QTimer>
 #include <QWindow>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -256,6 +257,8 @@ namespace {
 int g_paintDepth = 0;
 // Set while a repaint waits for its window to reach the screen.
 bool g_awaitingScreen = false;
+// Set while a repaint asked for by the program shows its window at once.
+bool g_paintingNow = false;
 }  // namespace
 
 bool AwaitingScreen() {
@@ -386,7 +389,33 @@ void TQtWidget::wheelEvent(QWheelEvent* e) {
   Guarded(target, [&] { target->WndProc(m); });
 }
 
+// Drawing shows on the screen at most this often: a deck's graph, meters and times change
+// a hundred times a second and more while two decks play, and handing each change to the
+// window system on its own costs far more than drawing it.
+constexpr qint64 kFrameMs = 33;
+
+// Answers whether a window's update may be shown now; if a frame was shown too recently,
+// the update waits for the next frame (what is drawn meanwhile joins it).
+bool TQtWidget::PaceFrame() {
+  if (!isWindow()) return true;
+  if (g_paintingNow || !lastFrame_.isValid() || lastFrame_.elapsed() >= kFrameMs) {
+    lastFrame_.start();
+    frameWaiting_ = false;
+    return true;
+  }
+  if (!frameWaiting_) {
+    frameWaiting_ = true;
+    QTimer::singleShot(kFrameMs - lastFrame_.elapsed(), Qt::PreciseTimer, this, [this] {
+      lastFrame_.invalidate();  // the frame's time has come, even if the timer is early
+      QEvent update(QEvent::UpdateRequest);
+      QCoreApplication::sendEvent(this, &update);
+    });
+  }
+  return false;
+}
+
 bool TQtWidget::event(QEvent* e) {
+  if (e->type() == QEvent::UpdateRequest) return PaceFrame() ? QWidget::event(e) : true;
   if (e->type() != QEvent::ToolTip) return QWidget::event(e);
   auto* he = static_cast<QHelpEvent*>(e);
   TControl* c = control_->ControlAtPos({he->pos().x(), he->pos().y()}, false);
@@ -1429,8 +1458,11 @@ void TControlHost::ShowPainted() {
     g_awaitingScreen = false;
   }
   if (win && !win->isExposed()) return;
-  // Paints the asked-for part and hands it to the window system before returning.
+  // Paints the asked-for part and hands it to the window system before returning: not
+  // held for the next frame.
+  g_paintingNow = true;
   w->repaint(surface.PendingRegion());
+  g_paintingNow = false;
 }
 
 void TWinControl::RenderPending() {

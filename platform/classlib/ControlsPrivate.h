@@ -2,6 +2,7 @@
 // windowed controls.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QCursor>
 #include <QRect>
@@ -97,7 +98,12 @@ class TQtWidget : public QWidget {
  private:
   void RouteMouse(UINT msg, QMouseEvent* e);
   void AskCursor();
+  bool PaceFrame();
   TWinControl* control_;
+  // A window shows its drawing at most once a frame: when it last did, and whether a
+  // frame waits for its time.
+  QElapsedTimer lastFrame_;
+  bool frameWaiting_ = false;
 };
 
 struct TControlHost : public WindowHost {

@@ -6,12 +6,15 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <map>
+#include <memory>
+#include <vector>
 
 #include "classlib/GuiPrivate.h"
 
@@ -251,10 +254,65 @@ QFont MakeQFont(TFont* font) {
   f.setUnderline(st.Contains(fsUnderline));
   f.setStrikeOut(st.Contains(fsStrikeOut));
   // Two-colour text: the pixel tests and the skins rely on it.
-  f.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::NoSubpixelAntialias));
+  // Each character drawn in its own cell, side by side, without kerning or ligatures: the
+  // width of a text is the sum of its characters', which the measuring below relies on.
+  f.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::NoSubpixelAntialias |
+                                          QFont::PreferNoShaping));
+  f.setKerning(false);
   f.setHintingPreference(QFont::PreferFullHinting);
   return f;
 }
+
+namespace {
+
+// A font as text is measured and drawn with it, kept for the fonts in use: the times on
+// the decks change their text a hundred times a second, and building a font and laying
+// out its text each time cost more than all the rest of their drawing.
+struct TFontFace {
+  String name;
+  Integer height = 0;
+  Byte style = 0;
+  QFont font;
+  int ascent = 0, lineHeight = 0;
+  std::array<int, 256> widths;  // of each code-page character, -1 until measured
+};
+
+Byte StyleBits(TFontStyles st) {
+  return Byte((st.Contains(fsBold) ? 1 : 0) | (st.Contains(fsItalic) ? 2 : 0) |
+              (st.Contains(fsUnderline) ? 4 : 0) | (st.Contains(fsStrikeOut) ? 8 : 0));
+}
+
+TFontFace& FaceOf(TFont* font) {
+  static std::vector<std::unique_ptr<TFontFace>> faces;
+  const Byte style = StyleBits(font->Style());
+  for (auto& f : faces)
+    if (f->height == font->Height() && f->style == style && f->name == font->Name()) return *f;
+  // A program uses a handful of fonts; one that makes many starts the list again.
+  if (faces.size() >= 64) faces.clear();
+  auto face = std::make_unique<TFontFace>();
+  face->name = font->Name();
+  face->height = font->Height();
+  face->style = style;
+  face->font = MakeQFont(font);
+  QFontMetrics fm(face->font);
+  face->ascent = fm.ascent();
+  face->lineHeight = fm.height();
+  face->widths.fill(-1);
+  faces.push_back(std::move(face));
+  return *faces.back();
+}
+
+int TextWidthIn(TFontFace& face, const String& text) {
+  int width = 0;
+  for (char ch : text) {
+    int& w = face.widths[static_cast<unsigned char>(ch)];
+    if (w < 0) w = QFontMetrics(face.font).horizontalAdvance(AnsiCharToQt(ch));
+    width += w;
+  }
+  return width;
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------------------------------
 // Raster operations
@@ -748,8 +806,8 @@ void TCanvas::Ellipse(Integer X1, Integer Y1, Integer X2, Integer Y2) {
 }
 
 TSize TCanvas::TextExtent(const String& Text) {
-  QFontMetrics fm(MakeQFont(font_.get()));
-  return {fm.horizontalAdvance(AnsiToQt(Text)), fm.height()};
+  TFontFace& face = FaceOf(font_.get());
+  return {TextWidthIn(face, Text), face.lineHeight};
 }
 Integer TCanvas::TextWidth(const String& Text) {
   return TextExtent(Text).cx;
@@ -780,10 +838,10 @@ void TCanvas::TextOut(Integer X, Integer Y, const String& Text) {
       QPainter p(&surface_->image);
       p.setClipRect(QRect(c.Left, c.Top, c.Width(), c.Height()));
       p.translate(origin_.x, origin_.y);
-      QFont f = MakeQFont(font_.get());
-      p.setFont(f);
+      const TFontFace& face = FaceOf(font_.get());
+      p.setFont(face.font);
       p.setPen(QColor::fromRgb(ColorToPixel(font_->Color())));
-      p.drawText(X, Y + QFontMetrics(f).ascent(), AnsiToQt(Text));
+      p.drawText(X, Y + face.ascent, AnsiToQt(Text));
       p.end();
       // Glyphs may overhang their cell (italics, accents): a cell height more all round.
       Touch(Intersect(c, Inflated(TRect{X + origin_.x, Y + origin_.y, X + origin_.x + ext.cx,

@@ -87,6 +87,35 @@ TEST_F(FormsTest, ARepaintIsOnTheScreenBeforeTheEventLoopRuns) {
   EXPECT_EQ(ScreenPixelForTesting(panel, 10, 10), clYellow);
 }
 
+// Drawing between repaints reaches the screen a frame at a time: what is drawn while a
+// frame waits joins it, and neither that frame nor the one after is lost.
+TEST_F(FormsTest, DrawingReachesTheScreenWithinAFrame) {
+  TForm* f = MakeForm(100, 80);
+  f->SetColor(clBlack);
+  f->Repaint();
+  auto line = [f](TColor color, Integer y) {
+    f->Canvas()->Pen()->SetColor(color);
+    f->Canvas()->MoveTo(0, y);
+    f->Canvas()->LineTo(100, y);
+    Application->ProcessMessages();
+  };
+  auto settle = [] {
+    for (int i = 0; i < 30; ++i) {
+      Application->ProcessMessages();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  };
+  if (ScreenPixelForTesting(f, 5, 5) == 0xFFFFFFFFu) GTEST_SKIP() << "no screen to read";
+  line(clRed, 10);
+  line(clLime, 20);
+  settle();
+  EXPECT_EQ(ScreenPixelForTesting(f, 50, 10), clRed);
+  EXPECT_EQ(ScreenPixelForTesting(f, 50, 20), clLime);
+  line(clYellow, 30);
+  settle();
+  EXPECT_EQ(ScreenPixelForTesting(f, 50, 30), clYellow);
+}
+
 // Waiting for a new window to reach the screen must not run what waits for the event
 // loop proper: a form released by the handler still exists until the handler is done.
 TEST_F(FormsTest, AReleasedFormOutlivesTheHandlersRepaint) {
