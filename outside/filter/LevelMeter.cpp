@@ -19,7 +19,7 @@ constexpr double kBandWeight[3] = {1.0, 0.5, 0.25};
 constexpr double kRippleDb = 1.5;
 constexpr double kMinRiseDb = 3.5;
 // A softer rise, down to this, is a beat only where the grid expects one.
-constexpr double kSoftRiseDb = 2.5;
+constexpr double kSoftRiseDb = 1.0;
 // The envelope before a rise: its lowest value this many sub-blocks back (9 to 17 ms),
 // before the rise of even a soft kick.
 constexpr int kBaseFrom = 12, kBaseTo = 6;

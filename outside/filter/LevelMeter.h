@@ -14,10 +14,11 @@
 // off-beat hits stay low, and so does all of a sound whose onsets do not repeat (noise,
 // music without a beat). An onset on a beat of the grid is measured against the onsets
 // on the grid's recent beats instead, so a soft kick between loud off-beat hits shows, and
-// a softer rise than a beat elsewhere counts there. Each beat of the grid shows one onset
-// (the strongest near it among those held back), and no two shown beats come closer than
-// a good part of a beat: one beat is never given twice. Beneath the beats the level shows
-// the track's loudness at a low height, so loud passages still look loud.
+// there a rise of only a decibel or two counts (a kick under a held bass note). Each beat
+// of the grid shows one onset (the strongest near it among those held back), and no two
+// shown beats come closer than a good part of a beat: one beat is never given twice.
+// Beneath the beats the level shows the track's loudness at a low height, so loud
+// passages still look loud.
 //
 // The graph tests a point 37 windows after it arrives, and a beat's own window is the one
 // whose point crosses the graph's beat line. Each reading therefore carries the frame by
