@@ -30,6 +30,7 @@ constexpr double kTolerance = 1.5;
 
 void BeatGrid::Reset() {
   onsets_.fill(0);
+  newest_ = -1;
   period_ = 0;
   periodic_ = 0;
   phase_ = -1;
@@ -38,6 +39,7 @@ void BeatGrid::Reset() {
 
 void BeatGrid::Add(int64_t k, float onset, double perSecond) {
   onsets_[static_cast<size_t>(k % kRing)] = onset;
+  newest_ = k;
   strongest_ = std::max(static_cast<double>(onset),
                         strongest_ * std::exp(-1.0 / (kStrongestSeconds * perSecond)));
   // The tempo of the last span hardly moves from one window to the next: it is looked for

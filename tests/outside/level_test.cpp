@@ -215,6 +215,25 @@ TEST(LevelMeterTest, SoftBeatsLeadInsAndFlamsStepOncePerBeat) {
   }
 }
 
+// A slow beat that gives way to a few seconds of off-beat hits: the grid stays on the beat,
+// weighing the off-beat hits once each however far back its comb reaches.
+TEST(LevelMeterTest, GridHoldsASlowBeatThroughAnOffBeatPassage) {
+  const double perSecond = 44100.0 / 1024, period = 60 * perSecond / 70;
+  filter::BeatGrid grid;
+  grid.Reset();
+  for (int k = 0; k < 40 * perSecond; ++k) {
+    const bool offBeat = k >= 20 * perSecond && k < 25 * perSecond;
+    double d = std::fmod(k + (offBeat ? period / 2 : 0), period);
+    d = std::min(d, period - d);
+    grid.Add(k, d < 0.5 ? 1.0f : 0.02f, perSecond);
+    if (k < 10 * perSecond) continue;
+    bool known = false;
+    const double beat = std::ceil(k / period) * period;
+    ASSERT_GT(grid.Closeness(static_cast<int64_t>(std::lround(beat)), &known), 0.5) << k;
+    ASSERT_TRUE(known) << k;
+  }
+}
+
 TEST(LevelMeterTest, VuRangeAndLoudness) {
   const uint32_t rate = 44100;
   filter::LevelMeter m;
