@@ -12,6 +12,11 @@ namespace {
 constexpr double kShortest = 0.3, kLongest = 0.9, kLeanSeconds = 0.5, kLeanOctaves = 0.8;
 // The span over which the period is measured, in windows (9 s).
 constexpr int64_t kSpan = 384;
+// A bar's strong and weak beats make the onset function repeat at two beats about as well
+// as at one, and better while the weak beats fade for a passage: the period followed is
+// doubled only where twice it repeats more than 1 + kHold times as well (falling off by
+// e^-1/2 this many octaves from twice it), so the tempo is not halved and doubled back.
+constexpr double kHold = 1.0, kHoldOctaves = 0.06;
 // Below this the onset function does not repeat: no grid.
 constexpr double kMinPeriodic = 0.1;
 // The phase weighs the last 16 periods, each older one a little less.
@@ -30,6 +35,7 @@ constexpr double kTolerance = 1.5;
 
 void BeatGrid::Reset() {
   onsets_.fill(0);
+  newest_ = -1;
   period_ = 0;
   periodic_ = 0;
   phase_ = -1;
@@ -38,6 +44,7 @@ void BeatGrid::Reset() {
 
 void BeatGrid::Add(int64_t k, float onset, double perSecond) {
   onsets_[static_cast<size_t>(k % kRing)] = onset;
+  newest_ = k;
   strongest_ = std::max(static_cast<double>(onset),
                         strongest_ * std::exp(-1.0 / (kStrongestSeconds * perSecond)));
   // The tempo of the last span hardly moves from one window to the next: it is looked for
@@ -86,11 +93,19 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   if (zero <= 0) return;
   double raw[kMaxLag] = {}, score[kMaxLag] = {};
   int best = lo;
+  double bestPick = -1;
   for (int lag = lo - 1; lag <= hi + 1; ++lag) {
     raw[lag] = acf(lag);
     const double octaves = std::log2(lag / (kLeanSeconds * perSecond)) / kLeanOctaves;
     score[lag] = raw[lag] * std::exp(-0.5 * octaves * octaves);
-    if (lag >= lo && lag <= hi && score[lag] > score[best]) best = lag;
+    // The hold on the period followed picks the lag only: where between whole windows the
+    // period lies is left to the onset function.
+    double pick = score[lag];
+    if (period_ > 0) {
+      const double twice = std::log2(lag / (2 * period_)) / kHoldOctaves;
+      pick /= 1 + kHold * std::exp(-0.5 * twice * twice);
+    }
+    if (lag >= lo && lag <= hi && pick > bestPick) bestPick = pick, best = lag;
   }
   periodic_ = std::max(0.0, raw[best] / zero);
   const double a = score[best - 1], b = score[best], c = score[best + 1];

@@ -1,5 +1,7 @@
 // Where the beats of a track fall: from an onset function (how much the sound rises in each
-// window), the period at which it repeats best and the phase at which it is strongest.
+// window), the period at which it repeats best (leaning toward 120 BPM, and doubling the
+// period followed only where twice it repeats far better: a bar's strong and weak beats do
+// not halve the tempo) and the phase at which it is strongest.
 // The level meter scales down the onsets that fall between the grid's beats, so the
 // graph lights on the beat and not on every syncopated bass note or off-beat hit.
 #pragma once
@@ -25,14 +27,21 @@ class BeatGrid {
   double Periodicity() const { return periodic_; }
 
  private:
-  static constexpr int kRing = 512;  // windows of onset function kept: 12 s
+  // Windows of onset function kept: 24 s, more than the phase's comb reaches back at the
+  // slowest tempo.
+  static constexpr int kRing = 1024;
   static constexpr int kMaxLag = 64;
-  float At(int64_t k) const { return k < 0 ? 0.0f : onsets_[static_cast<size_t>(k % kRing)]; }
+  // Windows not added yet, and those gone from the ring, read as silence.
+  float At(int64_t k) const {
+    return k < 0 || k > newest_ || newest_ - k >= kRing ? 0.0f
+                                                        : onsets_[static_cast<size_t>(k % kRing)];
+  }
   void FindPeriod(int64_t last, double perSecond);
   void FindPhase(int64_t last);
   double Comb(int64_t x, const int64_t* back) const;
 
   std::array<float, kRing> onsets_{};
+  int64_t newest_ = -1;   // the last window added
   double period_ = 0;     // windows between beats (0 unknown)
   double periodic_ = 0;   // how well the onset function repeats at that period, 0..1
   double phase_ = -1;     // a window on the grid (-1 unknown)

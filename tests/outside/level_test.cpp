@@ -220,6 +220,37 @@ TEST(LevelMeterTest, SoftBeatsLeadInsAndFlamsStepOncePerBeat) {
   }
 }
 
+// The beat grid holds its beat through passages that would pull it off: a few seconds of
+// off-beat hits in a slow beat (each weighed once, however far back the comb reaches), and
+// a fast beat's weak beats fading for a while (the tempo is not halved).
+TEST(LevelMeterTest, GridHoldsItsBeatThroughPassagesThatPullItOff) {
+  const double perSecond = 44100.0 / 1024;
+  // Hits on the beats of `bpm`, every other one `weak`; from 20 s to 25 s they move by
+  // `shift` of a beat and the weak ones fall to `faded`.
+  auto run = [&](double bpm, double shift, double weak, double faded) {
+    const double period = 60 * perSecond / bpm;
+    filter::BeatGrid grid;
+    grid.Reset();
+    for (int k = 0; k < 40 * perSecond; ++k) {
+      const bool passage = k >= 20 * perSecond && k < 25 * perSecond;
+      const double at = k + (passage ? shift * period : 0);
+      const long beat = std::lround(at / period);
+      const bool hit = std::fabs(at - beat * period) < 0.5;
+      const double strength = beat % 2 == 0 ? 1 : passage ? faded : weak;
+      grid.Add(k, hit ? static_cast<float>(strength) : 0.02f, perSecond);
+      if (k < 10 * perSecond) continue;
+      bool known = false;
+      const double next = std::ceil(k / period) * period;
+      ASSERT_GT(grid.Closeness(static_cast<int64_t>(std::lround(next)), &known), 0.5)
+          << bpm << " " << k;
+      ASSERT_TRUE(known);
+      ASSERT_NEAR(grid.Period(), period, 0.05 * period) << bpm << " " << k;
+    }
+  };
+  run(70, 0.5, 1, 1);
+  run(150, 0, 0.5, 0.2);
+}
+
 TEST(LevelMeterTest, VuRangeAndLoudness) {
   const uint32_t rate = 44100;
   filter::LevelMeter m;
