@@ -156,25 +156,19 @@ void Real(const Options& o) {
     RealScore s = ScoreReal(ReadTimes(t.beats), steps);
     std::printf(
         "# %-14s %5.1f beats/min %5.1f steps/min  lit %3.0f %%  on beat %3.0f %%  doubles %d\n",
-        t.name.c_str(), s.beatsPerMinute, s.stepsPerMinute, s.beats ? 100.0 * s.lit / s.beats : 0.0,
-        s.onBeat * 100, s.doubles);
-    all.minutes += s.minutes;
-    all.beats += s.beats;
-    all.lit += s.lit;
-    all.steps += s.steps;
-    all.near += s.near;
-    all.doubles += s.doubles;
+        t.name.c_str(), s.BeatsPerMinute(), s.StepsPerMinute(), 100 * s.Lit(),
+        s.OnBeat() * 100, s.doubles);
+    all += s;
   }
   if (all.beats == 0)
     std::fprintf(stderr, "no real music (extremetuxracer-data, sox, lame, aubio-tools)\n");
+  // Against every reference beat of the set, not each track's gaps between them.
   const double beatsPerMinute = all.minutes > 0 ? all.beats / all.minutes : 0;
-  const double stepsPerMinute = all.minutes > 0 ? all.steps / all.minutes : 0;
   std::printf("real_steps_vs_reference %.3f\n",
-              beatsPerMinute > 0 ? stepsPerMinute / beatsPerMinute : 0.0);
-  std::printf("real_beats_lit %.3f\n", all.beats ? static_cast<double>(all.lit) / all.beats : 0.0);
-  std::printf("real_on_beat_rate %.3f\n",
-              all.steps ? static_cast<double>(all.near) / all.steps : 0.0);
-  std::printf("real_doubles_per_minute %.3f\n", all.minutes > 0 ? all.doubles / all.minutes : 0.0);
+              beatsPerMinute > 0 ? all.StepsPerMinute() / beatsPerMinute : 0.0);
+  std::printf("real_beats_lit %.3f\n", all.Lit());
+  std::printf("real_on_beat_rate %.3f\n", all.OnBeat());
+  std::printf("real_doubles_per_minute %.3f\n", all.DoublesPerMinute());
 }
 
 }  // namespace

@@ -5,28 +5,27 @@
 // user sees them; the tracks are dragged onto the decks and started with the pointer.
 // Prints `name value` lines.
 #include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/PlayerWindow.h"
 #include "support/TestSupport.h"
-
-extern char** environ;
 
 namespace {
 
 using kaztest::Shell;
+using kaztest::kDeck1X, kaztest::kDeck2X, kaztest::kDeckY, kaztest::kExplorerRow0,
+    kaztest::kExplorerX, kaztest::kPlay1X, kaztest::kPlay2X, kaztest::kPlayY, kaztest::kRowHeight;
+namespace fs = std::filesystem;
 
 using namespace std::chrono_literals;
 
@@ -42,25 +41,11 @@ long CpuTicks(pid_t pid) {
   return fields.size() > 12 ? std::stol(fields[11]) + std::stol(fields[12]) : -1;
 }
 
-pid_t Spawn(const std::vector<std::string>& args, int out = -1) {
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t quiet;
-  posix_spawn_file_actions_init(&quiet);
-  posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
-  if (out >= 0) posix_spawn_file_actions_adddup2(&quiet, out, 1);
-  pid_t pid = 0;
-  const int r = posix_spawnp(&pid, argv[0], &quiet, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&quiet);
-  return r == 0 ? pid : -1;
-}
-
-void Stop(pid_t pid) {
+// Asks a spawned program to end and waits for it.
+void Stop(int pid) {
   if (pid <= 0) return;
   kill(pid, SIGTERM);
-  int status = 0;
-  waitpid(pid, &status, 0);
+  kaztest::WaitExit(pid, 10000);
 }
 
 // A fresh prefix whose drive C: is a folder holding `tracks` (copies of one file).
@@ -71,19 +56,22 @@ struct Prefix {
     if (!mkdtemp(name)) return;
     dir = name;
     const std::string music = dir + "/home";
-    mkdir(music.c_str(), 0755);
-    mkdir((dir + "/dosdevices").c_str(), 0755);
-    mkdir((dir + "/windows").c_str(), 0755);
-    if (symlink(music.c_str(), (dir + "/dosdevices/c:").c_str()) != 0) dir.clear();
-    for (const auto& t : tracks)
-      std::system(("cp '" + source + "' '" + music + "/" + t + "'").c_str());
+    std::error_code ec;
+    fs::create_directories(music, ec);
+    fs::create_directories(dir + "/dosdevices", ec);
+    fs::create_directories(dir + "/windows", ec);
+    fs::create_directory_symlink(music, dir + "/dosdevices/c:", ec);
+    if (ec) dir.clear();
+    for (const auto& t : tracks) fs::copy_file(source, music + "/" + t, ec);
     const std::string runtime = dir + "/runtime";
-    mkdir(runtime.c_str(), 0700);
+    fs::create_directory(runtime, ec);
+    fs::permissions(runtime, fs::perms::owner_all, ec);
     setenv("KAZ_PREFIX", dir.c_str(), 1);
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
   }
   ~Prefix() {
-    if (!dir.empty()) std::system(("rm -rf '" + dir + "'").c_str());
+    std::error_code ec;
+    if (!dir.empty()) fs::remove_all(dir, ec);
   }
 };
 
@@ -107,7 +95,7 @@ double IdlePercent() {
   Prefix prefix({});
   if (prefix.dir.empty()) return -1;
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  const pid_t pid = Spawn({Player()});
+  const int pid = kaztest::Spawn(Player(), {}, true);
   if (pid <= 0) return -1;
   // Start-up (splash, engines, the first listing) is over well within this.
   std::this_thread::sleep_for(4s);
@@ -120,8 +108,8 @@ double IdlePercent() {
 pid_t StartDisplay() {
   int fds[2];
   if (pipe(fds) != 0) return -1;
-  const pid_t pid = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                           "1024x768x24", "-nolisten", "tcp"});
+  const int pid = kaztest::Spawn("Xvfb", {"-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                          "1024x768x24", "-nolisten", "tcp"}, true);
   close(fds[1]);
   std::string number;
   char c;
@@ -135,12 +123,6 @@ pid_t StartDisplay() {
   return pid;
 }
 
-// Where the window's parts are, in its client coordinates (the window has no frame).
-constexpr int kRowHeight = 17;
-constexpr int kExplorerX = 126 + 6 + 40, kExplorerRow0 = 433 + 32 + 2 + kRowHeight / 2;
-constexpr int kDeck1X = 8 + 130, kDeck2X = 532 + 130, kDeckY = 40 + 220;
-constexpr int kPlay1X = 8 + 16 + 12, kPlay2X = 532 + 16 + 12, kPlayY = 40 + 106 + 12;
-
 double TwoDecksPercent() {
   const std::string track = std::string(KAZ_TESTDATA_DIR) + "/bench180.mp3";
   if (access(track.c_str(), R_OK) != 0) return -1;
@@ -149,24 +131,15 @@ double TwoDecksPercent() {
   const pid_t display = StartDisplay();
   if (display <= 0) return -1;
   unsetenv("QT_QPA_PLATFORM");
-  const pid_t pid = Spawn({Player()});
+  const int pid = kaztest::Spawn(Player(), {}, true);
   double percent = -1;
-  const std::string id = Shell(
-      "timeout 20 xdotool search --sync --onlyvisible --name '^KAZ$' 2>/dev/null | head -1");
+  const std::string id = kaztest::FindWindow("^KAZ$");
   if (pid > 0 && !id.empty()) {
     std::this_thread::sleep_for(3s);  // the splash leaves
     int ox = 0, oy = 0;
-    std::istringstream in(Shell("xdotool getwindowgeometry --shell " + id));
-    for (std::string line; std::getline(in, line);) {
-      if (line.rfind("X=", 0) == 0) ox = std::stoi(line.substr(2));
-      if (line.rfind("Y=", 0) == 0) oy = std::stoi(line.substr(2));
-    }
-    auto at = [&](int x, int y) { return std::to_string(ox + x) + " " + std::to_string(oy + y); };
-    auto drag = [&](int x, int y, int tx, int ty) {
-      Shell("xdotool mousemove " + at(x, y) + " mousedown 1 sleep 0.1 mousemove " +
-            at(x + 12, y + 4) + " sleep 0.1 mousemove " + at((x + tx) / 2, (y + ty) / 2) +
-            " sleep 0.1 mousemove " + at(tx, ty) + " sleep 0.2 mouseup 1 sleep 0.5");
-    };
+    kaztest::WindowOrigin(id, ox, oy);
+    auto at = [&](int x, int y) { return kaztest::At(ox, oy, x, y); };
+    auto drag = [&](int x, int y, int tx, int ty) { kaztest::Drag(ox, oy, x, y, tx, ty, "0.5"); };
     // The root of C: lists the two tracks, a then b.
     drag(kExplorerX, kExplorerRow0, kDeck1X, kDeckY);
     drag(kExplorerX, kExplorerRow0 + kRowHeight, kDeck2X, kDeckY);

@@ -83,16 +83,6 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
 }
 
 TForm1::~TForm1() {
-  // The timers' ticks call into the window, and a tick already handed over still runs
-  // while a threaded timer ends: stop them and cut them loose before the window goes.
-  for (TThreadedTimer* t : {Boomtimer, CutoffTimer, FilterTimer}) {
-    t->SetEnabled(false);
-    t->OnTimer = nullptr;
-  }
-  Timer1->SetEnabled(false);
-  Timer1->OnTimer = nullptr;
-  PlayerWatch->SetEnabled(false);
-  PlayerWatch->OnTimer = nullptr;
   if (Form1 == this) Form1 = nullptr;
 }
 

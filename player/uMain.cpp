@@ -40,8 +40,6 @@ TfrmMain::TfrmMain(TComponent* AOwner) : TForm(AOwner) {
 }
 
 TfrmMain::~TfrmMain() {
-  // The timer outlives the bars it moves (controls go first): its last tick must not run.
-  if (tmrVU) tmrVU->OnTimer = nullptr;
   if (frmMain == this) frmMain = nullptr;
 }
 

@@ -53,6 +53,9 @@ struct TXPlayer {
   TLabel* TitleLabel = nullptr;
   TEdit* BPMEdit = nullptr;
   TLabel* CurrBPMLabel = nullptr;
+  TLabel* PosLabel = nullptr;  // time played, time left, track length
+  TLabel* RemLabel = nullptr;
+  TLabel* DurLabel = nullptr;
   TLabel* PitchLabel = nullptr;
   TLabel* VolLabel = nullptr;
   TImage* PitchThumb = nullptr;
@@ -666,6 +669,9 @@ class TfrmMain : public TForm {
   void DrawBeatLine(TXPlayer& Deck);
   void EraseBeatLine(TXPlayer& Deck);
   void DropUnheard(TXPlayer& Deck);
+  // A seek of a deck that plays on: the audio the graph holds ahead is not heard.
+  void SeekPlayingDeck(TXPlayer& Deck, Integer Offset, Integer Range);
+  void SetDeckDuration(TXPlayer& Deck, Cardinal Duration);
   TXPlayer& DeckOfEngine(TObject* Sender);
   // Draws the deck's curve and beat line in black, which wipes them from the graph.
   void EraseGraph(TXPlayer& Deck);

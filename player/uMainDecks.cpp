@@ -47,6 +47,9 @@ void TfrmMain::InitPlayers() {
     d.TitleLabel = one ? lblTitle1 : lblTitle2;
     d.BPMEdit = one ? txtBPM1 : txtBPM2;
     d.CurrBPMLabel = one ? lblCurrBPM1 : lblCurrBPM2;
+    d.PosLabel = one ? lblPos1 : lblPos2;
+    d.RemLabel = one ? lblRem1 : lblRem2;
+    d.DurLabel = one ? lblDur1 : lblDur2;
     d.PitchLabel = one ? lblPitch1 : lblPitch2;
     d.VolLabel = one ? lblVol1 : lblVol2;
     d.PitchThumb = one ? imgSldrPitch1 : imgSldrPitch2;

@@ -92,8 +92,7 @@ void TfrmMain::LoopAndSyncCheck(TXPlayer& Deck, Byte Minutes, Byte Seconds, Byte
   if (&Deck == &one && one.LoopOn && Minutes == one.LoopEM && Seconds == one.LoopES &&
       Fractions == one.LoopEF) {
     const Integer start = (one.LoopSM * 60 + one.LoopSS) * Hundredths + one.LoopSF;
-    one.Xaudio->InputSeek(start, one.Zik.DurSecs * Hundredths);
-    DropUnheard(one);
+    SeekPlayingDeck(one, start, one.Zik.DurSecs * Hundredths);
     // A loop that ends where the track ends is met by the stream's last timecode, when the
     // engine has already finished the stream: the seek alone would leave the deck at the
     // start, silent. Playing on is nothing new to a deck that is still playing.

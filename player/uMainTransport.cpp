@@ -4,13 +4,6 @@
 
 #include "player/uMain.h"
 
-namespace {
-
-// The engine's error source of a file that cannot be opened or is no MPEG audio.
-constexpr Byte InputSource = 1;
-
-}  // namespace
-
 String TitleOfPath(const String& Path) {
   const String name = ExtractFileName(Path);
   return Copy(name, 1, Length(name) - Length(ExtractFileExt(name)));
@@ -49,8 +42,12 @@ void TfrmMain::btnStopClick(TObject* Sender) {
 void TfrmMain::prgBarMouseDown(TObject* Sender, TMouseButton, TShiftState, Integer X, Integer) {
   auto* bar = static_cast<TALProgressBar*>(Sender);
   const Integer offset = static_cast<Integer>(static_cast<Int64>(X) * bar->Max() / bar->Width());
-  (Sender == prgBar1 ? Xaudio1 : Xaudio2)->InputSeek(offset, 1000);
-  DropUnheard(Sender == prgBar1 ? Deck1 : Deck2);
+  SeekPlayingDeck(Sender == prgBar1 ? Deck1 : Deck2, offset, 1000);
+}
+
+void TfrmMain::SeekPlayingDeck(TXPlayer& Deck, Integer Offset, Integer Range) {
+  Deck.Xaudio->InputSeek(Offset, Range);
+  DropUnheard(Deck);
 }
 
 void TfrmMain::btnSyncMouseDown(TObject* Sender, TMouseButton, TShiftState, Integer, Integer) {
@@ -93,17 +90,17 @@ void TfrmMain::XaudioNotifyPlayerState(TObject* Sender, Integer State) {
   if (Closing || !DeckOfEngine(Sender).Xaudio) return;
   CurrentDeck = &DeckOfEngine(Sender);
   TXPlayer& d = *CurrentDeck;
-  if (State == 0 || State == 3) {
+  if (State == XA_PLAYER_STATE_STOPPED || State == XA_PLAYER_STATE_EOS) {
     EraseGraph(d);
     d.VULeft->SetPosition(0);
     d.VURight->SetPosition(0);
     for (Integer i = 0; i < GraphPointCount; ++i)
       d.GraphPts[i] = {boxGraph->Left() + 3 * i, boxGraph->Top() + boxGraph->Height()};
-  } else if (State == 2) {
+  } else if (State == XA_PLAYER_STATE_PAUSED) {
     // The engine posts the pause after the filter has sent its last level of the audio
     // after it, and sent messages are served before posted ones: those levels are all in.
     DropUnheard(d);
-  } else if (State == 1) {
+  } else if (State == XA_PLAYER_STATE_PLAYING) {
     const Integer level = d.PreLButton->Tag() != 0
                               ? 100
                               : 100 - DragVSlider(d.VolTrack, d.VolThumb, SliderGrab.y, 0, 100);
@@ -132,10 +129,9 @@ void TfrmMain::XaudioNotifyInputTimecode(TObject* Sender, Byte, Byte Minutes, By
   if (Closing || !DeckOfEngine(Sender).Xaudio) return;
   CurrentDeck = &DeckOfEngine(Sender);
   TXPlayer& d = *CurrentDeck;
-  const bool one = &d == &Deck1;
-  (one ? lblPos1 : lblPos2)->SetCaption(Format("%.2d:%.2d:%.2d", Minutes, Seconds, Fractions));
+  d.PosLabel->SetCaption(Format("%.2d:%.2d:%.2d", Minutes, Seconds, Fractions));
   const Integer r = d.Zik.DurSecs - (Minutes * 60 + Seconds);
-  (one ? lblRem1 : lblRem2)->SetCaption(Format("%.2d:%.2d", r / 60, r % 60));
+  d.RemLabel->SetCaption(Format("%.2d:%.2d", r / 60, r % 60));
   LoopAndSyncCheck(d, Minutes, Seconds, Fractions);
   // The timecode comes several times a second: the running mix keeps a second start
   // from happening within the same second.
@@ -145,12 +141,15 @@ void TfrmMain::XaudioNotifyInputTimecode(TObject* Sender, Byte, Byte Minutes, By
 
 void TfrmMain::XaudioNotifyStreamDuration(TObject* Sender, Cardinal Duration) {
   if (Closing || !DeckOfEngine(Sender).Xaudio) return;
-  TLabel* label = Sender == Xaudio1 ? lblDur1 : lblDur2;
-  label->SetCaption(Format("%.2d:%.2d", Duration / 60, Duration % 60));
   CurrentDeck = &DeckOfEngine(Sender);
-  CurrentDeck->Zik.DurSecs = static_cast<Integer>(Duration);
-  CurrentDeck->Zik.DurMin = static_cast<Integer>(Duration / 60);
-  CurrentDeck->Zik.DurSec = static_cast<Integer>(Duration % 60);
+  CurrentDeck->DurLabel->SetCaption(Format("%.2d:%.2d", Duration / 60, Duration % 60));
+  SetDeckDuration(*CurrentDeck, Duration);
+}
+
+void TfrmMain::SetDeckDuration(TXPlayer& Deck, Cardinal Duration) {
+  Deck.Zik.DurSecs = static_cast<Integer>(Duration);
+  Deck.Zik.DurMin = static_cast<Integer>(Duration / 60);
+  Deck.Zik.DurSec = static_cast<Integer>(Duration % 60);
 }
 
 void TfrmMain::XaudioNotifyInputState(TObject* Sender, Integer State) {
@@ -158,19 +157,15 @@ void TfrmMain::XaudioNotifyInputState(TObject* Sender, Integer State) {
   // Closed: nothing is loaded (the open of a new file closes the old one first, and the
   // new one's duration and time follow). A file that could not be opened must not be
   // shown with the times of the track before it.
-  if (State != 0) return;
-  const bool one = Sender == Xaudio1;
-  for (TLabel* label : {one ? lblDur1 : lblDur2, one ? lblPos1 : lblPos2, one ? lblRem1 : lblRem2})
-    label->SetCaption("");
+  if (State != XA_IO_STATE_CLOSED) return;
   TXPlayer& d = DeckOfEngine(Sender);
-  d.Zik.DurSecs = 0;
-  d.Zik.DurMin = 0;
-  d.Zik.DurSec = 0;
+  for (TLabel* label : {d.DurLabel, d.PosLabel, d.RemLabel}) label->SetCaption("");
+  SetDeckDuration(d, 0);
 }
 
 void TfrmMain::XaudioNotifyError(TObject* Sender, Byte Source, Smallint, const String& Msg) {
   if (Closing || !DeckOfEngine(Sender).Xaudio) return;
   // A file that will not play says why, once, when it is loaded; the other errors (a
   // missing sound card, a damaged frame) are the engine's to ride out.
-  if (Source == InputSource) throw Exception(Msg);
+  if (Source == XA_SOURCE_INPUT) throw Exception(Msg);
 }

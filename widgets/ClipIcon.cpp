@@ -6,6 +6,7 @@
 
 #include "classlib/Gdi.h"
 #include "classlib/SysUtils.h"
+#include "widgets/LittleEndian.h"
 #include "widgets/RxGraph.h"
 #include "widgets/rxStrUtils.h"
 
@@ -16,27 +17,19 @@ const char* const SOutOfResources = "Out of system resources";
 // Icon files are little-endian; a read past the end means the file is damaged.
 DWORD Get(const std::string& s, std::size_t at, int bytes) {
   if (at + std::size_t(bytes) > s.size()) RaiseOutOfResources();
-  DWORD v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | Byte(s[at + std::size_t(i)]);
-  return v;
-}
-void Put(std::string& s, std::size_t at, DWORD v, int bytes) {
-  for (int i = 0; i < bytes; ++i) s[at + std::size_t(i)] = char((v >> (8 * i)) & 0xFF);
+  return GetLittleEndian(s.data() + at, bytes);
 }
 
 // One entry of an icon file's directory.
 struct TIconDirEntry {
-  Byte Width, Height, ColorCount;
-  Word Planes, BitCount;
+  Byte ColorCount;
   DWORD BytesInRes, ImageOffset;
 };
 
 std::vector<TIconDirEntry> ReadDirectory(const std::string& s, Word Count) {
   std::vector<TIconDirEntry> entries;
   for (std::size_t i = 0, at = 6; i < Count; ++i, at += 16)
-    entries.push_back({Byte(Get(s, at, 1)), Byte(Get(s, at + 1, 1)), Byte(Get(s, at + 2, 1)),
-                       Word(Get(s, at + 4, 2)), Word(Get(s, at + 6, 2)), Get(s, at + 8, 4),
-                       Get(s, at + 12, 4)});
+    entries.push_back({Byte(Get(s, at + 2, 1)), Get(s, at + 8, 4), Get(s, at + 12, 4)});
   return entries;
 }
 
@@ -66,8 +59,8 @@ std::unique_ptr<TBitmap> BitmapFrom(const std::string& Info, const std::string& 
   std::string file(14, '\0');
   file[0] = 'B';
   file[1] = 'M';
-  Put(file, 2, DWORD(14 + Info.size() + Bits.size()), 4);
-  Put(file, 10, DWORD(14 + Info.size()), 4);
+  PutLittleEndian(file, 2, DWORD(14 + Info.size() + Bits.size()), 4);
+  PutLittleEndian(file, 10, DWORD(14 + Info.size()), 4);
   file += Info;
   file += Bits;
   auto bitmap = std::make_unique<TBitmap>();
@@ -95,16 +88,16 @@ std::unique_ptr<TIcon> IconFromImage(const std::string& Image) {
   if (bitsAt + colorBits + maskBits > Image.size()) RaiseOutOfResources();
 
   std::string colorInfo = Image.substr(0, bitsAt);
-  Put(colorInfo, 8, DWORD(h), 4);
+  PutLittleEndian(colorInfo, 8, DWORD(h), 4);
   std::unique_ptr<TBitmap> color = BitmapFrom(colorInfo, Image.substr(bitsAt, colorBits));
   std::string maskInfo(40 + 8, '\0');
-  Put(maskInfo, 0, 40, 4);
-  Put(maskInfo, 4, DWORD(w), 4);
-  Put(maskInfo, 8, DWORD(h), 4);
-  Put(maskInfo, 12, 1, 2);
-  Put(maskInfo, 14, 1, 2);
-  Put(maskInfo, 32, 2, 4);
-  Put(maskInfo, 44, 0xFFFFFF, 4);  // black, then white
+  PutLittleEndian(maskInfo, 0, 40, 4);
+  PutLittleEndian(maskInfo, 4, DWORD(w), 4);
+  PutLittleEndian(maskInfo, 8, DWORD(h), 4);
+  PutLittleEndian(maskInfo, 12, 1, 2);
+  PutLittleEndian(maskInfo, 14, 1, 2);
+  PutLittleEndian(maskInfo, 32, 2, 4);
+  PutLittleEndian(maskInfo, 44, 0xFFFFFF, 4);  // black, then white
   std::unique_ptr<TBitmap> mask = BitmapFrom(maskInfo, Image.substr(bitsAt + colorBits, maskBits));
   auto icon = std::make_unique<TIcon>();
   icon->SetBitmaps(color.get(), mask.get());
@@ -118,17 +111,9 @@ void RaiseOutOfResources() {
 }
 
 void MeasureIcon(TIcon* Icon, Integer& Width, Integer& Height) {
-  std::unique_ptr<TBitmap> color, mask;
-  if (!Icon || !Icon->GetBitmaps(color, mask)) {
-    Width = GetSystemMetrics(SM_CXICON);
-    Height = GetSystemMetrics(SM_CYICON);
-  } else if (color) {
-    Width = color->Width();
-    Height = color->Height();
-  } else {
-    Width = mask->Width();
-    Height = mask->Height() / 2;
-  }
+  const bool none = !Icon || Icon->Empty();
+  Width = none ? GetSystemMetrics(SM_CXICON) : Icon->Width();
+  Height = none ? GetSystemMetrics(SM_CYICON) : Icon->Height();
 }
 
 std::unique_ptr<TIcon> CopyIconNativeSize(TIcon* Icon) {

@@ -5,6 +5,7 @@
 
 #include "classlib/Forms.h"
 #include "classlib/SysUtils.h"
+#include "widgets/LittleEndian.h"
 #include "widgets/MaxMin.h"
 #include "widgets/RXConst.h"
 #include "widgets/RxGraph.h"
@@ -25,31 +26,21 @@ Integer Nearest(double V) {
   return static_cast<Integer>(std::nearbyint(V));
 }
 
-void Put32(std::vector<Byte>& Out, std::uint32_t V) {
-  for (int i = 0; i < 4; ++i) Out.push_back(Byte(V >> (8 * i)));
-}
-
-std::uint32_t Get32(const Byte* P) {
-  return std::uint32_t(P[0]) | std::uint32_t(P[1]) << 8 | std::uint32_t(P[2]) << 16 |
-         std::uint32_t(P[3]) << 24;
-}
-
 // A bitmap as the bytes of a 24-bit BMP file, bottom row first.
 std::vector<Byte> BmpBytes(TBitmap* B) {
   Integer w = B->Width(), h = B->Height();
   Integer stride = BytesPerScanline(w, 24);
   std::uint32_t data = std::uint32_t(stride) * std::uint32_t(h);
-  std::vector<Byte> out{'B', 'M'};
-  Put32(out, 54 + data);
-  Put32(out, 0);
-  Put32(out, 54);
-  Put32(out, 40);
-  Put32(out, std::uint32_t(w));
-  Put32(out, std::uint32_t(h));
-  out.push_back(1), out.push_back(0), out.push_back(24), out.push_back(0);
-  Put32(out, 0);
-  Put32(out, data);
-  for (int i = 0; i < 4; ++i) Put32(out, 0);
+  std::vector<Byte> out(54, 0);  // file and picture headers; what is left out is 0
+  out[0] = 'B', out[1] = 'M';
+  PutLittleEndian(out, 2, 54 + data, 4);
+  PutLittleEndian(out, 10, 54, 4);
+  PutLittleEndian(out, 14, 40, 4);
+  PutLittleEndian(out, 18, std::uint32_t(w), 4);
+  PutLittleEndian(out, 22, std::uint32_t(h), 4);
+  PutLittleEndian(out, 26, 1, 2);
+  PutLittleEndian(out, 28, 24, 2);
+  PutLittleEndian(out, 34, data, 4);
   for (Integer y = h - 1; y >= 0; --y) {
     std::size_t row = out.size();
     for (Integer x = 0; x < w; ++x) {
@@ -101,9 +92,7 @@ void TRxCustomSlider::SetBevelStyle(TBevelCut Value) {
 }
 
 void TRxCustomSlider::AlignControls(TRect& Rect) {
-  if (bevelStyle_ != bvNone)
-    Rect = {Rect.Left + bevelWidth_, Rect.Top + bevelWidth_, Rect.Right - bevelWidth_,
-            Rect.Bottom - bevelWidth_};
+  Rect = InsideBevel(Rect);
   TCustomControl::AlignControls(Rect);
 }
 
@@ -217,12 +206,12 @@ bool TRxCustomSlider::IsUserImage(Integer Index) const {
 
 std::vector<Byte> TRxCustomSlider::WriteImages() const {
   std::vector<Byte> out;
-  Put32(out, 1);
+  PutLittleEndian(out, out.size(), 1, 4);
   out.push_back(userImages_);
   for (Integer i = 0; i < 4; ++i) {
     if (!IsUserImage(i)) continue;
     std::vector<Byte> bmp = BmpBytes(images_[i].get());
-    Put32(out, std::uint32_t(bmp.size()));
+    PutLittleEndian(out, out.size(), std::uint32_t(bmp.size()), 4);
     out.insert(out.end(), bmp.begin(), bmp.end());
   }
   return out;
@@ -240,7 +229,7 @@ void TRxCustomSlider::ReadImages(const Byte* Data, std::size_t Size) {
     return p;
   };
   if (!Data) Size = 0;
-  std::uint32_t setLength = Get32(take(4, "UserImages"));
+  std::uint32_t setLength = GetLittleEndian(take(4, "UserImages"), 4);
   if (setLength != 1)
     throw EInvalidGraphic(Format("UserImages must be one byte, not %d", Integer(setLength)));
   Byte set = *take(1, "UserImages");
@@ -248,7 +237,7 @@ void TRxCustomSlider::ReadImages(const Byte* Data, std::size_t Size) {
   std::unique_ptr<TBitmap> read[4];
   for (Integer i = 0; i < 4; ++i) {
     if (!((set >> i) & 1)) continue;
-    std::uint32_t n = Get32(take(4, kDefaultImages[i]));
+    std::uint32_t n = GetLittleEndian(take(4, kDefaultImages[i]), 4);
     const Byte* bytes = take(n, kDefaultImages[i]);
     read[i] = std::make_unique<TBitmap>();
     read[i]->LoadFromBytes(bytes, n, Format("slider image %d", i));
@@ -286,10 +275,12 @@ TBitmap* TRxCustomSlider::RulerImage() const {
 }
 
 void TRxCustomSlider::GetInnerRect(TRect& Rect) {
-  Rect = {0, 0, Width(), Height()};
-  if (bevelStyle_ != bvNone)
-    Rect = {Rect.Left + bevelWidth_, Rect.Top + bevelWidth_, Rect.Right - bevelWidth_,
-            Rect.Bottom - bevelWidth_};
+  Rect = InsideBevel({0, 0, Width(), Height()});
+}
+
+TRect TRxCustomSlider::InsideBevel(TRect R) const {
+  if (bevelStyle_ == bvNone) return R;
+  return {R.Left + bevelWidth_, R.Top + bevelWidth_, R.Right - bevelWidth_, R.Bottom - bevelWidth_};
 }
 
 Integer TRxCustomSlider::ThumbWidth() {
@@ -664,7 +655,7 @@ void TRxCustomSlider::Paint() {
     TColor tl = bevelStyle_ == bvLowered ? clBtnShadow : clBtnHighlight;
     TColor br = bevelStyle_ == bvLowered ? clBtnHighlight : clBtnShadow;
     Frame3D(c, r, tl, br);
-    r = {r.Left + bevelWidth_, r.Top + bevelWidth_, r.Right - bevelWidth_, r.Bottom - bevelWidth_};
+    r = InsideBevel(r);
   }
   c->Brush()->SetStyle(bsSolid);
   c->Brush()->SetColor(Color());

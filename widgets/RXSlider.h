@@ -124,6 +124,8 @@ class TRxCustomSlider : public TCustomControl {
   // The thumb and ruler images of the current orientation.
   TBitmap* ThumbImage() const;
   TBitmap* RulerImage() const;
+  // R less the bevel's width all round, when there is a bevel.
+  TRect InsideBevel(TRect R) const;
   void BuildRuler(const TRect& R);
   void SetRange(Integer Min, Integer Max);
   Integer ThumbWidth();

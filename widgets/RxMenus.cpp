@@ -112,7 +112,7 @@ bool DispatchToMenus(TMessage& m) {
         if (ShowItemHelp(menu, reinterpret_cast<const HELPINFO*>(m.LParam))) return true;
         break;
       case WM_MENUCHAR:
-        if (HMENU(m.LParam) == menu->Handle() || menu->FindItem(HMENU(m.LParam), fkHandle)) {
+        if (menu->FindItem(HMENU(m.LParam), fkHandle)) {
           menu->ProcessMenuChar(m);
           return true;
         }

@@ -55,7 +55,7 @@ class Parport {
     if (fd_ < 0) return;
     unsigned char byte = value;
     if (ioctl(fd_, port == kLpt1Data ? PPWDATA : PPWCONTROL, &byte) != 0) {
-      Note("cannot write to", errno);
+      Note("cannot be written to", errno);
       ioctl(fd_, PPRELEASE);
       close(fd_);
       fd_ = -1;
@@ -69,7 +69,7 @@ class Parport {
     device_ = named && *named ? named : kDlPortDevice;
     fd_ = open(device_.c_str(), O_RDWR | O_CLOEXEC);
     if (fd_ < 0) {
-      Note("cannot open", errno);
+      Note("cannot be opened", errno);
       return;
     }
     int err = 0;
@@ -82,12 +82,9 @@ class Parport {
     }
     if (err == 0) return;
     if (err == EBUSY) {
-      std::fprintf(stderr,
-                   "DLPortIO: the parallel port %s is busy: another program has it; this "
-                   "program writes to the virtual port only\n",
-                   device_.c_str());
+      Note("is busy: another program has it");
     } else {
-      Note("cannot claim", err);
+      Note("cannot be claimed", err);
     }
     close(fd_);
     fd_ = -1;
@@ -107,9 +104,11 @@ class Parport {
     return n > 0 && std::strncmp(text, "none", 4) != 0;
   }
 
-  void Note(const char* what, int err) const {
-    std::fprintf(stderr, "DLPortIO: %s %s (%s); the port is written to the virtual port only\n",
-                 what, device_.c_str(), std::strerror(err));
+  void Note(const char* what, int err = 0) const {
+    std::fprintf(stderr, "DLPortIO: the parallel port %s %s%s%s%s; this program writes to the "
+                 "virtual port only\n",
+                 device_.c_str(), what, err ? " (" : "", err ? std::strerror(err) : "",
+                 err ? ")" : "");
   }
 
   bool tried_ = false;

@@ -3,8 +3,9 @@
 //
 // Hardware: writes to the registers of the first parallel port (0x378 data, 0x37A control;
 // the status register 0x379 is read-only) reach the real port through Linux ppdev,
-// /dev/parport0 (or the device that KAZ_PARPORT names), opened and claimed exclusively at
-// the first such write and kept until the program ends; the user needs the `lp` group, not
+// /dev/parport0 (or the device that KAZ_PARPORT names), opened and claimed at the first
+// such write and kept until the program ends; the claim is an ordinary, shared one, not
+// tried while another program is active on the port. The user needs the `lp` group, not
 // root. Without the device, without permission, or while another program or driver has
 // the port (it is "busy"; nothing waits for it), a note goes once to standard error and the
 // library carries on with the virtual port alone. Other ports have no hardware behind them.

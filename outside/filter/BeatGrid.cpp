@@ -34,7 +34,6 @@ constexpr double kTolerance = 1.5;
 }  // namespace
 
 void BeatGrid::Reset() {
-  onsets_.fill(0);
   newest_ = -1;
   period_ = 0;
   periodic_ = 0;
@@ -56,9 +55,7 @@ void BeatGrid::Add(int64_t k, float onset, double perSecond) {
 double BeatGrid::Closeness(int64_t e, bool* known) const {
   *known = period_ > 0 && phase_ >= 0 && periodic_ >= kMinPeriodic;
   if (!*known) return 1.0;
-  double d = std::fmod(phase_ - static_cast<double>(e), period_);
-  if (d < 0) d += period_;
-  d = std::min(d, period_ - d);
+  const double d = std::fabs(NearestBeat(e) - static_cast<double>(e));
   return std::clamp(1.0 - 0.5 * std::max(0.0, d - kTolerance), 0.0, 1.0);
 }
 

@@ -177,12 +177,14 @@ void LevelMeter::EndOnset() {
 bool LevelMeter::OnBeat(int64_t e, double* beat) const {
   bool known = false;
   if (grid_.Closeness(e, &known) < kOnBeat || !known) return false;
+  // Within half a period of each other: the same beat of the grid.
+  auto sameBeat = [this](double a, double b) { return std::fabs(a - b) < 0.5 * grid_.Period(); };
   *beat = grid_.NearestBeat(e);
-  if (lastBeat_ >= 0 && std::fabs(*beat - lastBeat_) < 0.5 * grid_.Period()) return false;
+  if (lastBeat_ >= 0 && sameBeat(*beat, lastBeat_)) return false;
   for (int64_t n = e + 1; n <= e + kHeldWindows; ++n) {
     bool k = false;
     if (W(n).onset > W(e).onset && grid_.Closeness(n, &k) >= kOnBeat &&
-        std::fabs(grid_.NearestBeat(n) - *beat) < 0.5 * grid_.Period())
+        sameBeat(grid_.NearestBeat(n), *beat))
       return false;
   }
   return true;
@@ -207,7 +209,7 @@ double LevelMeter::BeatLevel(int64_t e, float onset) {
     beatRef_ = std::max(beatRef_, static_cast<double>(onset));
     const double share = (onset / beatRef_ - kBeatLow) / (kBeatFull - kBeatLow);
     const double shown = kBeatLevel * std::clamp(share, 0.0, 1.0);
-    if (shown > 0.5 * kBeatLevel) lastBeat_ = beat;
+    if (shown > kShown * kBeatLevel) lastBeat_ = beat;
     level = std::max(level, shown);
   }
   // Sound whose onsets do not repeat (noise, music without a beat) stays low.

@@ -407,9 +407,7 @@ bool Player::ExecuteSetting(const Command& c) {
         granularity_ = c.i1;
         lastTimecodeIndex_ = -1;
         if (state_ == XA_PLAYER_STATE_PLAYING) {
-          int64_t h = static_cast<int64_t>(HeardInputFrame() * 100 /
-                                           std::max<uint32_t>(1, decoder_.Rate()));
-          lastTimecodeIndex_ = h / granularity_;
+          lastTimecodeIndex_ = HundredthsOf(HeardInputFrame()) / granularity_;
         }
       }
       break;
@@ -685,10 +683,9 @@ void Player::Seek(int offset, int range) {
     Feed();
   } else {
     resumeFrame_ = frame;
-    uint32_t pos = static_cast<uint32_t>(static_cast<int64_t>(range_) * frame / len);
-    PostPosition(pos);
-    lastOffset_ = pos;
-    PostTimecode(frame * 100 / std::max<uint32_t>(1, decoder_.Rate()));
+    lastOffset_ = OffsetOf(static_cast<double>(frame));
+    PostPosition(static_cast<uint32_t>(lastOffset_));
+    PostTimecode(HundredthsOf(static_cast<double>(frame)));
   }
 }
 
@@ -925,7 +922,7 @@ void Player::StartFrom(int64_t inputFrame) {
   uint64_t written = voice_ ? outputs_[outputModule_].table.voice_written(voice_) : 0;
   markers_.push_back({written, static_cast<double>(at), 0.0});
   // The next timecode is the first multiple of the granularity at or after this position.
-  int64_t h = at * 100 / std::max<uint32_t>(1, decoder_.Rate());
+  int64_t h = HundredthsOf(static_cast<double>(at));
   lastTimecodeIndex_ = (h + granularity_ - 1) / granularity_ - 1;
   lastOffset_ = -1;
   SetActive(true);
@@ -1065,12 +1062,10 @@ std::chrono::nanoseconds Player::PlayingWait() {
     due = std::min(due, t.voice_frame_time(voice_, endVoiceFrame_));
   }
   // The next timecode and the next position step, when they are heard.
-  const double rate = std::max<uint32_t>(1, decoder_.Rate());
-  const int64_t len = decoder_.LengthFrames();
   const double next[] = {
-      static_cast<double>(lastTimecodeIndex_ + 1) * granularity_ * rate / 100.0,
-      len > 0 && range_ > 0 ? static_cast<double>(lastOffset_ + 1) * static_cast<double>(len) / range_
-                            : -1};
+      FrameOfHundredths(static_cast<double>(lastTimecodeIndex_ + 1) * granularity_),
+      decoder_.LengthFrames() > 0 && range_ > 0 ? FrameOfOffset(static_cast<double>(lastOffset_ + 1))
+                                                : -1};
   for (double in : next) {
     if (in < 0) continue;
     const double v = VoiceFrameOf(in);
@@ -1079,6 +1074,23 @@ std::chrono::nanoseconds Player::PlayingWait() {
       due = std::min(due, t.voice_frame_time(voice_, static_cast<uint64_t>(std::ceil(v)) + 1));
   }
   return std::chrono::nanoseconds(std::clamp<int64_t>(due - now, kMinNs, kMaxNs));
+}
+
+int64_t Player::HundredthsOf(double inputFrame) const {
+  return static_cast<int64_t>(inputFrame * 100.0 / std::max<uint32_t>(1, decoder_.Rate()));
+}
+
+double Player::FrameOfHundredths(double hundredths) const {
+  return hundredths * std::max<uint32_t>(1, decoder_.Rate()) / 100.0;
+}
+
+int64_t Player::OffsetOf(double inputFrame) const {
+  const double len = static_cast<double>(decoder_.LengthFrames());
+  return std::min<int64_t>(range_, static_cast<int64_t>(inputFrame * range_ / len));
+}
+
+double Player::FrameOfOffset(double offset) const {
+  return offset * static_cast<double>(decoder_.LengthFrames()) / range_;
 }
 
 void Player::Update() {
@@ -1092,16 +1104,14 @@ void Player::Update() {
   // ends where it was cut.
   if (ended && len > 0 && f > len - 0.5 * rate) f = std::max(f, static_cast<double>(len));
 
-  int64_t h = static_cast<int64_t>(f * 100.0 / rate);
-  int64_t index = h / granularity_;
+  int64_t index = HundredthsOf(f) / granularity_;
   // Every multiple crossed goes out, however many were crossed since the last look.
   for (int64_t k = std::max(lastTimecodeIndex_ + 1, index - 100000); k <= index; ++k)
     PostTimecode(k * granularity_);
   if (index > lastTimecodeIndex_) lastTimecodeIndex_ = index;
 
   if (len > 0) {
-    int64_t offset =
-        std::min<int64_t>(range_, static_cast<int64_t>(f * range_ / static_cast<double>(len)));
+    int64_t offset = OffsetOf(f);
     if (offset != lastOffset_) {
       PostPosition(static_cast<uint32_t>(offset));
       lastOffset_ = offset;

@@ -134,6 +134,12 @@ class Player {
   // The voice frame that plays input frame `inputFrame`, by the markers; -1 when they do
   // not reach back to it.
   double VoiceFrameOf(double inputFrame) const;
+  // Input frames and hundredths of a second of the stream, both ways.
+  int64_t HundredthsOf(double inputFrame) const;
+  double FrameOfHundredths(double hundredths) const;
+  // Input frames and position steps (0..range_) of a stream of known length, both ways.
+  int64_t OffsetOf(double inputFrame) const;
+  double FrameOfOffset(double offset) const;
   double HeardInputFrame();
   void SetActive(bool active);
 

@@ -16,7 +16,8 @@ QString AnsiToQt(const String& s) {
 
 char QtCharToAnsi(QChar c) {
   char out = '?';
-  return win32::CodePointToAnsi(c.unicode(), out) ? out : '?';
+  win32::CodePointToAnsi(c.unicode(), out);
+  return out;
 }
 
 String QtToAnsi(const QString& s) {

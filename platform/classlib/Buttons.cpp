@@ -109,15 +109,16 @@ void TSpeedButton::MouseUp(TMouseButton Button, TShiftState Shift, Integer X, In
   if (groupIndex_ == 0) {
     state_ = bsUp;
     Invalidate();
-  } else if (doClick) {
-    SetDown(!down_);
-    state_ = down_ ? bsExclusive : bsUp;
-    Invalidate();
   } else {
-    state_ = down_ ? bsExclusive : bsUp;
-    Invalidate();
+    if (doClick) SetDown(!down_);
+    ShowLatched();
   }
   if (doClick) Click();
+}
+
+void TSpeedButton::ShowLatched() {
+  state_ = down_ ? bsExclusive : bsUp;
+  Invalidate();
 }
 
 void TSpeedButton::CMMouseEnter(TMessage& Message) {
@@ -139,8 +140,7 @@ void TSpeedButton::CMCancelMode(TMessage& Message) {
   TGraphicControl::CMCancelMode(Message);
   if (!dragging_) return;
   dragging_ = false;
-  state_ = down_ ? bsExclusive : bsUp;
-  Invalidate();
+  ShowLatched();
 }
 
 void TSpeedButton::Paint() {

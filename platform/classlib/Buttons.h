@@ -47,6 +47,8 @@ class TSpeedButton : public TGraphicControl {
 
  private:
   void UpdateExclusive();
+  // The press is over: the button shows whether it stays down.
+  void ShowLatched();
   bool flat_ = false;
   Integer groupIndex_ = 0;
   bool down_ = false;

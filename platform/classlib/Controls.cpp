@@ -83,6 +83,8 @@ TShiftState KeyShift(Qt::KeyboardModifiers mods) {
   return ShiftFrom(mods, Qt::NoButton);
 }
 
+}  // namespace
+
 Word QtKeyToVK(int key) {
   if (key >= Qt::Key_A && key <= Qt::Key_Z) return Word('A' + (key - Qt::Key_A));
   if (key >= Qt::Key_0 && key <= Qt::Key_9) return Word('0' + (key - Qt::Key_0));
@@ -140,6 +142,8 @@ Word QtKeyToVK(int key) {
   }
 }
 
+namespace {
+
 int VKToQtKey(Word vk) {
   if (vk >= 'A' && vk <= 'Z') return Qt::Key_A + (vk - 'A');
   if (vk >= '0' && vk <= '9') return Qt::Key_0 + (vk - '0');
@@ -153,10 +157,6 @@ int VKToQtKey(Word vk) {
 }
 
 }  // namespace
-
-Word VirtualKeyOf(int QtKey) {
-  return QtKeyToVK(QtKey);
-}
 
 void SetTopLevelFlags(QWidget* w, Qt::WindowFlags f) {
   if (w->windowFlags() == f) return;
@@ -666,14 +666,9 @@ bool TDragTracker::Tracked(TControl* c) {
 }
 
 void CancelMouseMode(TControl* Also) {
-  if (g_drag.source) {
-    if (g_drag.active)
-      g_drag.Finish(false, Mouse->CursorPos());
-    else
-      g_drag.Reset();
-  }
+  if (g_drag.source) g_drag.source->EndDrag(false);
   TControl* captured = g_capture;
-  g_capture = nullptr;
+  SetCaptureControl(nullptr);
   for (TControl* c : {captured, Also == captured ? nullptr : Also})
     if (c && TDragTracker::Tracked(c)) Guarded(c, [&] { c->Perform(CM_CANCELMODE, 0, 0); });
 }

@@ -49,7 +49,7 @@ void RaiseWindow(QWidget* w);
 // the window system has, so it keeps its place and identity.
 void SetTopLevelFlags(QWidget* w, Qt::WindowFlags f);
 // The virtual key of a Qt key, 0 for a key the library does not name.
-Word VirtualKeyOf(int QtKey);
+Word QtKeyToVK(int key);
 // Staying on top of other windows (StayOnTop.cpp): whether the window asks for it, asking
 // for it or not, and asking again when the window shows (the window system forgets it
 // while the window is hidden). The flags a window is made with leave staying on top out

@@ -372,6 +372,6 @@ int GetSystemMetrics(int nIndex) {
 }
 
 int GetDeviceCaps(HDC hDC, int nIndex) {
-  if (!hDC) return 0;
+  if (!Find(hDC)) return 0;
   return nIndex == BITSPIXEL ? 32 : nIndex == PLANES ? 1 : 0;
 }

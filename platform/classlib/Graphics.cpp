@@ -271,28 +271,23 @@ namespace {
 struct TFontFace {
   String name;
   Integer height = 0;
-  Byte style = 0;
+  TFontStyles style;
   QFont font;
   int ascent = 0, lineHeight = 0;
   std::array<int, 256> widths;  // of each code-page character, -1 until measured
 };
 
-Byte StyleBits(TFontStyles st) {
-  return Byte((st.Contains(fsBold) ? 1 : 0) | (st.Contains(fsItalic) ? 2 : 0) |
-              (st.Contains(fsUnderline) ? 4 : 0) | (st.Contains(fsStrikeOut) ? 8 : 0));
-}
-
 TFontFace& FaceOf(TFont* font) {
   static std::vector<std::unique_ptr<TFontFace>> faces;
-  const Byte style = StyleBits(font->Style());
   for (auto& f : faces)
-    if (f->height == font->Height() && f->style == style && f->name == font->Name()) return *f;
+    if (f->height == font->Height() && f->style == font->Style() && f->name == font->Name())
+      return *f;
   // A program uses a handful of fonts; one that makes many starts the list again.
   if (faces.size() >= 64) faces.clear();
   auto face = std::make_unique<TFontFace>();
   face->name = font->Name();
   face->height = font->Height();
-  face->style = style;
+  face->style = font->Style();
   face->font = MakeQFont(font);
   QFontMetrics fm(face->font);
   face->ascent = fm.ascent();
@@ -825,7 +820,8 @@ void SetTextObserverForTesting(std::function<void(const TTextDrawn&)> Observer) 
 }
 
 void TCanvas::TextOut(Integer X, Integer Y, const String& Text) {
-  TSize ext = TextExtent(Text);
+  TFontFace& face = FaceOf(font_.get());
+  const TSize ext{TextWidthIn(face, Text), face.lineHeight};
   if (surface_) {
     TRect c = EffectiveClip();
     if (g_textObserver)
@@ -838,7 +834,6 @@ void TCanvas::TextOut(Integer X, Integer Y, const String& Text) {
       QPainter p(&surface_->image);
       p.setClipRect(QRect(c.Left, c.Top, c.Width(), c.Height()));
       p.translate(origin_.x, origin_.y);
-      const TFontFace& face = FaceOf(font_.get());
       p.setFont(face.font);
       p.setPen(QColor::fromRgb(ColorToPixel(font_->Color())));
       p.drawText(X, Y + face.ascent, AnsiToQt(Text));

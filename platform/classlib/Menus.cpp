@@ -450,7 +450,7 @@ class TMenuPopup : public QWidget, public TMenuTracking {
   void keyPressEvent(QKeyEvent* e) override {
     const QString t = e->text();
     const char ch = t.isEmpty() ? 0 : QtCharToAnsi(t.at(0));
-    Guarded(nullptr, [&] { KeyDown(VirtualKeyOf(e->key()), ch); });
+    Guarded(nullptr, [&] { KeyDown(QtKeyToVK(e->key()), ch); });
   }
   void hideEvent(QHideEvent*) override {
     // The window system closes a popup on a click elsewhere: that dismisses the whole menu.
@@ -478,10 +478,7 @@ class TMenuPopup : public QWidget, public TMenuTracking {
         return;
       case VK_ESCAPE:
       case VK_LEFT:
-        if (parentPopup_)
-          parentPopup_->CloseChild();
-        else if (key == VK_ESCAPE)
-          Finish();
+        if (parentPopup_ || key == VK_ESCAPE) Close();
         return;
       case VK_F1:
         AskForHelp();
@@ -512,10 +509,7 @@ class TMenuPopup : public QWidget, public TMenuTracking {
         if (index < Count()) Highlight(index);
         break;
       case MNC_CLOSE:
-        if (parentPopup_)
-          parentPopup_->CloseChild();
-        else
-          Finish();
+        Close();
         break;
       default:
         break;
@@ -744,6 +738,14 @@ class TMenuPopup : public QWidget, public TMenuTracking {
     child_ = nullptr;
     c->hide();
     c->deleteLater();
+  }
+
+  // A sub-menu closes back to the menu that opened it; the outermost ends the menu.
+  void Close() {
+    if (parentPopup_)
+      parentPopup_->CloseChild();
+    else
+      Finish();
   }
 
   void Finish() {

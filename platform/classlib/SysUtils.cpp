@@ -786,27 +786,25 @@ String Trim(const String& S) {
   return TrimRight(TrimLeft(S));
 }
 
+namespace {
+String Mapped(const String& S, char (*map)(char)) {
+  String out = S;
+  for (char& c : out) c = map(c);
+  return out;
+}
+}  // namespace
+
 String UpperCase(const String& S) {
-  String out = S;
-  for (char& c : out) c = Upper(c);
-  return out;
+  return Mapped(S, Upper);
 }
-
 String LowerCase(const String& S) {
-  String out = S;
-  for (char& c : out) c = Lower(c);
-  return out;
+  return Mapped(S, Lower);
 }
-
 String AnsiUpperCase(const String& S) {
-  String out = S;
-  for (char& c : out) c = win32::FoldAnsi(c);
-  return out;
+  return Mapped(S, win32::FoldAnsi);
 }
 String AnsiLowerCase(const String& S) {
-  String out = S;
-  for (char& c : out) c = win32::LowerAnsi(c);
-  return out;
+  return Mapped(S, win32::LowerAnsi);
 }
 
 namespace {
@@ -838,28 +836,22 @@ Integer CompareText(const String& S1, const String& S2) {
 namespace {
 
 // The letter an accented letter of the code page sorts with in the user's locale, so that
-// "\xC9t\xE9" comes between "E" and "F" rather than after "z". Indexed from 0xC0.
-constexpr char kSortLetter[65] =
-    "aaaaaaaceeeeiiiidnooooo\xD7ouuuuyts"
-    "aaaaaaaceeeeiiiidnooooo\xF7ouuuuyty";
+// "\xC9t\xE9" comes between "E" and "F" rather than after "z". Indexed from 0xDF (\xDF, then the
+// small letters); capitals are lowered first.
+constexpr char kSortLetter[34] = "saaaaaaaceeeeiiiidnooooo\xF7ouuuuyty";
 
 char SortLetter(char c) {
-  const auto b = static_cast<unsigned char>(c);
-  if (b >= 0xC0) return kSortLetter[b - 0xC0];
+  const auto b = static_cast<unsigned char>(win32::LowerAnsi(c));
+  if (b >= 0xDF) return kSortLetter[b - 0xDF];
   switch (b) {
-    case 0x8A:  // Š
-    case 0x9A:
+    case 0x9A:  // š
       return 's';
-    case 0x8C:  // Œ
-    case 0x9C:
+    case 0x9C:  // œ
       return 'o';
-    case 0x8E:  // Ž
-    case 0x9E:
+    case 0x9E:  // ž
       return 'z';
-    case 0x9F:  // Ÿ
-      return 'y';
     default:
-      return Lower(c);
+      return char(b);
   }
 }
 

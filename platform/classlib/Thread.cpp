@@ -5,7 +5,6 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/resource.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,10 +20,6 @@ namespace {
 // platform's priority levels (-15, -2, -1, 0, 1, 2, 15) have no direct counterpart in nice
 // values; what matters is their order and that normal means unchanged.
 constexpr int kNiceOffset[] = {19, 10, 5, 0, -5, -10, -20};
-
-int CurrentTid() {
-  return static_cast<int>(syscall(SYS_gettid));
-}
 
 void DrainFd(int fd) {
   eventfd_t value;
@@ -88,7 +83,7 @@ TThread::~TThread() {
 }
 
 void TThread::Run() {
-  os_tid_ = CurrentTid();
+  os_tid_ = static_cast<int>(GetCurrentThreadId());
   thread_id_ = GetCurrentThreadId();
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -189,7 +184,7 @@ void TThread::Terminate() {
 }
 
 bool TThread::OnOwnThread() const {
-  return os_tid_.load() == CurrentTid();
+  return os_tid_.load() == static_cast<int>(GetCurrentThreadId());
 }
 
 HANDLE TThread::Handle() const {

@@ -120,36 +120,29 @@ std::string AnsiFileName(std::string_view linuxName) {
   return out;
 }
 
-char FoldAnsi(char c) {
+namespace {
+
+// The code page's letter pairs as runs: capital, small, how many in a row.
+constexpr unsigned char kCaseRuns[][3] = {{'A', 'a', 26}, {0xC0, 0xE0, 23}, {0xD8, 0xF8, 7},
+                                          {0x8A, 0x9A, 1}, {0x8C, 0x9C, 1}, {0x8E, 0x9E, 1},
+                                          {0x9F, 0xFF, 1}};
+
+// `c` as the other letter of its pair when it is on the `from` side (0 capital, 1 small).
+char OtherCase(char c, int from) {
   const auto b = static_cast<unsigned char>(c);
-  if (b >= 'a' && b <= 'z') return char(b - 0x20);
-  if (b >= 0xE0 && b <= 0xFE && b != 0xF7) return char(b - 0x20);
-  switch (b) {
-    case 0x9A:  // š
-    case 0x9C:  // œ
-    case 0x9E:  // ž
-      return char(b - 0x10);
-    case 0xFF:  // ÿ
-      return char(0x9F);
-    default:
-      return c;
-  }
+  for (const auto& run : kCaseRuns)
+    if (b >= run[from] && b < run[from] + run[2]) return char(b - run[from] + run[1 - from]);
+  return c;
+}
+
+}  // namespace
+
+char FoldAnsi(char c) {
+  return OtherCase(c, 1);
 }
 
 char LowerAnsi(char c) {
-  const auto b = static_cast<unsigned char>(c);
-  if (b >= 'A' && b <= 'Z') return char(b + 0x20);
-  if (b >= 0xC0 && b <= 0xDE && b != 0xD7) return char(b + 0x20);
-  switch (b) {
-    case 0x8A:  // Š
-    case 0x8C:  // Œ
-    case 0x8E:  // Ž
-      return char(b + 0x10);
-    case 0x9F:  // Ÿ
-      return char(0xFF);
-    default:
-      return c;
-  }
+  return OtherCase(c, 0);
 }
 
 }  // namespace win32

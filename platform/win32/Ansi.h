@@ -21,7 +21,7 @@ namespace win32 {
 // The character of a byte of the code page. Every byte has one: the five bytes the code
 // page leaves free stand for the control characters of the same number.
 char32_t AnsiToCodePoint(char c);
-// The byte of a character; false when the code page has none.
+// The byte of a character; false, leaving c as it was, when the code page has none.
 bool CodePointToAnsi(char32_t cp, char& c);
 
 // Code page -> UTF-8; every byte converts, so AnsiText(AnsiToUtf8(s)) == s.

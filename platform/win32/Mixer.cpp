@@ -27,12 +27,12 @@ struct Control {
   std::string name;
   DWORD items = 0;  // > 0 for MIXER and MUX controls: one value per source line
   bool uniform = true;
-  std::vector<LONG> values;  // (uniform ? 1 : channels) x max(1, items)
+  size_t count = 1;  // values: (uniform ? 1 : channels) x max(1, items)
   // Where a written value goes: the mixer file's section, or a sound card's element.
   std::function<bool(const std::vector<LONG>&)> apply;
   // Where the value is now: another program may have changed it since the device was
-  // opened. Leaves `values` alone when it cannot tell.
-  std::function<void(std::vector<LONG>&)> read;
+  // opened.
+  std::function<std::vector<LONG>()> read;
 };
 
 struct Line {
@@ -131,11 +131,10 @@ Line FileLine(const std::string& file, const std::string& section, DWORD destina
     k.name = Read(file, at, "Name").substr(0, MIXER_LONG_NAME_CHARS - 1);
     k.items = static_cast<DWORD>(std::clamp(ReadInt(file, at, "Items", 0), 0, 64));
     k.uniform = ReadInt(file, at, "Uniform", 1) != 0;
-    const size_t count = (k.uniform ? 1 : l.channels) * std::max<DWORD>(1, k.items);
-    k.read = [path = file, at, count](std::vector<LONG>& values) {
-      values = ParseValues(Read(path, at, "Values"), count);
+    k.count = (k.uniform ? 1 : l.channels) * std::max<DWORD>(1, k.items);
+    k.read = [path = file, at, count = k.count] {
+      return ParseValues(Read(path, at, "Values"), count);
     };
-    k.read(k.values);
     k.apply = [path = file, at](const std::vector<LONG>& values) {
       std::string text;
       for (size_t i = 0; i < values.size(); ++i) text += (i ? "," : "") + std::to_string(values[i]);
@@ -195,7 +194,7 @@ Control SwitchMute(snd_mixer_t* mixer, snd_mixer_elem_t* e, bool capture) {
   Control k;
   k.type = MIXERCONTROL_CONTROLTYPE_MUTE;
   k.name = "Mute";
-  k.read = [mixer, e, capture](std::vector<LONG>& values) {
+  k.read = [mixer, e, capture] {
     TakeCardEvents(mixer);
     int on = 1;
     if (capture) {
@@ -203,9 +202,8 @@ Control SwitchMute(snd_mixer_t* mixer, snd_mixer_elem_t* e, bool capture) {
     } else {
       snd_mixer_selem_get_playback_switch(e, SND_MIXER_SCHN_FRONT_LEFT, &on);
     }
-    values = {on ? 0 : 1};
+    return std::vector<LONG>{on ? 0 : 1};
   };
-  k.read(k.values);
   k.apply = [e, capture](const std::vector<LONG>& v) {
     const int value = v.empty() || v[0] == 0 ? 1 : 0;
     return (capture ? snd_mixer_selem_set_capture_switch_all(e, value)
@@ -232,19 +230,20 @@ void AddSelector(snd_mixer_t* mixer, snd_mixer_elem_t* selectorElem, Line& recor
   selector.type = MIXERCONTROL_CONTROLTYPE_MUX;
   selector.name = "Recording Source";
   selector.items = static_cast<DWORD>(items);
+  selector.count = static_cast<size_t>(std::max(1, items));
   for (int i = 0; i < items; ++i) {
     char item[64] = {};
     snd_mixer_selem_get_enum_item_name(selectorElem, static_cast<unsigned>(i), sizeof item, item);
     sources.push_back(SourceLine(record, item));
   }
-  selector.read = [mixer, selectorElem, items](std::vector<LONG>& values) {
+  selector.read = [mixer, selectorElem, items, count = selector.count] {
     TakeCardEvents(mixer);
     unsigned int chosen = 0;
     snd_mixer_selem_get_enum_item(selectorElem, SND_MIXER_SCHN_FRONT_LEFT, &chosen);
-    values.assign(static_cast<size_t>(std::max(1, items)), 0);
+    std::vector<LONG> values(count, 0);
     if (chosen < static_cast<unsigned>(items)) values[chosen] = 1;
+    return values;
   };
-  selector.read(selector.values);
   selector.apply = [selectorElem](const std::vector<LONG>& v) {
     for (size_t i = 0; i < v.size(); ++i)
       if (v[i])
@@ -522,10 +521,10 @@ MMRESULT WithDetails(HMIXEROBJ hmxobj, MIXERCONTROLDETAILS* pmxcd, DWORD fdwDeta
 
 MMRESULT mixerGetControlDetailsA(HMIXEROBJ hmxobj, MIXERCONTROLDETAILS* pmxcd, DWORD fdwDetails) {
   return WithDetails(hmxobj, pmxcd, fdwDetails, [&](Control& k, size_t n) {
-    if (k.read) k.read(k.values);
+    const std::vector<LONG> values = k.read();
     auto* out = static_cast<LONG*>(pmxcd->paDetails);
     // One channel asked of a control that has several: the first channel's values.
-    for (size_t i = 0; i < n; ++i) out[i] = k.values[i % k.values.size()];
+    for (size_t i = 0; i < n; ++i) out[i] = values[i % values.size()];
     return MMSYSERR_NOERROR;
   });
 }
@@ -533,11 +532,10 @@ MMRESULT mixerGetControlDetailsA(HMIXEROBJ hmxobj, MIXERCONTROLDETAILS* pmxcd, D
 MMRESULT mixerSetControlDetails(HMIXEROBJ hmxobj, MIXERCONTROLDETAILS* pmxcd, DWORD fdwDetails) {
   return WithDetails(hmxobj, pmxcd, fdwDetails, [&](Control& k, size_t n) {
     const auto* in = static_cast<const LONG*>(pmxcd->paDetails);
-    std::vector<LONG> values(k.values.size());
+    std::vector<LONG> values(k.count);
     // One channel given for a control that has several: every channel takes it.
     for (size_t i = 0; i < values.size(); ++i) values[i] = in[i % n];
     if (k.apply && !k.apply(values)) return MMSYSERR_ERROR;
-    k.values = values;
     return MMSYSERR_NOERROR;
   });
 }

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -27,9 +26,6 @@ namespace {
 bool IsSep(char c) {
   return c == '\\' || c == '/';
 }
-char Fold(char c) {
-  return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
-}
 bool IsLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -47,7 +43,7 @@ std::string DosDevicesDir() {
 }
 
 std::string LinkPath(const std::string& dosdevices, char letter) {
-  return dosdevices + "/" + char(std::tolower(static_cast<unsigned char>(letter))) + ":";
+  return dosdevices + "/" + LowerAnsi(letter) + ":";
 }
 
 std::string ReadLink(const std::string& path) {
@@ -283,7 +279,7 @@ bool ParseWindowsPath(const std::string& winPath, WinPath& out) {
   if (path.size() >= 2 && IsSep(path[0]) && IsSep(path[1])) return false;  // UNC, device
   if (path.size() >= 2 && path[1] == ':') {
     if (!IsLetter(path[0])) return false;
-    out.drive = Fold(path[0]);
+    out.drive = FoldAnsi(path[0]);
     std::string rest = path.substr(2);
     if (rest.empty() || !IsSep(rest[0])) {
       WinPath cwd;
@@ -495,7 +491,7 @@ char RootLetter(LPCSTR root) {
   if (r.empty() || !win32::IsLetter(r[0])) return 0;
   if (r.size() == 1 || (r.size() == 2 && r[1] == ':') ||
       (r.size() == 3 && r[1] == ':' && win32::IsSep(r[2])))
-    return win32::Fold(r[0]);
+    return win32::FoldAnsi(r[0]);
   return 0;
 }
 

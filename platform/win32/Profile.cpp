@@ -30,10 +30,6 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b);
 }
 
-char Lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
 // --- The file as lines -----------------------------------------------------------------
 
 enum class Kind { kBlank, kSection, kKey, kComment, kOther };
@@ -207,11 +203,11 @@ bool Modify(const std::string& path, const std::function<bool(std::vector<Line>&
   const std::size_t slash = path.find_last_of('/');
   const std::string dir = slash == 0 ? "/" : path.substr(0, slash);
   const std::string name = path.substr(slash + 1);
-  std::string lowered = name;
-  for (char& c : lowered) c = Lower(c);
-
-  // One lock per name whatever its letter case, so "kaz_pro.ini" and "KAZ_PRO.INI" written
-  // at once by two programs cannot become two files.
+  // One lock per name whatever its letter case, in the code page as names are looked up, so
+  // "kaz_pro.ini" and "KAZ_PRO.INI" written at once by two programs cannot become two files.
+  std::string lowered = win32::AnsiFileName(name);
+  for (char& c : lowered) c = win32::LowerAnsi(c);
+  lowered = win32::AnsiToUtf8(lowered);
   const std::string base = (dir == "/" ? "" : dir) + "/.";
   const std::string lockPath = base + lowered + ".lock";
   int lockFd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);

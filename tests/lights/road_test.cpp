@@ -22,6 +22,7 @@
 #include "dlportio/dlportio.h"
 #include "outside/BeatScore.h"
 #include "PlayerWithLights.h"
+#include "player/PositionLabel.h"
 #include "support/TestSupport.h"
 #include "win32/Win32.h"
 
@@ -168,11 +169,7 @@ class RoadResets : public PlayerWithLights {
 };
 
 // Hundredths of a second of deck 1's track heard, as its time label shows them.
-int HeardHundredths() {
-  const String& c = frmMain->lblPos1->Caption();
-  if (c.size() < 8) return -1;
-  return (std::stoi(c.substr(0, 2)) * 60 + std::stoi(c.substr(3, 2))) * 100 + std::stoi(c.substr(6, 2));
-}
+int HeardHundredths() { return LabelHundredths(frmMain->lblPos1); }
 
 // A seek, a pause and the loop's wrap each make the filter report the audio to come
 // afresh: the lamps step for each kick heard, none for a kick skipped and none twice. Each

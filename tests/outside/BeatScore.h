@@ -62,12 +62,29 @@ inline double Percentile(std::vector<double> v, double p) {
 }
 
 struct RealScore {
-  double stepsPerMinute = 0, beatsPerMinute = 0;
-  double onBeat = 0;  // the share of steps within `nearS` of a reference beat
   double minutes = 0;
   int beats = 0, lit = 0;   // reference beats, and those with a step within `nearS`
   int steps = 0, near = 0;  // steps, and those within `nearS` of a reference beat
   int doubles = 0;          // steps less than `doubleS` after the step before
+
+  double StepsPerMinute() const { return minutes > 0 ? steps / minutes : 0; }
+  // A track's tempo: the gaps between its first and last reference beat.
+  double BeatsPerMinute() const { return minutes > 0 ? (beats - 1) / minutes : 0; }
+  // The share of steps within `nearS` of a reference beat.
+  double OnBeat() const { return steps ? static_cast<double>(near) / steps : 0; }
+  // The share of reference beats with a step within `nearS`.
+  double Lit() const { return beats ? static_cast<double>(lit) / beats : 0; }
+  double DoublesPerMinute() const { return minutes > 0 ? doubles / minutes : 0; }
+
+  RealScore& operator+=(const RealScore& o) {
+    minutes += o.minutes;
+    beats += o.beats;
+    lit += o.lit;
+    steps += o.steps;
+    near += o.near;
+    doubles += o.doubles;
+    return *this;
+  }
 };
 
 // Over the span from the first to the last reference beat.
@@ -94,9 +111,6 @@ inline RealScore ScoreReal(const std::vector<double>& reference, const std::vect
   for (double t : reference) s.lit += nearest(inside, t) <= nearS;
   s.steps = static_cast<int>(inside.size());
   s.beats = static_cast<int>(reference.size());
-  s.stepsPerMinute = s.steps / s.minutes;
-  s.beatsPerMinute = static_cast<double>(reference.size() - 1) / s.minutes;
-  s.onBeat = s.steps ? static_cast<double>(s.near) / s.steps : 0;
   return s;
 }
 

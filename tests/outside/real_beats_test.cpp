@@ -72,12 +72,12 @@ TEST_F(RealBeats, StepsFollowTheBeatsOfMusicWithASteadyBeat) {
     std::vector<double> steps;
     for (int m : Beats(levels)) steps.push_back((m + 1.5 - kReportLead) * window);
     RealScore s = ScoreReal(ReadTimes(t.beats), steps);
-    double ratio = s.stepsPerMinute / s.beatsPerMinute;
+    double ratio = s.StepsPerMinute() / s.BeatsPerMinute();
     std::printf("%s: %.1f steps a minute for %.1f beats (%.2f), %.0f %% on a beat\n",
-                t.name.c_str(), s.stepsPerMinute, s.beatsPerMinute, ratio, s.onBeat * 100);
+                t.name.c_str(), s.StepsPerMinute(), s.BeatsPerMinute(), ratio, s.OnBeat() * 100);
     EXPECT_GE(ratio, 0.6) << t.name;
     EXPECT_LE(ratio, 1.1) << t.name;
-    EXPECT_GE(s.onBeat, 0.7) << t.name;
+    EXPECT_GE(s.OnBeat(), 0.7) << t.name;
   }
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "PlayerFixture.h"
+#include "PositionLabel.h"
 #include "tests/support/TestSupport.h"
 #include "win32/Paths.h"
 
@@ -33,10 +34,7 @@ class DeckTest : public PlayerTest {
     return dir + "/" + name;
   }
   // Seconds played, read from the deck's position label "mm:ss:ff".
-  static int Seconds(TLabel* pos) {
-    const String& c = pos->Caption();
-    return std::stoi(c.substr(0, 2)) * 60 + std::stoi(c.substr(3, 2));
-  }
+  static int Seconds(TLabel* pos) { return LabelHundredths(pos) / 100; }
   bool PlayDeck1() {
     frmMain->btnPlayClick(frmMain->btnPlay1);
     return PumpUntil([] { return Deck1.PlayState == 1; }, 5000);

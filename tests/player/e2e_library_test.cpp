@@ -20,21 +20,18 @@
 #include <vector>
 
 #include "dlportio/dlportio.h"
+#include "support/PlayerWindow.h"
 #include "support/TestSupport.h"
 
 namespace {
 
-using kaztest::Shell;
+using namespace kaztest;
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// Where the window's parts are, in its client coordinates (the window has no frame).
-constexpr int kRowHeight = 17;
-constexpr int kExplorerX = 126 + 6 + 40, kExplorerRow0 = 433 + 32 + 2 + kRowHeight / 2;
-constexpr int kDeck1X = 8 + 130, kDeckY = 40 + 220, kDeck2X = 532 + 130;
+// More of the window's parts, in its client coordinates.
 constexpr int kList1X = 8 + 6 + 100, kList2X = 532 + 6 + 100, kListY = 40 + 308 + 8;
-constexpr int kPlay1X = 8 + 16 + 12, kPlay1Y = 40 + 106 + 12;
 constexpr int kSpotsX = 12 + 52, kSpotsY = 436 + 4 * 31 + 13;
 constexpr int kPanelButtonX = 12 + 52, kExplorerY = 436 + 13, kEqualizerY = 436 + 31 + 13;
 constexpr int kTitleX = 400, kTitleY = 20;
@@ -141,21 +138,11 @@ class EndToEnd : public ::testing::Test {
 
   // The main window's place on the screen.
   bool FindWindow() {
-    window = Find("^KAZ$");
+    window = kaztest::FindWindow("^KAZ$");
     if (window.empty()) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    std::istringstream in(Shell("xdotool getwindowgeometry --shell " + window));
-    for (std::string line; std::getline(in, line);) {
-      if (line.rfind("X=", 0) == 0) ox = std::stoi(line.substr(2));
-      if (line.rfind("Y=", 0) == 0) oy = std::stoi(line.substr(2));
-    }
+    WindowOrigin(window, ox, oy);
     return true;
-  }
-  static std::string Find(const std::string& name) {
-    std::string id = Shell("timeout 20 xdotool search --sync --onlyvisible --name '" + name +
-                           "' 2>/dev/null | head -1");
-    while (!id.empty() && id.back() == '\n') id.pop_back();
-    return id;
   }
   void Xdo(const std::string& args) { Shell("xdotool " + args); }
   // A click, or a double click, at (x, y), and a moment for the window to answer it.
@@ -163,15 +150,8 @@ class EndToEnd : public ::testing::Test {
     Xdo("mousemove " + At(x, y) + (clicks == 2 ? " click --repeat 2 --delay 60 1" : " click 1"));
     std::this_thread::sleep_for(std::chrono::milliseconds(clicks == 2 ? 800 : 500));
   }
-  std::string At(int x, int y) const {
-    return std::to_string(ox + x) + " " + std::to_string(oy + y);
-  }
-  // A press on (x, y), a move past the drag threshold, a move to (tx, ty), a release.
-  void Drag(int x, int y, int tx, int ty) {
-    Xdo("mousemove " + At(x, y) + " mousedown 1 sleep 0.1 mousemove " + At(x + 12, y + 4) +
-        " sleep 0.1 mousemove " + At((x + tx) / 2, (y + ty) / 2) + " sleep 0.1 mousemove " +
-        At(tx, ty) + " sleep 0.2 mouseup 1 sleep 0.3");
-  }
+  std::string At(int x, int y) const { return kaztest::At(ox, oy, x, y); }
+  void Drag(int x, int y, int tx, int ty) { kaztest::Drag(ox, oy, x, y, tx, ty, "0.3"); }
   Screen Shot() const {
     const std::string file = prefix + "/shot.rgb";
     Shell("import -window root -depth 8 rgb:" + file);
@@ -252,7 +232,7 @@ TEST_F(EndToEnd, TracksGoFromTheExplorerToTheDecksAndPlaylistsAndPlay) {
 
   // Deck 1 plays: the lamps step on its beats (128 a minute: about 13 in six seconds).
   const int before = LampSteps();
-  Xdo("mousemove " + At(kPlay1X, kPlay1Y) + " click 1");
+  Xdo("mousemove " + At(kPlay1X, kPlayY) + " click 1");
   std::this_thread::sleep_for(6000ms);
   const int stepped = LampSteps() - before;
   std::printf("lamp steps in six seconds of play: %d\n", stepped);
@@ -277,7 +257,7 @@ TEST_F(EndToEnd, TracksGoFromTheExplorerToTheDecksAndPlaylistsAndPlay) {
   // Closed by the window manager, each program keeps its own close rules: the light
   // controller gives up its key and its power; the player, mid-play, asks "Confirm Exit ?"
   // first and ends only on "Yes", writing its settings.
-  AskToClose(Find("^Beam FX$"));
+  AskToClose(kaztest::FindWindow("^Beam FX$"));
   EXPECT_EQ(kaztest::WaitExit(lights, 5000), 0) << "the light controller did not close";
   lights = -1;
   const std::string ini = prefix + "/windows/KAZ_PRO.ini";

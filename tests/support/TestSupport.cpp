@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -59,14 +60,18 @@ void PumpFor(int ms) {
   PumpUntil([&] { return std::chrono::steady_clock::now() >= end; }, ms + 1000);
 }
 
-int Spawn(const std::string& path, const std::vector<std::string>& args) {
+int Spawn(const std::string& path, const std::vector<std::string>& args, bool quiet) {
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(path.c_str()));
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (quiet) posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   pid_t pid = -1;
-  if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
-  return pid;
+  const int r = posix_spawnp(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  return r == 0 ? pid : -1;
 }
 
 int WaitExit(int pid, int timeoutMs) {

@@ -22,8 +22,9 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 // Serves the calling thread's message queue for `ms` milliseconds.
 void PumpFor(int ms);
 
-// Starts a program (by path) with arguments; answers its pid, or -1.
-int Spawn(const std::string& path, const std::vector<std::string>& args);
+// Starts a program (by path, or by name on the PATH) with arguments; answers its pid, or -1.
+// A quiet program's standard error goes nowhere.
+int Spawn(const std::string& path, const std::vector<std::string>& args, bool quiet = false);
 // Waits for a spawned program; answers its exit status (128 + signal when killed), or -1
 // when it did not end within timeoutMs (it is then killed).
 int WaitExit(int pid, int timeoutMs);

@@ -97,6 +97,12 @@ TEST(Profile, SectionsKeysAndFileNamesMatchWithoutCase) {
   EXPECT_EQ(kaztest::ReadFile(WinDirPath("CaseFile.ini")), "[Handle]\r\nKaz=2\r\n");
   struct stat st {};
   EXPECT_NE(stat(WinDirPath("CASEFILE.ini").c_str(), &st), 0);
+  // Accented letters too, down to the lock two programs making the file at once must share.
+  ASSERT_TRUE(WritePrivateProfileStringA("S", "k", "1", "CAF\xC9.INI"));
+  ASSERT_TRUE(WritePrivateProfileStringA("S", "k", "2", "Caf\xE9.ini"));
+  EXPECT_EQ(kaztest::ReadFile(WinDirPath("CAF\xC3\x89.INI")), "[S]\r\nk=2\r\n");
+  EXPECT_EQ(stat(WinDirPath(".caf\xC3\xA9.ini.lock").c_str(), &st), 0);
+  EXPECT_NE(stat(WinDirPath(".caf\xC3\x89.ini.lock").c_str(), &st), 0);
 }
 
 TEST(Profile, MissingFileOrKeyGivesDefault) {
