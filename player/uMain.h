@@ -325,7 +325,7 @@ class TfrmMain : public TForm {
   TSpeedButton* btnRescan = nullptr;
   TLabel* lblLoading = nullptr;
   TImageList* imgList = nullptr;
-  TPopupMenu* popListFiles = nullptr;
+  TRxPopupMenu* popListFiles = nullptr;
   TMenuItem* popListID3 = nullptr;
   TMenuItem* popSplit = nullptr;
   // Reads the tempo from the comments of the files listed and loaded from playlists.
@@ -340,7 +340,7 @@ class TfrmMain : public TForm {
   TSpeedButton* btnListBPM1 = nullptr;
   TSpeedButton* btnListName2 = nullptr;
   TSpeedButton* btnListBPM2 = nullptr;
-  TPopupMenu* popPList = nullptr;
+  TRxPopupMenu* popPList = nullptr;
   TMenuItem* popPPlayer1 = nullptr;
   TMenuItem* popPPlayer2 = nullptr;
   TMenuItem* popPBPM = nullptr;

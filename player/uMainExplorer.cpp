@@ -152,8 +152,9 @@ void TfrmMain::BuildExplorer() {
 }
 
 void TfrmMain::BuildExplorerMenu() {
-  popListFiles = new TPopupMenu(this);
+  popListFiles = new TRxPopupMenu(this);
   popListFiles->SetName("popListFiles");
+  popListFiles->SetStyle(msBtnRaised);
   // The ID3 dialog's handler tells the explorer's menu from the playlists' by this.
   popListFiles->SetTag(2);
   auto item = [this](const String& name, const String& caption) {

@@ -59,8 +59,9 @@ void TfrmMain::BuildPlaylists() {
 }
 
 void TfrmMain::BuildPlaylistMenu() {
-  popPList = new TPopupMenu(this);
+  popPList = new TRxPopupMenu(this);
   popPList->SetName("popPList");
+  popPList->SetStyle(msBtnRaised);
   struct MenuLine {
     TMenuItem** field;
     const char* name;

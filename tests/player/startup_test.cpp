@@ -123,6 +123,18 @@ TEST_F(StartupTest, WindowAndRecordsAfterStart) {
     EXPECT_EQ(p->Top(), 433);
   }
   EXPECT_EQ(frmMain->Controls(frmMain->ControlCount() - 1), frmMain->pnlBrowse);
+
+  // Every menu of the window frames the item under the pointer.
+  int menus = 0;
+  for (int i = 0; i < frmMain->ComponentCount(); ++i) {
+    auto* menu = dynamic_cast<TPopupMenu*>(frmMain->Components(i));
+    if (!menu) continue;
+    ++menus;
+    auto* rx = dynamic_cast<TRxPopupMenu*>(menu);
+    ASSERT_NE(rx, nullptr) << menu->Name();
+    EXPECT_EQ(rx->Style(), msBtnRaised) << menu->Name();
+  }
+  EXPECT_EQ(menus, 6);
 }
 
 TEST_F(StartupTest, SkinPicturesHaveTheirDesignedSizes) {
