@@ -4,16 +4,26 @@
 // steps from the kicks come from the filter's meter itself on the same decoded audio,
 // with the timing each of its readings carries (an unpaced sink has no moment of hearing);
 // the road test measures them through the whole system in real time.
-// Every track of the installed real music is scored, one "# " line each; with --meter the
-// real tracks go through the meter alone (the same levels, much faster), and names on the
-// command line pick the tracks. Prints "name value" lines:
+// Real music is scored against Essentia's multi-feature beat tracker (offline, hearing the
+// whole minute), and aubio's live beat tracker is scored against it too, as the peer the
+// lamps should match: from 5 s on, a beat found within 70 ms. Every track of the installed
+// real music is scored, one "# " line each (tracks too short to score are noted and left
+// out); with --meter the real tracks go through the meter alone (the same levels, much
+// faster), with --dump DIR each track's steps and both trackers' beats are written to DIR
+// as text, and names on the command line pick the tracks. Prints "name value" lines:
 //   synthetic_recall             share of the generated kicks that gave exactly one step
 //   synthetic_extra_rate         steps near no kick (or a kick's second), per kick
 //   synthetic_offset_median_ms   of the steps from their kicks
 //   synthetic_offset_p95_ms      95th percentile of their size
-//   real_steps_vs_reference      steps a minute over the reference tracker's beats a minute
-//   real_beats_lit               share of the reference beats with a step within 70 ms
-//   real_on_beat_rate            share of the steps within 70 ms of a reference beat
+//   real_f_measure               the lamps' F over every track, pooled: the harmonic mean
+//                                of real_beats_lit and real_on_beat_rate
+//   real_beats_lit               recall: share of the reference beats with a step within 70 ms
+//   real_on_beat_rate            precision: share of the steps within 70 ms of a reference beat
+//   peer_f_measure               aubio's F, pooled the same way over the same tracks
+//   real_vs_peer                 real_f_measure / peer_f_measure
+//   real_agreed_min_f            the lowest lamps' F over the tracks where aubio's F >= 0.8
+//                                (nan when there is none)
+//   real_steps_vs_reference      steps a minute over the reference's beats a minute
 //   real_doubles_per_minute      steps less than 150 ms after the step before, a minute
 //   filter_block_cost_percent    the meter's time for a window of audio, in % of its length
 #include <time.h>
@@ -21,6 +31,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -101,20 +113,25 @@ std::vector<double> MeterSteps(const std::string& mp3, double* costPercent) {
   return steps;
 }
 
-// The real tracks to score, and whether to score them through the meter alone (on the
-// decoded audio, no engine: the same levels, much faster, for trying changes to the meter).
+// The real tracks to score, whether to score them through the meter alone (on the decoded
+// audio, no engine: the same levels, much faster, for trying changes to the meter), and
+// where to write what was scored.
 struct Options {
   bool meterOnly = false;
+  std::string dump;                // none: nothing written
   std::vector<std::string> names;  // none: every installed track
 };
 
 Options ParseOptions(int argc, char** argv) {
   Options o;
   for (int i = 1; i < argc; ++i) {
-    if (std::string(argv[i]) == "--meter")
+    const std::string arg = argv[i];
+    if (arg == "--meter")
       o.meterOnly = true;
+    else if (arg == "--dump" && i + 1 < argc)
+      o.dump = argv[++i];
     else
-      o.names.push_back(argv[i]);
+      o.names.push_back(arg);
   }
   if (o.names.empty()) o.names = AllRealTrackNames();
   return o;
@@ -147,28 +164,62 @@ void Synthetic(const Options& o, std::vector<double>* cost) {
   std::printf("synthetic_offset_p95_ms %.2f\n", Percentile(abs, 0.95));
 }
 
+// A track's steps, one time a line, and both trackers' beats beside them, for a closer look.
+void Dump(const std::string& dir, const RealTrack& t, const std::vector<double>& steps) {
+  namespace fs = std::filesystem;
+  fs::create_directories(dir);
+  std::ofstream out(dir + "/" + t.name + ".steps");
+  char line[32];
+  for (double s : steps) {
+    std::snprintf(line, sizeof line, "%.4f\n", s);
+    out << line;
+  }
+  const auto overwrite = fs::copy_options::overwrite_existing;
+  fs::copy_file(t.reference, dir + "/" + t.name + ".essentia.beats", overwrite);
+  fs::copy_file(t.peer, dir + "/" + t.name + ".aubio.beats", overwrite);
+}
+
 void Real(const Options& o) {
-  RealScore all;
-  for (const RealTrack& t : PrepareRealTracks(std::string(KAZ_TESTDATA_DIR) + "/real", o.names)) {
+  const std::string missing = MissingForRealMusic();
+  if (!missing.empty()) std::fprintf(stderr, "no real music scored: %s missing\n", missing.c_str());
+  const std::vector<RealTrack> tracks =
+      PrepareRealTracks(std::string(KAZ_TESTDATA_DIR) + "/real", o.names);
+  if (missing.empty() && tracks.size() < o.names.size())
+    std::printf("# %zu of %zu tracks could not be made\n", o.names.size() - tracks.size(),
+                o.names.size());
+  RealScore lamps, peer;
+  double agreedMinF = NAN;
+  for (const RealTrack& t : tracks) {
+    const std::vector<double> reference = ReadTimes(t.reference), aubio = ReadTimes(t.peer);
+    const RealScore span = ScoreReal(reference, {});
+    if (span.TooShort()) {
+      std::printf("# %-14s too short to score (%.1f s of beats from 5 s on)\n", t.name.c_str(),
+                  span.minutes * 60);
+      continue;
+    }
     double c = 0;
     std::vector<double> steps =
         o.meterOnly ? MeterSteps(t.mp3, &c) : IndexSteps(PlayedLevels(t.mp3), 1024.0 / 44100);
-    RealScore s = ScoreReal(ReadTimes(t.beats), steps);
+    if (!o.dump.empty()) Dump(o.dump, t, steps);
+    const RealScore s = ScoreReal(reference, steps), p = ScoreReal(reference, aubio);
     std::printf(
-        "# %-14s %5.1f beats/min %5.1f steps/min  lit %3.0f %%  on beat %3.0f %%  doubles %d\n",
-        t.name.c_str(), s.BeatsPerMinute(), s.StepsPerMinute(), 100 * s.Lit(),
-        s.OnBeat() * 100, s.doubles);
-    all += s;
+        "# %-14s %5.1f BPM %5.1f steps/min  recall %.2f  precision %.2f  F %.2f  "
+        "aubio F %.2f  doubles %d\n",
+        t.name.c_str(), ReferenceBpm(reference), s.StepsPerMinute(), s.Recall(), s.Precision(),
+        s.F(), p.F(), s.doubles);
+    lamps += s;
+    peer += p;
+    if (p.F() >= 0.8) agreedMinF = std::isnan(agreedMinF) ? s.F() : std::min(agreedMinF, s.F());
   }
-  if (all.beats == 0)
-    std::fprintf(stderr, "no real music (extremetuxracer-data, sox, lame, aubio-tools)\n");
-  // Against every reference beat of the set, not each track's gaps between them.
-  const double beatsPerMinute = all.minutes > 0 ? all.beats / all.minutes : 0;
+  std::printf("real_f_measure %.3f\n", lamps.F());
+  std::printf("real_beats_lit %.3f\n", lamps.Recall());
+  std::printf("real_on_beat_rate %.3f\n", lamps.Precision());
+  std::printf("peer_f_measure %.3f\n", peer.F());
+  std::printf("real_vs_peer %.3f\n", peer.F() > 0 ? lamps.F() / peer.F() : 0.0);
+  std::printf("real_agreed_min_f %.3f\n", agreedMinF);
   std::printf("real_steps_vs_reference %.3f\n",
-              beatsPerMinute > 0 ? all.StepsPerMinute() / beatsPerMinute : 0.0);
-  std::printf("real_beats_lit %.3f\n", all.Lit());
-  std::printf("real_on_beat_rate %.3f\n", all.OnBeat());
-  std::printf("real_doubles_per_minute %.3f\n", all.DoublesPerMinute());
+              lamps.BeatsPerMinute() > 0 ? lamps.StepsPerMinute() / lamps.BeatsPerMinute() : 0.0);
+  std::printf("real_doubles_per_minute %.3f\n", lamps.DoublesPerMinute());
 }
 
 }  // namespace

@@ -61,25 +61,39 @@ inline double Percentile(std::vector<double> v, double p) {
   return v[std::min(v.size() - 1, i > 0 ? i - 1 : 0)];
 }
 
+// Real music is scored from 5 s on (every tracker needs a few seconds to lock), a beat
+// counting as found within 70 ms.
+inline constexpr double kScoredFromS = 5.0;
+inline constexpr double kFoundWithinS = 0.07;
+// Steps closer than this to the step before give a beat twice.
+inline constexpr double kDoubleWithinS = 0.15;
+// Less scored than this (a jingle of a few seconds) says nothing of a tracker.
+inline constexpr double kShortestScoredS = 5.0;
+
 struct RealScore {
-  double minutes = 0;
-  int beats = 0, lit = 0;   // reference beats, and those with a step within `nearS`
-  int steps = 0, near = 0;  // steps, and those within `nearS` of a reference beat
-  int doubles = 0;          // steps less than `doubleS` after the step before
+  double minutes = 0;        // from 5 s to the reference's last beat
+  int beats = 0, found = 0;  // reference beats, and those with a step within 70 ms
+  int steps = 0, near = 0;   // steps, and those within 70 ms of a reference beat
+  int doubles = 0;           // steps less than 150 ms after the step before
 
+  bool TooShort() const { return minutes * 60 < kShortestScoredS; }
   double StepsPerMinute() const { return minutes > 0 ? steps / minutes : 0; }
-  // A track's tempo: the gaps between its first and last reference beat.
-  double BeatsPerMinute() const { return minutes > 0 ? (beats - 1) / minutes : 0; }
-  // The share of steps within `nearS` of a reference beat.
-  double OnBeat() const { return steps ? static_cast<double>(near) / steps : 0; }
-  // The share of reference beats with a step within `nearS`.
-  double Lit() const { return beats ? static_cast<double>(lit) / beats : 0; }
+  double BeatsPerMinute() const { return minutes > 0 ? beats / minutes : 0; }
   double DoublesPerMinute() const { return minutes > 0 ? doubles / minutes : 0; }
+  // The share of the reference beats that a step found.
+  double Recall() const { return beats ? static_cast<double>(found) / beats : 0; }
+  // The share of the steps that found a reference beat.
+  double Precision() const { return steps ? static_cast<double>(near) / steps : 0; }
+  double F() const {
+    double r = Recall(), p = Precision();
+    return r + p > 0 ? 2 * r * p / (r + p) : 0;
+  }
 
+  // Pooled: the counts add up, so the rates weigh every beat and step alike.
   RealScore& operator+=(const RealScore& o) {
     minutes += o.minutes;
     beats += o.beats;
-    lit += o.lit;
+    found += o.found;
     steps += o.steps;
     near += o.near;
     doubles += o.doubles;
@@ -87,13 +101,16 @@ struct RealScore {
   }
 };
 
-// Over the span from the first to the last reference beat.
-inline RealScore ScoreReal(const std::vector<double>& reference, const std::vector<double>& steps,
-                           double nearS = 0.07, double doubleS = 0.15) {
+// Steps against the reference's beats (or another tracker's beats as the steps).
+inline RealScore ScoreReal(const std::vector<double>& reference, const std::vector<double>& steps) {
   RealScore s;
-  if (reference.size() < 2) return s;
-  double from = reference.front(), to = reference.back();
-  s.minutes = (to - from) / 60.0;
+  std::vector<double> beats, inside;
+  for (double t : reference)
+    if (t >= kScoredFromS) beats.push_back(t);
+  if (beats.empty()) return s;
+  s.minutes = (beats.back() - kScoredFromS) / 60.0;
+  for (double t : steps)
+    if (t >= kScoredFromS) inside.push_back(t);
   auto nearest = [](const std::vector<double>& v, double t) {
     auto it = std::lower_bound(v.begin(), v.end(), t);
     double d = 1e9;
@@ -101,17 +118,23 @@ inline RealScore ScoreReal(const std::vector<double>& reference, const std::vect
     if (it != v.begin()) d = std::min(d, t - *(it - 1));
     return d;
   };
-  std::vector<double> inside;
-  for (double t : steps)
-    if (t >= from - nearS && t <= to + nearS) inside.push_back(t);
   for (size_t i = 0; i < inside.size(); ++i) {
-    s.near += nearest(reference, inside[i]) <= nearS;
-    s.doubles += i > 0 && inside[i] - inside[i - 1] < doubleS;
+    s.near += nearest(beats, inside[i]) <= kFoundWithinS;
+    s.doubles += i > 0 && inside[i] - inside[i - 1] < kDoubleWithinS;
   }
-  for (double t : reference) s.lit += nearest(inside, t) <= nearS;
+  for (double t : beats) s.found += nearest(inside, t) <= kFoundWithinS;
   s.steps = static_cast<int>(inside.size());
-  s.beats = static_cast<int>(reference.size());
+  s.beats = static_cast<int>(beats.size());
   return s;
+}
+
+// A track's tempo by the reference: its median beat-to-beat time, from 5 s on.
+inline double ReferenceBpm(const std::vector<double>& reference) {
+  std::vector<double> gaps;
+  for (size_t i = 1; i < reference.size(); ++i)
+    if (reference[i - 1] >= kScoredFromS) gaps.push_back(reference[i] - reference[i - 1]);
+  double median = Percentile(gaps, 0.5);
+  return median > 0 ? 60 / median : 0;
 }
 
 }  // namespace kazout

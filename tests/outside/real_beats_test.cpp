@@ -1,10 +1,11 @@
 // Real music through the engine and the output filter (on the capture sink, unpaced), and
 // the graph's beat rule over the levels it reports: the steps follow the music's beats as
-// an independent beat tracker finds them.
+// a strong offline beat tracker finds them.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <vector>
 
 #include "BeatRule.h"
@@ -59,8 +60,14 @@ class RealBeats : public ::testing::Test {
 
 TEST_F(RealBeats, StepsFollowTheBeatsOfMusicWithASteadyBeat) {
   std::vector<RealTrack> tracks = PrepareRealTracks(std::string(KAZ_TESTDATA_DIR) + "/real");
-  if (tracks.empty())
-    GTEST_SKIP() << "no real music (extremetuxracer-data, sox, lame, aubio-tools)";
+  if (tracks.empty()) {
+    const std::string missing = MissingForRealMusic();
+    GTEST_SKIP() << "no real music: " << (missing.empty() ? "not made" : missing + " missing");
+  }
+  // The lamps' F against the reference, as they score now less a margin: a grid that locks
+  // off the beat, at another tempo, or steps twice falls well below.
+  const std::map<std::string, double> floors = {
+      {"calmrace-ks", 0.66}, {"freezingpoint", 0.76}, {"race1-jt", 0.86}};
   for (const RealTrack& t : tracks) {
     std::vector<int32_t> levels = Levels(t.mp3);
     // None lost on the way (a sender a second behind drops what it has left).
@@ -71,13 +78,15 @@ TEST_F(RealBeats, StepsFollowTheBeatsOfMusicWithASteadyBeat) {
     const double window = 1024.0 / 44100;
     std::vector<double> steps;
     for (int m : Beats(levels)) steps.push_back((m + 1.5 - kReportLead) * window);
-    RealScore s = ScoreReal(ReadTimes(t.beats), steps);
+    RealScore s = ScoreReal(ReadTimes(t.reference), steps);
     double ratio = s.StepsPerMinute() / s.BeatsPerMinute();
-    std::printf("%s: %.1f steps a minute for %.1f beats (%.2f), %.0f %% on a beat\n",
-                t.name.c_str(), s.StepsPerMinute(), s.BeatsPerMinute(), ratio, s.OnBeat() * 100);
+    std::printf(
+        "%s: %.1f steps a minute for %.1f beats (%.2f), recall %.2f, precision %.2f, F %.2f\n",
+        t.name.c_str(), s.StepsPerMinute(), s.BeatsPerMinute(), ratio, s.Recall(), s.Precision(),
+        s.F());
     EXPECT_GE(ratio, 0.6) << t.name;
     EXPECT_LE(ratio, 1.1) << t.name;
-    EXPECT_GE(s.OnBeat(), 0.7) << t.name;
+    EXPECT_GE(s.F(), floors.at(t.name)) << t.name;
   }
 }
 
