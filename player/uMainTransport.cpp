@@ -134,8 +134,10 @@ void TfrmMain::XaudioNotifyInputTimecode(TObject* Sender, Byte, Byte Minutes, By
   d.RemLabel->SetCaption(Format("%.2d:%.2d", r / 60, r % 60));
   LoopAndSyncCheck(d, Minutes, Seconds, Fractions);
   // The timecode comes several times a second: the running mix keeps a second start
-  // from happening within the same second.
-  if (AutoMix && Minutes * 60 + Seconds == d.Zik.DurSecs - MixStart && !MixRunning)
+  // from happening within the same second. It also comes after an open, a stop or a seek:
+  // only a deck that plays has an end to mix out of.
+  if (AutoMix && Minutes * 60 + Seconds == d.Zik.DurSecs - MixStart && !MixRunning &&
+      d.PlayState == XA_PLAYER_STATE_PLAYING)
     StartAutoMix(d);
 }
 

@@ -143,12 +143,20 @@ TEST_F(MixTest, TheTimecodeStartsOneAutomaticMixWhichTheButtonCannotCancel) {
   frmMain->spnASeek->SetValue(5);
   Deck1.Zik.DurSecs = 100;
   Deck2.Zik.DurSecs = 60;
+  Deck1.PlayState = 1;
 
   // An empty other deck: nothing, the deck plays on to its end.
   frmMain->XaudioNotifyInputTimecode(frmMain->Xaudio1, 0, 1, 15, 0);
   EXPECT_EQ(MixRunning, 0);
 
   frmMain->lblTitle2->SetCaption("next");
+  // Nor a deck that does not play: its time comes after a load, a stop or a seek too.
+  for (Integer state : {0, 2, 3}) {
+    Deck1.PlayState = state;
+    frmMain->XaudioNotifyInputTimecode(frmMain->Xaudio1, 0, 1, 15, 0);
+  }
+  EXPECT_EQ(MixRunning, 0);
+  Deck1.PlayState = 1;
   rec.clear();
   for (Byte fraction : {0, 30, 60}) frmMain->XaudioNotifyInputTimecode(frmMain->Xaudio1, 0, 1, 15, fraction);
   EXPECT_EQ(MixRunning, -1);
