@@ -675,6 +675,8 @@ class TfrmMain : public TForm {
   TXPlayer& DeckOfEngine(TObject* Sender);
   // Draws the deck's curve and beat line in black, which wipes them from the graph.
   void EraseGraph(TXPlayer& Deck);
+  // A deck that stops hears no beat, however it stops: its lamp goes dark at once.
+  void LampOff(TXPlayer& Deck);
 };
 
 extern TfrmMain* frmMain;

@@ -160,6 +160,7 @@ void TfrmMain::StartAutoMix(TXPlayer& A) {
 void TfrmMain::FinishMix(TXPlayer& X) {
   if (!X.Xaudio) return;
   X.Xaudio->Stop();
+  LampOff(X);
   if (X.PlayList && X.PlayList->Items()->Count() > 0) {
     X.PlayState = 0;
     TListItem* next = X.PlayList->Items()->Item(0);

@@ -36,7 +36,11 @@ void TfrmMain::btnStopClick(TObject* Sender) {
   CurrentDeck->Xaudio->InputSeek(0, 1);
   CurrentDeck->Xaudio->OutputReset();
   boxGraph->Repaint();
-  CurrentDeck->BeatLamp->Brush()->SetColor(clBlack);
+  LampOff(*CurrentDeck);
+}
+
+void TfrmMain::LampOff(TXPlayer& Deck) {
+  Deck.BeatLamp->Brush()->SetColor(clBlack);
 }
 
 void TfrmMain::prgBarMouseDown(TObject* Sender, TMouseButton, TShiftState, Integer X, Integer) {
@@ -66,6 +70,7 @@ void TfrmMain::LoadDeck(TXPlayer& Deck, const String& Path, const String& BPM) {
   Deck.Xaudio->OutputReset();
   Deck.Xaudio->InputOpen(Path);
   boxGraph->Repaint();
+  LampOff(Deck);
   Deck.VULeft->SetPosition(0);
   Deck.VURight->SetPosition(0);
   Deck.PosBar->SetPosition(1000);
@@ -96,6 +101,7 @@ void TfrmMain::XaudioNotifyPlayerState(TObject* Sender, Integer State) {
     d.VURight->SetPosition(0);
     for (Integer i = 0; i < GraphPointCount; ++i)
       d.GraphPts[i] = {boxGraph->Left() + 3 * i, boxGraph->Top() + boxGraph->Height()};
+    LampOff(d);
   } else if (State == XA_PLAYER_STATE_PAUSED) {
     // The engine posts the pause after the filter has sent its last level of the audio
     // after it, and sent messages are served before posted ones: those levels are all in.
