@@ -37,6 +37,7 @@ void TfrmMain::btnStopClick(TObject* Sender) {
   CurrentDeck->Xaudio->OutputReset();
   boxGraph->Repaint();
   LampOff(*CurrentDeck);
+  IncomingStops(*CurrentDeck);
 }
 
 void TfrmMain::LampOff(TXPlayer& Deck) {
@@ -66,6 +67,7 @@ void TfrmMain::btnSyncMouseUp(TObject* Sender, TMouseButton, TShiftState, Intege
 
 void TfrmMain::LoadDeck(TXPlayer& Deck, const String& Path, const String& BPM) {
   if (!Deck.Xaudio) return;
+  IncomingStops(Deck);
   Deck.Xaudio->Stop();
   Deck.Xaudio->OutputReset();
   Deck.Xaudio->InputOpen(Path);
@@ -102,6 +104,8 @@ void TfrmMain::XaudioNotifyPlayerState(TObject* Sender, Integer State) {
     for (Integer i = 0; i < GraphPointCount; ++i)
       d.GraphPts[i] = {boxGraph->Left() + 3 * i, boxGraph->Top() + boxGraph->Height()};
     LampOff(d);
+    // An incoming track that ends during the fade, or is stopped, gives the mix up.
+    if (incomingPlayed_) IncomingStops(d);
   } else if (State == XA_PLAYER_STATE_PAUSED) {
     // The engine posts the pause after the filter has sent its last level of the audio
     // after it, and sent messages are served before posted ones: those levels are all in.
@@ -111,6 +115,7 @@ void TfrmMain::XaudioNotifyPlayerState(TObject* Sender, Integer State) {
                               ? 100
                               : 100 - DragVSlider(d.VolTrack, d.VolThumb, SliderGrab.y, 0, 100);
     SetDeckVolume(d, level);
+    if (IsIncoming(d)) incomingPlayed_ = true;
   }
   d.PlayState = State;
   RunVUTimer();
