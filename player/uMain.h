@@ -624,6 +624,14 @@ class TfrmMain : public TForm {
   void BendRelease(TObject* Sender, TXPlayer& Deck);
   // Ends a running mix: both timers off, the notice hidden. The fader stays where it is.
   void StopMix();
+  // The deck an automatic mix brings in, while that mix runs.
+  bool IsIncoming(const TXPlayer& Deck) const;
+  // The deck stops or is loaded: when it is the incoming deck of an automatic mix, the mix
+  // ends at once and the deck it was fading out plays on alone at full level.
+  void IncomingStops(TXPlayer& Deck);
+  // The running automatic mix's incoming deck has been reported playing: before that, a
+  // report of it stopping is the mix's own restart of it.
+  bool incomingPlayed_ = false;
   void BuildExplorer();
   void BuildExplorerMenu();
   void BuildPlaylists();
@@ -675,6 +683,8 @@ class TfrmMain : public TForm {
   TXPlayer& DeckOfEngine(TObject* Sender);
   // Draws the deck's curve and beat line in black, which wipes them from the graph.
   void EraseGraph(TXPlayer& Deck);
+  // A deck that stops hears no beat, however it stops: its lamp goes dark at once.
+  void LampOff(TXPlayer& Deck);
 };
 
 extern TfrmMain* frmMain;

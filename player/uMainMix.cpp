@@ -99,6 +99,19 @@ void TfrmMain::StopMix() {
   lblMixInfo->SetVisible(false);
 }
 
+bool TfrmMain::IsIncoming(const TXPlayer& Deck) const {
+  return MixRunning && btnMix->Tag() == 0 && EndingDeck && EndingDeck->OtherDeck == &Deck;
+}
+
+void TfrmMain::IncomingStops(TXPlayer& Deck) {
+  // Fading on would fade the one deck left out too and stop it at the end: dead air.
+  if (!IsIncoming(Deck)) return;
+  StopMix();
+  // The fader goes to the end of the deck that plays on, and its curve sets both levels.
+  PlaceHSlider(imgSldVol, imgSldrVol, EndingDeck == &Deck1 ? 0 : 100, 100, 0);
+  imgHSldrVolMouseMove(imgSldrVol, {ssLeft}, SliderGrab.x, 0);
+}
+
 void TfrmMain::btnMixClick(TObject*) {
   if (MixRunning) {
     // An automatic mix cannot be cancelled; a manual one stops where the fader is.
@@ -144,6 +157,7 @@ void TfrmMain::StartAutoMix(TXPlayer& A) {
   btnMix->SetTag(0);
   MixRunning = -1;
   EndingDeck = &A;
+  incomingPlayed_ = false;
   b.Xaudio->Stop();
   // An offset past the incoming track's end would leave it silent when this one stops.
   b.Xaudio->InputSeek(MixSeek < b.Zik.DurSecs || b.Zik.DurSecs == 0 ? MixSeek : 0,
@@ -160,6 +174,7 @@ void TfrmMain::StartAutoMix(TXPlayer& A) {
 void TfrmMain::FinishMix(TXPlayer& X) {
   if (!X.Xaudio) return;
   X.Xaudio->Stop();
+  LampOff(X);
   if (X.PlayList && X.PlayList->Items()->Count() > 0) {
     X.PlayState = 0;
     TListItem* next = X.PlayList->Items()->Item(0);

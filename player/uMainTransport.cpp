@@ -36,7 +36,12 @@ void TfrmMain::btnStopClick(TObject* Sender) {
   CurrentDeck->Xaudio->InputSeek(0, 1);
   CurrentDeck->Xaudio->OutputReset();
   boxGraph->Repaint();
-  CurrentDeck->BeatLamp->Brush()->SetColor(clBlack);
+  LampOff(*CurrentDeck);
+  IncomingStops(*CurrentDeck);
+}
+
+void TfrmMain::LampOff(TXPlayer& Deck) {
+  Deck.BeatLamp->Brush()->SetColor(clBlack);
 }
 
 void TfrmMain::prgBarMouseDown(TObject* Sender, TMouseButton, TShiftState, Integer X, Integer) {
@@ -62,10 +67,12 @@ void TfrmMain::btnSyncMouseUp(TObject* Sender, TMouseButton, TShiftState, Intege
 
 void TfrmMain::LoadDeck(TXPlayer& Deck, const String& Path, const String& BPM) {
   if (!Deck.Xaudio) return;
+  IncomingStops(Deck);
   Deck.Xaudio->Stop();
   Deck.Xaudio->OutputReset();
   Deck.Xaudio->InputOpen(Path);
   boxGraph->Repaint();
+  LampOff(Deck);
   Deck.VULeft->SetPosition(0);
   Deck.VURight->SetPosition(0);
   Deck.PosBar->SetPosition(1000);
@@ -96,6 +103,9 @@ void TfrmMain::XaudioNotifyPlayerState(TObject* Sender, Integer State) {
     d.VURight->SetPosition(0);
     for (Integer i = 0; i < GraphPointCount; ++i)
       d.GraphPts[i] = {boxGraph->Left() + 3 * i, boxGraph->Top() + boxGraph->Height()};
+    LampOff(d);
+    // An incoming track that ends during the fade, or is stopped, gives the mix up.
+    if (incomingPlayed_) IncomingStops(d);
   } else if (State == XA_PLAYER_STATE_PAUSED) {
     // The engine posts the pause after the filter has sent its last level of the audio
     // after it, and sent messages are served before posted ones: those levels are all in.
@@ -105,6 +115,7 @@ void TfrmMain::XaudioNotifyPlayerState(TObject* Sender, Integer State) {
                               ? 100
                               : 100 - DragVSlider(d.VolTrack, d.VolThumb, SliderGrab.y, 0, 100);
     SetDeckVolume(d, level);
+    if (IsIncoming(d)) incomingPlayed_ = true;
   }
   d.PlayState = State;
   RunVUTimer();
@@ -134,8 +145,10 @@ void TfrmMain::XaudioNotifyInputTimecode(TObject* Sender, Byte, Byte Minutes, By
   d.RemLabel->SetCaption(Format("%.2d:%.2d", r / 60, r % 60));
   LoopAndSyncCheck(d, Minutes, Seconds, Fractions);
   // The timecode comes several times a second: the running mix keeps a second start
-  // from happening within the same second.
-  if (AutoMix && Minutes * 60 + Seconds == d.Zik.DurSecs - MixStart && !MixRunning)
+  // from happening within the same second. It also comes after an open, a stop or a seek:
+  // only a deck that plays has an end to mix out of.
+  if (AutoMix && Minutes * 60 + Seconds == d.Zik.DurSecs - MixStart && !MixRunning &&
+      d.PlayState == XA_PLAYER_STATE_PLAYING)
     StartAutoMix(d);
 }
 

@@ -154,6 +154,18 @@ TEST_F(GraphTest, OneBeatPerRiseAboveTheLine) {
   EXPECT_EQ(beats, 3);
 }
 
+TEST_F(GraphTest, ADeckThatStopsShowsItsLampDarkHoweverItStops) {
+  const std::vector<std::function<void()>> ways = {
+      [] { frmMain->XaudioNotifyPlayerState(frmMain->Xaudio1, XA_PLAYER_STATE_STOPPED); },
+      [] { frmMain->XaudioNotifyPlayerState(frmMain->Xaudio1, XA_PLAYER_STATE_EOS); },
+      [] { frmMain->FinishMix(Deck1); }, [] { frmMain->LoadDeck(Deck1, "/music/next.mp3", ""); }};
+  for (std::size_t way = 0; way < ways.size(); ++way) {
+    frmMain->shpBoom1->Brush()->SetColor(clRed);
+    ways[way]();
+    EXPECT_EQ(frmMain->shpBoom1->Brush()->Color(), clBlack) << way;
+  }
+}
+
 TEST_F(GraphTest, QuieterDeckLightsItsLampButSendsNoBeat) {
   PlaceVSlider(frmMain->imgSldVol2, frmMain->imgSldrVol2, 0, 100, 0);   // deck 2 at 100
   PlaceVSlider(frmMain->imgSldVol1, frmMain->imgSldrVol1, 50, 100, 0);  // deck 1 at 50

@@ -87,6 +87,29 @@ TEST_F(MixEngineTest, AutoMixStartsTheOtherDeckFadesAndLoadsTheNextEntry) {
   EXPECT_TRUE(dialogs.empty());
 }
 
+TEST_F(MixEngineTest, AnIncomingTrackThatEndsDuringTheFadeLeavesTheOutgoingDeckPlaying) {
+  Start();
+  frmMain->chkAutoMix->SetChecked(true);
+  frmMain->spnAMixStart->SetValue(8);
+  frmMain->spnAMixLength->SetValue(10);
+  frmMain->spnASeek->SetValue(0);
+  frmMain->LoadDeck(Deck2, Media("short4.mp3"), "");
+  frmMain->LoadDeck(Deck1, Media("kick128.mp3"), "128");
+  frmMain->btnPlayClick(frmMain->btnPlay1);
+  ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 1 && Deck1.Zik.DurSecs == 30; }, 5000));
+  ASSERT_TRUE(PumpUntil([] { return Deck2.Zik.DurSecs == 4; }, 5000));
+  // The mix starts at 22 s; deck 2's 4 s end long before the 10 s fade would.
+  frmMain->Xaudio1->InputSeek(700, 1000);
+  ASSERT_TRUE(PumpUntil([] { return MixRunning != 0; }, 8000)) << frmMain->lblPos1->Caption();
+  ASSERT_TRUE(PumpUntil([] { return MixRunning == 0; }, 15000));
+  EXPECT_EQ(Deck2.PlayState, 3);
+  EXPECT_EQ(Deck1.PlayState, 1);
+  EXPECT_EQ(frmMain->imgSldrVol->Left(), frmMain->imgSldVol->Left());
+  EXPECT_EQ(frmMain->lblVol1->Caption(), "100 %");
+  EXPECT_EQ(frmMain->lblTitle1->Caption(), "kick128");
+  EXPECT_TRUE(dialogs.empty());
+}
+
 struct Report {
   double sinkSeconds;  // on the sink's clock, from its first frame
   double position;     // the engine's timecode

@@ -3,6 +3,8 @@
 // mix and what ends it.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "PlayerFixture.h"
 #include "RecordingEngine.h"
 #include "classlib/ComCtrls.h"
@@ -143,12 +145,20 @@ TEST_F(MixTest, TheTimecodeStartsOneAutomaticMixWhichTheButtonCannotCancel) {
   frmMain->spnASeek->SetValue(5);
   Deck1.Zik.DurSecs = 100;
   Deck2.Zik.DurSecs = 60;
+  Deck1.PlayState = 1;
 
   // An empty other deck: nothing, the deck plays on to its end.
   frmMain->XaudioNotifyInputTimecode(frmMain->Xaudio1, 0, 1, 15, 0);
   EXPECT_EQ(MixRunning, 0);
 
   frmMain->lblTitle2->SetCaption("next");
+  // Nor a deck that does not play: its time comes after a load, a stop or a seek too.
+  for (Integer state : {0, 2, 3}) {
+    Deck1.PlayState = state;
+    frmMain->XaudioNotifyInputTimecode(frmMain->Xaudio1, 0, 1, 15, 0);
+  }
+  EXPECT_EQ(MixRunning, 0);
+  Deck1.PlayState = 1;
   rec.clear();
   for (Byte fraction : {0, 30, 60}) frmMain->XaudioNotifyInputTimecode(frmMain->Xaudio1, 0, 1, 15, fraction);
   EXPECT_EQ(MixRunning, -1);
@@ -166,6 +176,50 @@ TEST_F(MixTest, TheTimecodeStartsOneAutomaticMixWhichTheButtonCannotCancel) {
   // With no playlist the finished deck is stopped and rewound.
   EXPECT_TRUE(Lists("1 6"));
   EXPECT_TRUE(Lists("1 7 0 100"));
+}
+
+TEST_F(MixTest, TheIncomingDeckStoppedOrLoadedEndsAnAutomaticMixOnTheOutgoingDeck) {
+  frmMain->spnAMixLength->SetValue(10);
+  frmMain->lblTitle1->SetCaption("one");
+  frmMain->lblTitle2->SetCaption("two");
+  const std::vector<std::function<void()>> ways = {
+      [] { frmMain->btnStopClick(frmMain->btnStop2); },
+      [] { frmMain->LoadDeck(Deck2, "/music/other.mp3", ""); },
+      [] { frmMain->XaudioNotifyPlayerState(frmMain->Xaudio2, XA_PLAYER_STATE_EOS); }};
+  for (std::size_t way = 0; way < ways.size(); ++way) {
+    SCOPED_TRACE(way);
+    // Deck 2 was being pre-listened: the mix's own stop of it is reported, and passes.
+    Deck2.PlayState = 1;
+    frmMain->StartAutoMix(Deck1);
+    frmMain->XaudioNotifyPlayerState(frmMain->Xaudio2, XA_PLAYER_STATE_STOPPED);
+    frmMain->XaudioNotifyPlayerState(frmMain->Xaudio2, XA_PLAYER_STATE_PLAYING);
+    steps = 0;
+    ASSERT_TRUE(PumpUntil([&] { return steps >= 3; }));
+    ASSERT_EQ(MixRunning, -1);
+    ASSERT_GT(Fader(), 0);
+    rec.clear();
+    ways[way]();
+    EXPECT_EQ(MixRunning, 0);
+    EXPECT_FALSE(frmMain->tmrTrans->Enabled());
+    EXPECT_FALSE(frmMain->TmrMixInfo->Enabled());
+    EXPECT_FALSE(frmMain->lblMixInfo->Visible());
+    // Deck 1 at full level with the fader at its end, neither stopped nor loaded.
+    EXPECT_EQ(Fader(), 0);
+    EXPECT_EQ(frmMain->lblVol1->Caption(), "100 %");
+    EXPECT_EQ(frmMain->lblVol2->Caption(), "0 %");
+    Lines one;
+    for (const std::string& l : rec.Lines())
+      if (l[0] == '1') one.push_back(l);
+    EXPECT_EQ(one, Lines{"1 57 -1 100 -1"});
+    EXPECT_EQ(frmMain->lblTitle1->Caption(), "one");
+  }
+  // The outgoing deck stopped: the mix goes on onto the incoming one.
+  frmMain->StartAutoMix(Deck1);
+  frmMain->XaudioNotifyPlayerState(frmMain->Xaudio2, XA_PLAYER_STATE_PLAYING);
+  frmMain->btnStopClick(frmMain->btnStop1);
+  frmMain->XaudioNotifyPlayerState(frmMain->Xaudio1, XA_PLAYER_STATE_STOPPED);
+  EXPECT_EQ(MixRunning, -1);
+  EXPECT_TRUE(frmMain->tmrTrans->Enabled());
 }
 
 TEST_F(MixTest, AnAutomaticMixFromTheFadersTargetEndEndsAtItsFirstStep) {
