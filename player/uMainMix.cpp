@@ -154,6 +154,9 @@ void TfrmMain::StartAutoMix(TXPlayer& A) {
   if (!A.Xaudio || !A.OtherDeck) return;
   TXPlayer& b = *A.OtherDeck;
   if (b.TitleLabel->Caption().empty()) return;
+  // A file that could not be opened keeps its title but shows no times: bringing it in
+  // would fade the playing deck out into silence.
+  if (b.DurLabel->Caption().empty()) return;
   btnMix->SetTag(0);
   MixRunning = -1;
   EndingDeck = &A;

@@ -159,6 +159,11 @@ TEST_F(MixTest, TheTimecodeStartsOneAutomaticMixWhichTheButtonCannotCancel) {
   }
   EXPECT_EQ(MixRunning, 0);
   Deck1.PlayState = 1;
+  // Nor into a deck whose file could not be opened: it has a title but no times.
+  frmMain->XaudioNotifyInputState(frmMain->Xaudio2, XA_IO_STATE_CLOSED);
+  frmMain->XaudioNotifyInputTimecode(frmMain->Xaudio1, 0, 1, 15, 0);
+  EXPECT_EQ(MixRunning, 0);
+  frmMain->XaudioNotifyStreamDuration(frmMain->Xaudio2, 60);
   rec.clear();
   for (Byte fraction : {0, 30, 60}) frmMain->XaudioNotifyInputTimecode(frmMain->Xaudio1, 0, 1, 15, fraction);
   EXPECT_EQ(MixRunning, -1);
