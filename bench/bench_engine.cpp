@@ -54,7 +54,7 @@ Result Chain(const std::string& path, int perMille, XA_FilterModule* filter) {
   for (int b = 0; b < 32; ++b) eq.left[b] = eq.right[b] = static_cast<int8_t>(b % 5 - 2);
   d.SetEqualizer(eq);
   if (d.Open(path, &why) != XA_SUCCESS) return r;
-  void* instance = filter ? filter->open() : nullptr;
+  void* instance = filter ? filter->open(nullptr) : nullptr;
   std::vector<float> in(2304 * 2), out(1024 * 2);
   double t0 = Seconds();
   speed.Configure(d.Rate(), 44100, perMille);

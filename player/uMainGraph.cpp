@@ -145,7 +145,8 @@ void TfrmMain::DrawBeatLine(TXPlayer& Deck) {
 // the test point in a moment and would light the lamp, and send beats, for kicks never
 // heard or heard later. Flattened and unmarked they pass without a beat. A seek drops them
 // as it is sent (the new audio's levels come after the handler returns), a pause when the
-// engine reports it.
+// engine reports it. No level of the audio before either comes after it: the filter
+// checks each on this thread against the commands given here just before it delivers.
 void TfrmMain::DropUnheard(TXPlayer& Deck) {
   const Integer bottom = boxGraph->Top() + boxGraph->Height();
   for (Integer i = BeatPoint + 1; i < GraphPointCount; ++i) {

@@ -107,8 +107,9 @@ void TfrmMain::XaudioNotifyPlayerState(TObject* Sender, Integer State) {
     // An incoming track that ends during the fade, or is stopped, gives the mix up.
     if (incomingPlayed_) IncomingStops(d);
   } else if (State == XA_PLAYER_STATE_PAUSED) {
-    // The engine posts the pause after the filter has sent its last level of the audio
-    // after it, and sent messages are served before posted ones: those levels are all in.
+    // The filter checks each level on this thread against the commands given here: none
+    // of the audio the pause drops arrives once the pause was given, so the points of it
+    // that did arrive are all here to drop.
     DropUnheard(d);
   } else if (State == XA_PLAYER_STATE_PLAYING) {
     const Integer level = d.PreLButton->Tag() != 0

@@ -23,6 +23,10 @@ std::atomic<HWND> g_mainWindow{0};
 
 using kazout::MonotonicNs;
 
+// A command given while a report waits for one (see Deliver) is asked after again this soon:
+// the player thread carries commands out within moments.
+constexpr int64_t kPendingRetryNs = 1000000;
+
 // One deck's filter. The audio side (Process, Reset, Timing: the engine's player thread)
 // only measures, writes readings into a single-producer, single-consumer ring and publishes
 // the engine's latest timing; the sender thread takes the readings out and sends each when
@@ -31,7 +35,8 @@ using kazout::MonotonicNs;
 // eventfd: a write never blocks, locks or allocates), so an idle deck costs nothing.
 class DeckFilter {
  public:
-  explicit DeckFilter(int deck) : deck_(deck), wake_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+  DeckFilter(int deck, const XA_FilterHost* host)
+      : deck_(deck), host_(host), wake_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
     sender_ = std::thread([this] { Send(); });
   }
   ~DeckFilter() {
@@ -162,24 +167,57 @@ class DeckFilter {
         Sleep(dueNs);  // a reset, a speed change or a stop wakes it early
         continue;
       }
-      ring_.Drop(1);
-      // A reset may have come while it was timed.
-      if (item.generation != generation_.load(std::memory_order_acquire)) continue;
       // A report whose audio was heard more than a second ago (a window that did not
       // answer) is history. Judged by its own block's prediction: a sink that is not paced
       // hears each block when it is given, which no later prediction can extrapolate.
-      if (now - item.blockHeardNs > 1000000000LL) continue;
       HWND hwnd = g_mainWindow.load();
-      if (!hwnd) continue;
+      if (now - item.blockHeardNs > 1000000000LL || !hwnd) {
+        ring_.Drop(1);
+        continue;
+      }
+      if (!Deliver(hwnd, item)) {
+        Sleep(MonotonicNs() + kPendingRetryNs);  // a command given may yet drop it
+        continue;
+      }
+      ring_.Drop(1);
+    }
+  }
+
+  // Hands the report to the main window's thread and checks there, just before the
+  // handlers run, that its audio is still to be heard. That thread gives the player its
+  // commands (seek, pause, stop, load) and then drops the points it was given of audio not
+  // heard. A check anywhere else is not ordered with that: a report checked before the
+  // player's reset could still be taken after the command. Checked on that thread, the
+  // report is taken either before the command is given, and its point is dropped with the
+  // others, or after: then the command counts as given, and until the player has carried
+  // it out nothing is sent (answers false: ask again); once it has, its resets are seen
+  // here and a report of audio handed over before them is dropped. The window's thread
+  // never waits for this one.
+  bool Deliver(HWND hwnd, const Item& item) {
+    bool pending = false;
+    auto deliver = [&] {
+      if (host_ && host_->commands_pending(host_->player)) {
+        pending = true;
+        return;
+      }
+      if (item.generation != generation_.load(std::memory_order_acquire)) return;
       SendMessageA(hwnd, WM_DECK_LEVEL,
                    static_cast<WPARAM>(static_cast<uint32_t>(item.reading.level)),
                    deck_ == 1 ? 1 : 2);
       int16_t pair[2] = {item.reading.vuLeft, item.reading.vuRight};
       SendMessageA(hwnd, WM_DECK_VU, reinterpret_cast<WPARAM>(pair), deck_ == 1 ? 0 : 1);
-    }
+    };
+    // A window of another program (or one gone) has no thread here to order with.
+    const DWORD thread = GetWindowThreadId(hwnd);
+    if (thread == 0)
+      deliver();
+    else
+      win32::CallOnThread(thread, deliver);
+    return !pending;
   }
 
   int deck_;
+  const XA_FilterHost* host_;  // null when no player hosts this filter
   filter::LevelMeter meter_;
   int64_t frames_ = 0;  // handed over since the last reset; audio side only
   int64_t base_ = 0;    // frames_ when the meter last started afresh; audio side only
@@ -198,11 +236,11 @@ DeckFilter* F(void* instance) {
   return static_cast<DeckFilter*>(instance);
 }
 
-void* OpenDeck1() {
-  return new DeckFilter(1);
+void* OpenDeck1(const XA_FilterHost* host) {
+  return new DeckFilter(1, host);
 }
-void* OpenDeck2() {
-  return new DeckFilter(2);
+void* OpenDeck2(const XA_FilterHost* host) {
+  return new DeckFilter(2, host);
 }
 void Close(void* instance) {
   delete F(instance);
@@ -217,7 +255,7 @@ void Timing(void* instance, int64_t nextHeardNs, int speedPerMille) {
   F(instance)->Timing(nextHeardNs, speedPerMille);
 }
 
-int Register(XA_FilterModule* module, void* (*open)(), const char* name) {
+int Register(XA_FilterModule* module, void* (*open)(const XA_FilterHost*), const char* name) {
   if (!module || module->size < sizeof(XA_FilterModule)) return -1;
   module->name = name;
   module->open = open;

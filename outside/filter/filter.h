@@ -4,6 +4,8 @@
 // report k goes out kReportLead report periods (as heard, at the current speed) before
 // the frame it is timed by is heard. At the end of a stream the filter sends the reports
 // it held back and kReportLead silent ones, so the last beat reaches the sound line.
+// Reports are delivered on the main window's thread, and one whose audio a command given
+// there (a seek, a pause, a stop) has dropped never arrives after that command.
 #pragma once
 
 #include "win32/Types.h"

@@ -74,12 +74,25 @@ Player::~Player() {
 }
 
 int Player::Send(Command command) {
+  given_.fetch_add(1, std::memory_order_relaxed);
   {
     std::lock_guard<std::mutex> lock(queueMutex_);
     queue_.push_back(std::move(command));
   }
   queueCv_.notify_one();
   return XA_SUCCESS;
+}
+
+int Player::CommandsPending(void* player) {
+  const auto* p = static_cast<const Player*>(player);
+  // The asking thread counted its own commands in given_ before queueing them, so it reads
+  // them there. The player thread counts one in done_ only after carrying it out, in the
+  // order given: done_ reaching given_ means they are all carried out, and this acquire
+  // pairs with that release, so what they did is seen by the asking thread. Another
+  // thread's command given meanwhile may make done_ pass the given_ read: not pending.
+  const uint32_t given = p->given_.load(std::memory_order_acquire);
+  const uint32_t done = p->done_.load(std::memory_order_acquire);
+  return static_cast<int32_t>(given - done) > 0 ? 1 : 0;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -200,7 +213,10 @@ void Player::Run() {
       if (quit_) break;
       batch.swap(queue_);
     }
-    for (const Command& c : batch) Execute(c);
+    for (const Command& c : batch) {
+      Execute(c);
+      done_.fetch_add(1, std::memory_order_release);
+    }
     if (state_ == XA_PLAYER_STATE_PLAYING) {
       Feed();
       Update();
@@ -784,7 +800,7 @@ void Player::AddFilter(const std::string& name, int where) {
           ? reinterpret_cast<XA_FilterModuleRegisterFn>(GetProcAddress(f.library, entry.c_str()))
           : nullptr;
   if (!reg || reg(&f.table) != 0 || !f.table.open || !f.table.process ||
-      !(f.instance = f.table.open())) {
+      !(f.instance = f.table.open(&filterHost_))) {
     if (f.library) FreeLibrary(f.library);
     PostError(XA_SOURCE_OUTPUT, XA_ERROR_NO_SUCH_MODULE, "Cannot load output filter " + name);
     Nack(XA_MSG_COMMAND_OUTPUT_ADD_FILTER, XA_ERROR_NO_SUCH_MODULE);

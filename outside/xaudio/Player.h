@@ -47,7 +47,8 @@ class Player {
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
 
-  // Any thread: queues a command for the player thread.
+  // Any thread: queues a command for the player thread. The command counts as given from
+  // now on, on the calling thread (see XA_FilterHost).
   int Send(Command command);
   // The window's thread: fills `out` when the message is one of this player's
   // notifications and answers 0; otherwise non-zero. See xaudio.h for text lifetimes.
@@ -108,6 +109,8 @@ class Player {
   void Stop();
   void Seek(int offset, int range);
   void SetPitch(int perMille);
+  // The filters' XA_FilterHost::commands_pending. Any thread.
+  static int CommandsPending(void* player);
   void RegisterOutputModule(const std::string& name, int command);
   void AddFilter(const std::string& name, int where);
   void RemoveFilter(const std::string& name, int id);
@@ -151,6 +154,11 @@ class Player {
   std::condition_variable queueCv_;
   std::deque<Command> queue_;
   bool quit_ = false;
+  // Commands given (by Send, before they are queued) and carried out (by the player
+  // thread, after each has had its effect), for the filters to ask.
+  std::atomic<uint32_t> given_{0};
+  std::atomic<uint32_t> done_{0};
+  const XA_FilterHost filterHost_{this, &Player::CommandsPending};
 
   std::mutex notesMutex_;
   std::map<uint64_t, std::unique_ptr<Note>> pending_;

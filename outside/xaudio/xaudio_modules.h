@@ -57,6 +57,20 @@ struct XA_OutputModule {
   void (*voice_set_active)(void* voice, int active);
 };
 
+// The player an output filter sits in, as the filter may ask it. A filter that reports to a
+// window delivers on the window's thread, which is the thread that gives the player its
+// commands (seek, pause, stop, a new input): asked there, just before it delivers, this
+// tells whether a command that thread has given may still drop the audio being reported.
+struct XA_FilterHost {
+  void* player;
+  // Any thread: non-zero while a command given to the player has not been carried out yet.
+  // Each command is counted as given on the caller's thread before it is queued, and as
+  // carried out on the player thread once it has had its effect, so an answer of 0 means
+  // that every command the asking thread gave before is carried out, and that what those
+  // commands did (a reset of the filter among them) is seen by that thread from then on.
+  int (*commands_pending)(void* player);
+};
+
 // An output filter instance sits in one player's chain where the decoded (and equalized)
 // audio enters the lookahead: at the stream's rate, before the speed change, about a second
 // before it is heard. The engine keeps the speed change after the lookahead so that pitch
@@ -74,7 +88,9 @@ struct XA_OutputModule {
 struct XA_FilterModule {
   uint32_t size;
   const char* name;
-  void* (*open)(void);
+  // The player the instance sits in, valid until it is closed; null for an instance
+  // that no player hosts (nothing is ever pending for it).
+  void* (*open)(const XA_FilterHost* host);
   void (*close)(void* instance);
   // Player thread: a block of decoded PCM that will be played, `count` frames at `rate` (the
   // stream's), whose first frame is predicted to be heard at `heardNs` at the speed last
