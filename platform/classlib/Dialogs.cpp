@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -11,6 +13,7 @@
 #include "classlib/Forms.h"
 #include "classlib/GuiPrivate.h"
 #include "classlib/SysUtils.h"
+#include "win32/Files.h"
 #include "win32/Paths.h"
 
 namespace {
@@ -252,6 +255,73 @@ bool Acceptable(const String& name, TOpenOptions options, bool save, const Strin
   return true;
 }
 
+// Where a dialog opens, as the platform's dialog picks it: the folder of the file the
+// program names, else the folder it names, else the current directory.
+String StartFolder(const String& fileName, const String& initialDir) {
+  String dir = ExtractFileDir(fileName);
+  if (!dir.empty()) return dir;
+  if (!initialDir.empty()) return initialDir;
+  String cwd(GetCurrentDirectoryA(0, nullptr), '\0');
+  cwd.resize(GetCurrentDirectoryA(DWORD(cwd.size()), cwd.data()));
+  return cwd;
+}
+
+// The drive path of what a name typed in a dialog showing `folder` names; "" when it names
+// nothing on a drive.
+String TypedPath(const String& folder, const String& typed) {
+  std::string native;
+  DWORD err = 0;
+  if (!win32::WindowsToLinuxPathFrom(folder, typed, native, err)) return String();
+  return win32::LinuxToWindowsPath(native);
+}
+
+// Qt's dialog takes "C:\a" for a name in the folder it shows; the platform's dialog takes a
+// typed name as a path of the system's: a drive path, or a name in the folder shown. A
+// folder so named opens, a file is chosen, and the checks are the platform's (Run's).
+// Wildcards (a filter typed) and names the code page cannot hold stay Qt's.
+class TFileDialogWindow : public QFileDialog {
+ public:
+  using QFileDialog::QFileDialog;
+
+  // The drive path of the file chosen.
+  String Chosen() const {
+    if (!typed_.empty()) return typed_;
+    const QStringList files = selectedFiles();
+    return files.isEmpty()
+               ? String()
+               : win32::LinuxToWindowsPath(QFile::encodeName(files.first()).toStdString());
+  }
+
+  void accept() override {
+    typed_.clear();
+    auto* edit = findChild<QLineEdit*>("fileNameEdit");
+    const String name = edit ? QtToAnsi(edit->text()) : String();
+    const String shown =
+        win32::LinuxToWindowsPath(QFile::encodeName(directory().absolutePath()).toStdString());
+    std::string native;
+    DWORD err = 0;
+    if (name.empty() || name.find_first_of("*?\"") != String::npos ||
+        !win32::WindowsToLinuxPathFrom(shown, name, native, err)) {
+      QFileDialog::accept();
+      return;
+    }
+    const QString path = QFile::decodeName(native.c_str());
+    if (QFileInfo(path).isDir()) {
+      setDirectory(path);
+      edit->clear();
+      return;
+    }
+    typed_ = win32::LinuxToWindowsPath(native);
+    if (typed_.empty())
+      QFileDialog::accept();
+    else
+      done(QDialog::Accepted);
+  }
+
+ private:
+  String typed_;
+};
+
 }  // namespace
 
 bool TOpenDialog::Execute() {
@@ -277,20 +347,22 @@ bool TOpenDialog::Run(bool save) {
     r.Options = options_;
     TDialogAnswer a = g_answerer(r);
     if (!a.Accepted) return false;
-    // The user's answer goes through the same checks; a refused one is a cancel here, as
-    // the answerer cannot be asked again.
-    String name = WithDefaultExt(a.Value, defaultExt_);
+    // The user's answer is what they typed, and goes through the same checks; a refused
+    // one is a cancel here, as the answerer cannot be asked again.
+    String typed = TypedPath(StartFolder(fileName_, initialDir_), a.Value);
+    String name = WithDefaultExt(typed.empty() ? a.Value : typed, defaultExt_);
     if (!Acceptable(name, options_, save, title)) return false;
     fileName_ = name;
     return true;
   }
   EnsureQtApplication();
-  QFileDialog dlg(ParentWindow(), AnsiToQt(title));
+  TFileDialogWindow dlg(ParentWindow(), AnsiToQt(title));
   dlg.setOption(QFileDialog::DontUseNativeDialog);
   dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dlg.setFileMode(options_.Contains(ofFileMustExist) ? QFileDialog::ExistingFile
-                                                     : QFileDialog::AnyFile);
-  // Overwriting is asked below, with the platform's words.
+  // Any name may be typed, a drive path too, which Qt would take for a missing file and
+  // refuse: whether the file must exist is checked below, with the platform's words, as
+  // is overwriting.
+  dlg.setFileMode(QFileDialog::AnyFile);
   dlg.setOption(QFileDialog::DontConfirmOverwrite);
   dlg.setSizeGripEnabled(options_.Contains(ofEnableSizing));
   // Qt's filter names end in their patterns, which its list shows unless told not to; the
@@ -310,15 +382,15 @@ bool TOpenDialog::Run(bool save) {
   }
   std::string native;
   DWORD err = 0;
-  if (!initialDir_.empty() && win32::WindowsToLinuxPath(initialDir_, native, err))
+  const String start = StartFolder(fileName_, initialDir_);
+  if (win32::WindowsToLinuxPath(start, native, err))
     dlg.setDirectory(QFile::decodeName(native.c_str()));
-  if (!fileName_.empty() && win32::WindowsToLinuxPath(fileName_, native, err))
+  if (!fileName_.empty() && win32::WindowsToLinuxPathFrom(start, fileName_, native, err))
     dlg.selectFile(QFile::decodeName(native.c_str()));
   for (;;) {
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
-    // The file system's name, as the system sees it.
-    String chosen =
-        win32::LinuxToWindowsPath(QFile::encodeName(dlg.selectedFiles().first()).toStdString());
+    if (dlg.exec() != QDialog::Accepted) return false;
+    String chosen = dlg.Chosen();
+    if (chosen.empty()) return false;
     String name = WithDefaultExt(chosen, defaultExt_);
     if (!Acceptable(name, options_, save, title)) continue;
     fileName_ = name;

@@ -118,10 +118,12 @@ struct TFilterEntry {
 };
 std::vector<TFilterEntry> ParseDialogFilter(const String& Filter);
 
-// Execute shows the dialog and answers whether a file was chosen (FileName). A name typed
-// without an extension gets DefaultExt. ofFileMustExist and ofPathMustExist refuse a file
-// or folder that is not there, ofOverwritePrompt asks before an existing file is chosen
-// for saving.
+// Execute shows the dialog and answers whether a file was chosen (FileName, a drive path).
+// The dialog opens in FileName's folder, else InitialDir, else the current directory. A
+// name may be typed as a drive path (either slash) or as a name in the folder shown; typed
+// without an extension it gets DefaultExt. ofFileMustExist and ofPathMustExist refuse a
+// file or folder that is not there, ofOverwritePrompt asks before an existing file is
+// chosen for saving.
 class TOpenDialog : public TComponent {
  public:
   explicit TOpenDialog(TComponent* AOwner) : TComponent(AOwner) {}
@@ -187,7 +189,7 @@ struct TDialogRequest {
 struct TDialogAnswer {
   int Result = 0;         // IDOK... for message boxes, mrOk... for message dialogs
   bool Accepted = false;  // input boxes and file dialogs: OK chosen
-  String Value;           // input boxes: the text entered; file dialogs: the file chosen
+  String Value;           // input boxes: the text entered; file dialogs: the name typed
 };
 using TDialogAnswerer = std::function<TDialogAnswer(const TDialogRequest& Request)>;
 // Replaces every dialog by a call of the answerer (an empty one shows dialogs again).

@@ -114,12 +114,15 @@ void TForm::ApplyWindowFlags() {
     case bsNone:
       f |= Qt::FramelessWindowHint;
       break;
+    // A form is a top-level window of its own, which the user can switch to. Qt's dialog
+    // and tool kinds would make it a transient of the program's other windows: the window
+    // manager then leaves it out of its task switcher and lets any other program's window
+    // cover it for good. Only the frame's buttons tell these kinds apart.
     case bsDialog:
-      f = Qt::Dialog;
-      break;
     case bsToolWindow:
     case bsSizeToolWin:
-      f = Qt::Tool;
+      f |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+           Qt::WindowCloseButtonHint;
       break;
     default:
       break;
@@ -188,6 +191,16 @@ void TForm::SetVisible(bool v) {
     TCustomControl::SetVisible(false);
     if (OnHide) OnHide(this);
   }
+}
+
+void TForm::Show() {
+  if (!Visible()) {
+    SetVisible(true);
+    return;
+  }
+  QWidget* w = Host()->widget;
+  RaiseWindow(w);
+  w->activateWindow();
 }
 
 TModalResult TForm::ShowModal() {

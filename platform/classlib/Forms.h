@@ -59,6 +59,9 @@ class TForm : public TCustomControl {
   bool Active() const;
 
   void SetVisible(bool v) override;
+  // Shows the form and brings it to the front, activated; a form already shown that
+  // another window covers comes back over it.
+  void Show();
   // Runs a nested event loop until ModalResult is set (Close sets mrCancel); answers it.
   TModalResult ShowModal();
   // Asks OnCloseQuery, then runs OnClose and does what its action says. Closing the

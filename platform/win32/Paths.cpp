@@ -26,6 +26,10 @@ namespace {
 bool IsSep(char c) {
   return c == '\\' || c == '/';
 }
+// "/a/b": a Linux path, which the platform takes as it is ("//x" is a Windows UNC path).
+bool IsLinuxPath(const std::string& path) {
+  return !path.empty() && path[0] == '/' && !(path.size() >= 2 && IsSep(path[1]));
+}
 bool IsLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -259,7 +263,7 @@ void AppendComponents(const std::string& text, std::vector<std::string>& parts) 
   }
 }
 
-bool ParseWindowsPath(const std::string& winPath, WinPath& out);
+bool ParseWindowsPath(const std::string& winPath, WinPath& out, const WinPath* base = nullptr);
 
 // The current directory as a parsed Windows path.
 bool CurrentWinPath(WinPath& out) {
@@ -268,7 +272,13 @@ bool CurrentWinPath(WinPath& out) {
   return ParseWindowsPath(cwd, out);
 }
 
-bool ParseWindowsPath(const std::string& winPath, WinPath& out) {
+// A relative path is taken from `base`, or from the current directory when there is none.
+bool ParseWindowsPath(const std::string& winPath, WinPath& out, const WinPath* base) {
+  auto from = [base](WinPath& start) {
+    if (!base) return CurrentWinPath(start);
+    start = *base;
+    return start.drive != 0;
+  };
   std::string path = winPath;
   if (path.size() >= 4 && IsSep(path[0]) && IsSep(path[1]) && path[2] == '?' && IsSep(path[3])) {
     // "\\?\X:\..." only; "\\?\UNC\..." and device names are not files of a drive.
@@ -283,7 +293,7 @@ bool ParseWindowsPath(const std::string& winPath, WinPath& out) {
     std::string rest = path.substr(2);
     if (rest.empty() || !IsSep(rest[0])) {
       WinPath cwd;
-      if (CurrentWinPath(cwd) && cwd.drive == out.drive) out.parts = cwd.parts;
+      if (from(cwd) && cwd.drive == out.drive) out.parts = cwd.parts;
     }
     AppendComponents(rest, out.parts);
     return true;
@@ -291,7 +301,7 @@ bool ParseWindowsPath(const std::string& winPath, WinPath& out) {
   if (path.find(':') != std::string::npos && path.find(':') < path.find_first_of("\\/"))
     return false;  // "1:\x", "ab:\x": not a drive
   WinPath cwd;
-  if (!CurrentWinPath(cwd)) return false;
+  if (!from(cwd)) return false;
   out.drive = cwd.drive;
   if (!IsSep(path[0])) out.parts = cwd.parts;
   AppendComponents(path, out.parts);
@@ -348,8 +358,7 @@ DWORD ErrorFromErrno(int err, const std::string& linuxPath) {
 }
 
 bool IsDriveRootPath(const std::string& win) {
-  if (!win.empty() && win[0] == '/' && !(win.size() >= 2 && IsSep(win[1])))
-    return NormalizeLinux(win) == "/";
+  if (IsLinuxPath(win)) return NormalizeLinux(win) == "/";
   WinPath parsed;
   return ParseWindowsPath(win, parsed) && parsed.parts.empty();
 }
@@ -361,14 +370,16 @@ std::string DriveTarget(char letter) {
   return ReadLink(LinkPath(dir, letter));
 }
 
-bool WindowsToLinuxPath(const std::string& win, std::string& linux, DWORD& error) {
-  if (!win.empty() && win[0] == '/' && !(win.size() >= 2 && IsSep(win[1]))) {
+namespace {
+
+bool ToLinuxPath(const std::string& win, const WinPath* base, std::string& linux, DWORD& error) {
+  if (IsLinuxPath(win)) {
     linux = win;
     return true;
   }
   std::string dir = Drives();
   WinPath parsed;
-  if (dir.empty() || !ParseWindowsPath(win, parsed)) {
+  if (dir.empty() || !ParseWindowsPath(win, parsed, base)) {
     error = ERROR_PATH_NOT_FOUND;
     return false;
   }
@@ -401,6 +412,20 @@ bool WindowsToLinuxPath(const std::string& win, std::string& linux, DWORD& error
   }
   linux = result;
   return true;
+}
+
+}  // namespace
+
+bool WindowsToLinuxPath(const std::string& win, std::string& linux, DWORD& error) {
+  return ToLinuxPath(win, nullptr, linux, error);
+}
+
+bool WindowsToLinuxPathFrom(const std::string& folder, const std::string& win, std::string& linux,
+                            DWORD& error) {
+  // A folder on no drive leaves relative paths nowhere to start from.
+  WinPath base;
+  if (!ParseWindowsPath(folder, base)) base = WinPath{};
+  return ToLinuxPath(win, &base, linux, error);
 }
 
 std::string LinuxToWindowsPath(const std::string& linuxPath) {

@@ -37,6 +37,12 @@ namespace win32 {
 // on no drive; with ERROR_NOT_READY for a path inside a CD drive whose disc is not mounted.
 // The root of a CD drive answers its device path.
 bool WindowsToLinuxPath(const std::string& win, std::string& linux, DWORD& error);
+// As WindowsToLinuxPath, with the Windows folder `folder` in place of the current directory
+// (what a name typed in a file dialog names in the folder the dialog shows): "a\b" lies
+// in it, "\a" on its drive, "X:a" in it when it is on drive X. A folder on no drive fails
+// every relative path.
+bool WindowsToLinuxPathFrom(const std::string& folder, const std::string& win, std::string& linux,
+                            DWORD& error);
 
 // Linux path -> Windows path: the drive whose folder is the longest prefix of the path
 // (compared as given and with links resolved), "Z:\..." for the rest when z: is "/"; each

@@ -7,9 +7,14 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 
 #include "GuiFixture.h"
@@ -29,6 +34,7 @@ class FileDialogsTest : public GuiTest {
   }
   void TearDown() override {
     std::remove((dir + "/list.plx").c_str());
+    std::remove((dir + "/sub").c_str());
     std::remove(dir.c_str());
     GuiTest::TearDown();
   }
@@ -80,6 +86,10 @@ TEST_F(FileDialogsTest, OpenAndSaveGiveWindowsPathsWithTheirChecks) {
   EXPECT_EQ(save->FileName(), winDir + "\\new.plx");
   EXPECT_EQ(dialogs[0].Kind, dkSaveDialog);
   EXPECT_EQ(dialogs[0].Caption, "Save As");
+  // A bare name lies in the folder shown.
+  answer.Value = "other";
+  EXPECT_TRUE(save->Execute());
+  EXPECT_EQ(save->FileName(), winDir + "\\other.plx");
   // An existing file is asked about only with the overwrite prompt.
   answer = {IDNO, true, file};
   EXPECT_TRUE(save->Execute());
@@ -112,6 +122,57 @@ TEST_F(FileDialogsTest, TheDialogShowsEachFilterAsTheProgramNamesIt) {
   });
   EXPECT_FALSE(open->Execute());
   EXPECT_EQ(shown, (std::vector<std::string>{"KAZ PRO PlayList (*.plx)", "Beam FX list"}));
+}
+
+// The real dialog as the user types in it: a drive path (either slash) and a name in the
+// folder shown, accents and all; and where it opens when the program names no folder.
+TEST_F(FileDialogsTest, TypedNamesAreTheSystemsPaths) {
+  SetDialogAnswererForTesting(nullptr);
+  mkdir((dir + "/sub").c_str(), 0700);
+  std::string shown;
+  // Types into the dialog shown next and clicks its Save or Open button; a dialog that
+  // stays is cancelled.
+  auto type = [&](TOpenDialog* dialog, const String& typed) {
+    QTimer::singleShot(0, [&shown, typed] {
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* dlg = qobject_cast<QFileDialog*>(w); dlg && dlg->isVisible()) {
+          shown = dlg->directory().absolutePath().toStdString();
+          dlg->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromLatin1(typed));
+          auto* box = dlg->findChild<QDialogButtonBox*>();
+          for (QAbstractButton* b : box->buttons())
+            if (box->buttonRole(b) == QDialogButtonBox::AcceptRole) b->click();
+          if (dlg->isVisible()) dlg->reject();
+        }
+    });
+    return dialog->Execute();
+  };
+  auto* save = new TSaveDialog(Application);
+  save->SetDefaultExt("plx");
+  save->SetInitialDir(winDir + "\\sub");
+  ASSERT_TRUE(type(save, winDir + "\\Sets \xe9"));
+  EXPECT_EQ(shown, dir + "/sub");
+  EXPECT_EQ(save->FileName(), winDir + "\\Sets \xe9.plx");
+
+  // Opened where the program runs.
+  std::string cwd(4096, '\0');
+  ASSERT_TRUE(getcwd(cwd.data(), cwd.size()));
+  ASSERT_EQ(chdir(dir.c_str()), 0);
+  auto* fresh = new TSaveDialog(Application);
+  fresh->SetDefaultExt("plx");
+  bool chosen = type(fresh, "list");
+  chdir(cwd.c_str());
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(shown, dir);
+  EXPECT_EQ(fresh->FileName(), winDir + "\\list.plx");
+  ASSERT_TRUE(type(fresh, StringReplace(winDir, "\\", "/") + "/sub/\xc9t\xe9"));
+  EXPECT_EQ(fresh->FileName(), winDir + "\\sub\\\xc9t\xe9.plx");
+
+  // A file that must exist, named in another letter case.
+  std::ofstream(dir + "/list.plx") << "x\r\n";
+  auto* open = new TOpenDialog(Application);
+  open->SetOptions({ofFileMustExist});
+  EXPECT_TRUE(type(open, winDir + "\\LIST.plx"));
+  EXPECT_EQ(open->FileName(), winDir + "\\list.plx");
 }
 
 TEST_F(FileDialogsTest, InputQueryAndBeeps) {

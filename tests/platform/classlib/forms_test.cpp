@@ -5,6 +5,11 @@
 #include <chrono>
 #include <thread>
 
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+
 #include "GuiFixture.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/Timers.h"
@@ -159,6 +164,25 @@ TEST_F(FormsTest, StayingOnTopKeepsTheNativeWindow) {
   ShowWindow(f->Handle(), SW_SHOW);
   Application->ProcessMessages();
   EXPECT_EQ(NativeWindowIdForTesting(f), id);
+}
+
+// A dialog chosen again from a menu while another window covers it must come back over
+// that window.
+TEST_F(FormsTest, ShowingAShownFormBringsItToTheFront) {
+  if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "no window order to read";
+  TForm* dialog = MakeForm(100, 80, 40, 40);
+  dialog->SetBorderStyle(bsToolWindow);
+  dialog->SetColor(clRed);
+  TForm* cover = MakeForm(100, 80, 20, 20);
+  cover->SetColor(clBlue);
+  // What the screen shows over the middle of the dialog, whichever window that is.
+  auto shown = [] {
+    return QGuiApplication::primaryScreen()->grabWindow(0, 80, 80, 1, 1).toImage().pixel(0, 0);
+  };
+  ASSERT_TRUE(PumpUntil([&] { return shown() == qRgb(0, 0, 255); }));
+  dialog->Show();
+  EXPECT_TRUE(PumpUntil([&] { return shown() == qRgb(255, 0, 0); }));
+  EXPECT_TRUE(PumpUntil([&] { return dialog->Active(); }));
 }
 
 TEST_F(FormsTest, MessagesSentFromAnotherThreadReachTheFormsHandler) {
