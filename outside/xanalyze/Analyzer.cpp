@@ -17,9 +17,6 @@ namespace xanalyze {
 
 namespace {
 
-// How far past the tag the first frame may start; junk beyond this is not an MPEG file.
-constexpr int64_t kFirstFrameWindow = 64 * 1024;
-
 uint32_t Clamp32(int64_t v) {
   if (v < 0) return 0;
   return v > std::numeric_limits<uint32_t>::max() ? std::numeric_limits<uint32_t>::max()
@@ -96,7 +93,7 @@ int Analyzer::ReadStream(int fd, XA_AnalyzerFileInfo* info) {
   if (mpg123_open_fd(mh_, fd) != MPG123_OK) return XA_ANALYZER_ERROR_OPEN_FAILED;
 
   FrameHeader first;
-  int64_t start = FindStream(file, Id3v2Size(file), kFirstFrameWindow, &first);
+  const int64_t start = FindStreamStart(file, &first);
   if (start < 0) return XA_ANALYZER_ERROR_INVALID_STREAM;
   long rate = 0;
   int channels = 0, encoding = 0;

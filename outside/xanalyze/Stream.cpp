@@ -8,30 +8,21 @@
 
 namespace xanalyze {
 
+using kazout::ParseFrameHeader;
+using kazout::SameStream;
+
 namespace {
 
-// kbit/s by [MPEG 1 or not][layer - 1][index]; index 0 (free format) and 15 are unusable.
-constexpr int kBitrates[2][3][15] = {
-    {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
-     {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
-     {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
-    {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
-     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
-     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
-// Hz by [level - 1][index].
-constexpr int kFrequencies[3][3] = {
-    {44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
-
-// Past the largest frame (1,729 bytes): room to read the header after any frame.
-constexpr size_t kMaxFrame = 2048;
 constexpr size_t kChunk = 256 * 1024;
 
 uint32_t BigEndian32(const unsigned char* p) {
   return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
 
-bool SameStream(const FrameHeader& a, const FrameHeader& b) {
-  return a.level == b.level && a.layer == b.layer && a.frequency == b.frequency;
+// The shared stream rules read the file through its cache.
+auto Reader(const FileBytes& file) {
+  return
+      [&file](int64_t offset, size_t len, std::string& out) { return file.Read(offset, len, out); };
 }
 
 // A window of the file kept in memory while frames are followed through it.
@@ -59,7 +50,11 @@ class Cursor {
 
 size_t FileBytes::Read(int64_t offset, size_t len, std::string& out) const {
   // Never ask past the size seen at the start: that read would only answer nothing.
-  len = offset >= size_ ? 0 : std::min<size_t>(len, static_cast<size_t>(size_ - offset));
+  if (offset < 0 || offset >= size_) {
+    out.clear();
+    return 0;
+  }
+  len = std::min<size_t>(len, static_cast<size_t>(size_ - offset));
   const int64_t cacheEnd = cacheStart_ + static_cast<int64_t>(cache_.size());
   if (offset < cacheStart_ || offset + static_cast<int64_t>(len) > cacheEnd) {
     // A short file is read whole at once; of a long one, a few pages around each place.
@@ -87,67 +82,12 @@ size_t FileBytes::Read(int64_t offset, size_t len, std::string& out) const {
   return n;
 }
 
-double FrameHeader::AverageSize() const {
-  double perSecond = bitrate * 1000.0 / 8.0;
-  return perSecond * samples / frequency;
-}
-
-bool ParseHeader(const unsigned char* p, FrameHeader& h) {
-  if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0) return false;
-  int version = (p[1] >> 3) & 3;  // 0 MPEG 2.5, 1 reserved, 2 MPEG 2, 3 MPEG 1
-  int layerBits = (p[1] >> 1) & 3;
-  int bitrateIndex = p[2] >> 4;
-  int frequencyIndex = (p[2] >> 2) & 3;
-  if (version == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 ||
-      frequencyIndex == 3)
-    return false;
-  h.level = version == 3 ? 1 : version == 2 ? 2 : 3;
-  h.layer = 4 - layerBits;
-  h.crc = (p[1] & 1) == 0;
-  h.bitrate = kBitrates[h.level == 1 ? 0 : 1][h.layer - 1][bitrateIndex];
-  h.frequency = kFrequencies[h.level - 1][frequencyIndex];
-  h.mode = p[3] >> 6;
-  int padding = (p[2] >> 1) & 1;
-  int rate = h.bitrate * 1000;
-  if (h.layer == 1) {
-    h.samples = 384;
-    h.size = (12 * rate / h.frequency + padding) * 4;
-  } else {
-    h.samples = (h.layer == 3 && h.level != 1) ? 576 : 1152;
-    h.size = h.samples / 8 * rate / h.frequency + padding;
-  }
-  return true;
-}
-
 int64_t FindStream(const FileBytes& file, int64_t from, int64_t window, FrameHeader* first) {
-  if (from < 0 || window <= 0) return -1;
-  // Streams nearly always start right where they are looked for: read a little at a time.
-  constexpr int64_t kStep = 4096;
-  std::string buf;
-  for (int64_t base = from; base < from + window && base < file.Size(); base += kStep) {
-    const size_t span = static_cast<size_t>(std::min(kStep, from + window - base));
-    const size_t got = file.Read(base, span + kMaxFrame, buf);
-    auto* p = reinterpret_cast<const unsigned char*>(buf.data());
-    const size_t last = std::min(span, got);
-    for (size_t i = 0; i < last && i + 4 <= got; ++i) {
-      // Jump to the next byte that can start a header.
-      const void* sync = std::memchr(p + i, 0xFF, last - i);
-      if (!sync) break;
-      i = static_cast<size_t>(static_cast<const unsigned char*>(sync) - p);
-      FrameHeader h;
-      if (i + 4 > got || !ParseHeader(p + i, h)) continue;
-      const size_t next = i + static_cast<size_t>(h.size);
-      FrameHeader n;
-      const bool confirmed = next + 4 <= got
-                                 ? ParseHeader(p + next, n) && SameStream(h, n)
-                                 // A stream of one frame ends exactly at the file's end.
-                                 : base + static_cast<int64_t>(next) == file.Size();
-      if (!confirmed) continue;
-      if (first) *first = h;
-      return base + static_cast<int64_t>(i);
-    }
-  }
-  return -1;
+  return kazout::FindFrameRun(Reader(file), file.Size(), from, window, first);
+}
+
+int64_t FindStreamStart(const FileBytes& file, FrameHeader* first) {
+  return kazout::FindStreamStart(Reader(file), file.Size(), first);
 }
 
 XingIndex ReadXing(const FileBytes& file, int64_t offset, const FrameHeader& h) {
@@ -182,15 +122,6 @@ XingIndex ReadXing(const FileBytes& file, int64_t offset, const FrameHeader& h) 
   return x;
 }
 
-int64_t Id3v2Size(const FileBytes& file) {
-  std::string b;
-  if (file.Read(0, 10, b) < 10 || std::memcmp(b.data(), "ID3", 3) != 0) return 0;
-  auto* p = reinterpret_cast<const unsigned char*>(b.data());
-  if (p[3] == 0xFF || p[4] == 0xFF || ((p[6] | p[7] | p[8] | p[9]) & 0x80)) return 0;
-  int64_t size = (int64_t{p[6]} << 21) | (int64_t{p[7]} << 14) | (int64_t{p[8]} << 7) | p[9];
-  return 10 + size + ((p[5] & 0x10) ? 10 : 0);
-}
-
 int64_t AudioEnd(const FileBytes& file) {
   std::string b;
   if (file.Size() >= 128 && file.Read(file.Size() - 128, 3, b) == 3 && b == "TAG")
@@ -209,12 +140,12 @@ FrameCount CountFrames(const FileBytes& file, int64_t offset, int64_t end) {
     if (!p) break;
     FrameHeader h;
     bool usable =
-        ParseHeader(p, h) && (!haveStream || SameStream(stream, h)) && pos + h.size <= end;
+        ParseFrameHeader(p, h) && (!haveStream || SameStream(stream, h)) && pos + h.size <= end;
     if (usable && !synced) {
       // After garbage a header counts only when the next one agrees with it.
       FrameHeader n;
       const unsigned char* q = pos + h.size + 4 <= end ? cursor.At(pos + h.size, 4) : nullptr;
-      usable = pos + h.size == end || (q && ParseHeader(q, n) && SameStream(h, n));
+      usable = pos + h.size == end || (q && ParseFrameHeader(q, n) && SameStream(h, n));
     }
     if (!usable) {
       synced = false;

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/MpegStream.h"
+
 namespace xanalyze {
 
 // Positioned reads of an open file descriptor. The analysis looks at a few small places of
@@ -27,25 +29,10 @@ class FileBytes {
   mutable std::string cache_;
 };
 
-// One decoded frame header.
-struct FrameHeader {
-  int level = 0;      // 1 (MPEG 1), 2 (MPEG 2), 3 (MPEG 2.5)
-  int layer = 0;      // 1..3
-  int bitrate = 0;    // kbit/s
-  int frequency = 0;  // Hz
-  int mode = 0;       // 0 stereo, 1 joint, 2 dual, 3 mono
-  bool crc = false;
-  int size = 0;     // bytes, padding included
-  int samples = 0;  // per frame
-  // The average frame size at this bitrate, padding spread evenly.
-  double AverageSize() const;
-};
+using kazout::FrameHeader;
 
-// False for anything that is not a usable header (free format included).
-bool ParseHeader(const unsigned char* p, FrameHeader& h);
-
-// Two headers that agree, the second where the first frame ends: the start of a stream.
-// Searches `window` bytes from `from`; answers the offset or -1.
+// The start of a stream (see kazout::StreamRunAt) within `window` bytes from `from`; answers
+// the offset or -1.
 int64_t FindStream(const FileBytes& file, int64_t from, int64_t window, FrameHeader* first);
 
 // The index in the first frame, when it has one: lame's Xing/Info, or a VBRI.
@@ -57,9 +44,8 @@ struct XingIndex {
 };
 XingIndex ReadXing(const FileBytes& file, int64_t offset, const FrameHeader& h);
 
-// The size of an ID3v2 tag at the start of the file (0 when none), header and footer
-// included.
-int64_t Id3v2Size(const FileBytes& file);
+// Where the stream of the file starts (see kazout::FindStreamStart), or -1.
+int64_t FindStreamStart(const FileBytes& file, FrameHeader* first);
 // Where the audio ends: before an ID3v1 tag, when there is one.
 int64_t AudioEnd(const FileBytes& file);
 

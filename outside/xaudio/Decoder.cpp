@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <mpg123.h>
 #include <soxr.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +11,8 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+
+#include "common/MpegStream.h"
 
 namespace xaudio {
 
@@ -27,6 +30,22 @@ void InitLibraryOnce() {
   std::call_once(once, [] { mpg123_init(); });
 }
 
+// Up to `len` bytes at `offset` of a file; the count read (0 at its end or on an error, which
+// then stays in *error).
+size_t ReadAt(int fd, int64_t offset, size_t len, std::string& out, int* error) {
+  out.resize(len);
+  size_t got = 0;
+  while (got < len) {
+    const ssize_t n = ::pread(fd, out.data() + got, len - got, static_cast<off_t>(offset) + got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) *error = errno;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  out.resize(got);
+  return got;
+}
+
 }  // namespace
 
 Decoder::Decoder()
@@ -40,8 +59,35 @@ Decoder::Decoder()
                  MPG123_FORCE_FLOAT | MPG123_FORCE_STEREO | MPG123_QUIET | MPG123_GAPLESS |
                      MPG123_SKIP_ID3V2,
                  0.0);
-    // Garbage between frames of any length is skipped rather than ending the stream.
+    // Garbage between frames of any length is skipped rather than ending the stream. A
+    // search without a limit finds "frames" in anything, so it never decides where a stream
+    // starts: mpg123 reads the file from the first frame that OpenFd found on.
     mpg123_param(mh_, MPG123_RESYNC_LIMIT, -1, 0.0);
+    mpg123_replace_reader_handle(
+        mh_,
+        [](void* in, void* buf, size_t len) -> mpg123_ssize_t {
+          auto* input = static_cast<Input*>(in);
+          for (;;) {
+            const ssize_t n = ::pread(input->fd, buf, len, input->base + input->pos);
+            if (n < 0 && errno == EINTR) continue;
+            if (n > 0) input->pos += n;
+            return n;
+          }
+        },
+        [](void* in, off_t offset, int whence) -> off_t {
+          auto* input = static_cast<Input*>(in);
+          const int64_t from = whence == SEEK_SET   ? 0
+                               : whence == SEEK_CUR ? input->pos
+                               : whence == SEEK_END ? input->size - input->base
+                                                    : -1;
+          if (from < 0 || from + offset < 0) {
+            errno = EINVAL;
+            return -1;
+          }
+          input->pos = from + offset;
+          return static_cast<off_t>(input->pos);
+        },
+        nullptr);
     mpg123_format_none(mh_);
     const long* rates = nullptr;
     size_t count = 0;
@@ -78,7 +124,24 @@ int Decoder::OpenFd(int fd, std::string* why) {
     *why = "no decoder";
     return XA_ERROR_OUT_OF_MEMORY;
   }
-  if (mpg123_open_fd(mh_, fd) != MPG123_OK) {
+  struct stat st {};
+  int error = ::fstat(fd, &st) == 0 ? 0 : errno;
+  const int64_t start = error ? -1
+                              : kazout::FindStreamStart(
+                                    [&](int64_t offset, size_t len, std::string& out) {
+                                      return ReadAt(fd, offset, len, out, &error);
+                                    },
+                                    st.st_size, nullptr);
+  if (error) {
+    *why = std::string("cannot read it (") + std::strerror(error) + ")";
+    return XA_ERROR_OPEN_FAILED;
+  }
+  if (start < 0) {
+    *why = "not an MPEG audio stream";
+    return XA_ERROR_INVALID_STREAM;
+  }
+  input_ = Input{fd, start, 0, st.st_size};
+  if (mpg123_open_handle(mh_, &input_) != MPG123_OK) {
     *why = std::string("cannot read it (") + mpg123_strerror(mh_) + ")";
     return XA_ERROR_OPEN_FAILED;
   }

@@ -55,6 +55,15 @@ class Decoder {
     int spf;
   };
 
+  // The file as mpg123 reads it: from the first frame of its stream on, so that nothing
+  // before it (a tag, junk) is taken for audio. Offsets are from `base`.
+  struct Input {
+    int fd = -1;
+    int64_t base = 0;
+    int64_t pos = 0;
+    int64_t size = 0;
+  };
+
   int Prepare(std::string* why);
   bool MapSegments();
   void ApplyEqualizer();
@@ -65,6 +74,7 @@ class Decoder {
   mpg123_handle_struct* mh_ = nullptr;
   int fd_ = -1;
   bool ownFd_ = false;
+  Input input_;
   bool open_ = false;
   uint32_t rate_ = 0;
   int channels_ = 0;

@@ -479,8 +479,10 @@ TEST_F(EngineTest, RefusesDeadHandlesAndIncompleteModules) {
   e.N(XA_MSG_COMMAND_STOP);
 }
 
-// Damaged and hostile files: each is answered with notifications, nothing hangs, and the
-// player plays a good file afterwards.
+// Damaged, hostile and foreign files: each is answered with notifications, nothing hangs,
+// and the player plays a good file afterwards. A file that holds no MPEG audio stream is
+// refused at the open, however many of its bytes pass for frames (sound and pictures under
+// an MP3's name); a stream plays whatever surrounds it.
 TEST_F(EngineTest, SurvivesBadInput) {
   UseCapture(true);
   Engine e;
@@ -493,22 +495,36 @@ TEST_F(EngineTest, SurvivesBadInput) {
     for (char& c : s) c = static_cast<char>(rng());
     return s;
   };
+  auto media = [](const char* name) {
+    std::string s = kaztest::ReadFile(TestData(name));
+    EXPECT_FALSE(s.empty()) << "no test media " << name;
+    return s;
+  };
   std::string id3(10, '\0');
   id3[0] = 'I', id3[1] = 'D', id3[2] = '3', id3[3] = 3;
   uint32_t tag = 1 << 20;  // a 1 MiB tag, syncsafe size
   id3[6] = static_cast<char>((tag >> 21) & 0x7F), id3[7] = static_cast<char>((tag >> 14) & 0x7F);
   id3[8] = static_cast<char>((tag >> 7) & 0x7F), id3[9] = static_cast<char>(tag & 0x7F);
   id3 += std::string(tag, 'x');
+  constexpr int kRefused = -1, kSome = 0;
   struct Bad {
     const char* name;
     std::string bytes;
-    bool playable;
+    int seconds;  // as the duration says, or kRefused, or kSome (at least one)
   } cases[] = {
-      {"empty.mp3", "", false},
-      {"random.mp3", random(65536), false},
-      {"truncated.mp3", good.substr(0, good.size() / 2), true},
-      {"bigtag.mp3", id3 + good, true},
-      {"garbage.mp3", good.substr(0, 40000) + random(8192) + good.substr(40000), true},
+      {"empty.mp3", "", kRefused},
+      {"random.mp3", random(65536), kRefused},
+      {"wave.mp3", media("wave.mp3"), kRefused},
+      {"flac.mp3", media("flac.mp3"), kRefused},
+      {"vorbis.mp3", media("vorbis.mp3"), kRefused},
+      {"picture.mp3", media("picture.mp3"), kRefused},
+      // Without its header, where two of its blocks pass for frames in a row.
+      {"headless.mp3", media("flac.mp3").substr(159000), kRefused},
+      {"truncated.mp3", good.substr(0, good.size() / 2), kSome},
+      {"bigtag.mp3", id3 + good, 4},  // and lame's tag after it
+      {"twotags.mp3", id3 + id3 + good, 4},
+      {"junk.mp3", random(413) + good, 4},
+      {"garbage.mp3", good.substr(0, 40000) + random(8192) + good.substr(40000), kSome},
   };
   size_t from = e.Notes().size();
   EXPECT_EQ(e.Open(dir_ + "/missing.mp3"), -1);
@@ -523,18 +539,24 @@ TEST_F(EngineTest, SurvivesBadInput) {
     kaztest::WriteFile(path, b.bytes);
     from = e.Notes().size();
     int duration = e.Open(path);
-    EXPECT_NE(duration, -2) << "no answer";
-    if (b.playable) {
-      EXPECT_GE(duration, 1);
-    }
-    if (duration >= 0) {
-      // Whatever decodes plays to its end.
-      EXPECT_TRUE(e.PlayToEnd(10000));
-    } else {
-      EXPECT_GT(e.Count(XA_MSG_NOTIFY_ERROR), 0u);
+    if (b.seconds == kRefused) {
+      ASSERT_EQ(duration, -1);
+      EXPECT_EQ(e.Count(XA_MSG_NOTIFY_ERROR, from), 1u);
+      EXPECT_NE(e.Of(XA_MSG_NOTIFY_ERROR).back().text1.find(b.name), std::string::npos);
+      EXPECT_NE(e.Of(XA_MSG_NOTIFY_ERROR).back().text1.find("not an MPEG audio stream"),
+                std::string::npos);
       from = e.Notes().size();
       e.N(XA_MSG_COMMAND_PLAY);
       EXPECT_TRUE(e.WaitFor(XA_MSG_NOTIFY_NACK, 2000, from));
+      EXPECT_FALSE(e.WaitForState(XA_PLAYER_STATE_PLAYING, 0, from)) << "played";
+    } else {
+      if (b.seconds == kSome) {
+        EXPECT_GE(duration, 1);
+      } else {
+        EXPECT_EQ(duration, b.seconds);
+      }
+      // Whatever decodes plays to its end.
+      EXPECT_TRUE(e.PlayToEnd(10000));
     }
     EXPECT_EQ(e.Open(TestData("short4.mp3")), 4);
   }

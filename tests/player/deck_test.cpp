@@ -124,9 +124,9 @@ TEST_F(DeckTest, ClickInTheMiddleOfThePositionBarSeeksHalfway) {
   EXPECT_LE(frmMain->prgBar1->Position(), 600);
 }
 
-// Bytes, an empty file and a text named ".mp3", loaded over a playing track: the deck keeps
-// the new title and BPM but shows no times of the track before it, and the engine's reason
-// is said once, at the load. A truncated file plays what it holds.
+// Bytes, an empty file, a text, a sound and a picture named ".mp3", loaded over a playing
+// track: the deck keeps the new title and BPM but shows no times of the track before it,
+// and the engine's reason is said once, at the load. A truncated file plays what it holds.
 TEST_F(DeckTest, UndecodableFileKeepsItsTitleAndHangsNothing) {
   frmMain->LoadDeck(Deck2, Media("kick128.mp3"), "128");
   frmMain->btnPlayClick(frmMain->btnPlay2);
@@ -134,7 +134,13 @@ TEST_F(DeckTest, UndecodableFileKeepsItsTitleAndHangsNothing) {
   ASSERT_EQ(frmMain->lblDur2->Caption(), "00:30");
   std::string dir = kaztest::MakeTempDir("bad");
   for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::string>>{
-           {"broken", std::string(20000, '\x5A')}, {"empty", ""}, {"text", "Not music.\r\n"}}) {
+           {"broken", std::string(20000, '\x5A')},
+           {"empty", ""},
+           {"text", "Not music.\r\n"},
+           {"wave", kaztest::ReadFile(Media("wave.mp3"))},
+           {"flac", kaztest::ReadFile(Media("flac.mp3"))},
+           {"vorbis", kaztest::ReadFile(Media("vorbis.mp3"))},
+           {"picture", kaztest::ReadFile(Media("picture.mp3"))}}) {
     SCOPED_TRACE(name);
     kaztest::WriteFile(dir + "/" + name + ".mp3", bytes);
     const size_t said = dialogs.size();
@@ -143,7 +149,8 @@ TEST_F(DeckTest, UndecodableFileKeepsItsTitleAndHangsNothing) {
     frmMain->btnPlayClick(frmMain->btnPlay2);
     PumpUntil([] { return false; }, 300);
     ASSERT_EQ(dialogs.size(), said + 1);
-    EXPECT_NE(dialogs.back().Text.find(name + ".mp3"), String::npos) << dialogs.back().Text;
+    EXPECT_NE(dialogs.back().Text.find(name + ".mp3: not an MPEG audio stream"), String::npos)
+        << dialogs.back().Text;
     EXPECT_EQ(frmMain->lblTitle2->Caption(), name);
     EXPECT_EQ(frmMain->txtBPM2->Text(), "140");
     for (TLabel* l : {frmMain->lblDur2, frmMain->lblPos2, frmMain->lblRem2})
