@@ -10,7 +10,8 @@
 // real music is scored, one "# " line each (tracks too short to score are noted and left
 // out); with --meter the real tracks go through the meter alone (the same levels, much
 // faster), with --dump DIR each track's steps and both trackers' beats are written to DIR
-// as text, and names on the command line pick the tracks. Prints "name value" lines:
+// as text, names on the command line pick the tracks, and --music DIR takes the OGG files
+// of another folder instead (music held out from tuning). Prints "name value" lines:
 //   synthetic_recall             share of the generated kicks that gave exactly one step
 //   synthetic_extra_rate         steps near no kick (or a kick's second), per kick
 //   synthetic_offset_median_ms   of the steps from their kicks
@@ -119,6 +120,8 @@ std::vector<double> MeterSteps(const std::string& mp3, double* costPercent) {
 struct Options {
   bool meterOnly = false;
   std::string dump;                // none: nothing written
+  std::string music = kRealMusicFolder;
+  std::string made = std::string(KAZ_TESTDATA_DIR) + "/real";  // the tracks and their beats
   std::vector<std::string> names;  // none: every installed track
 };
 
@@ -130,10 +133,12 @@ Options ParseOptions(int argc, char** argv) {
       o.meterOnly = true;
     else if (arg == "--dump" && i + 1 < argc)
       o.dump = argv[++i];
+    else if (arg == "--music" && i + 1 < argc)
+      o.music = argv[++i], o.made = o.music + "/made";
     else
       o.names.push_back(arg);
   }
-  if (o.names.empty()) o.names = AllRealTrackNames();
+  if (o.names.empty()) o.names = AllRealTrackNames(o.music);
   return o;
 }
 
@@ -183,7 +188,7 @@ void Real(const Options& o) {
   const std::string missing = MissingForRealMusic();
   if (!missing.empty()) std::fprintf(stderr, "no real music scored: %s missing\n", missing.c_str());
   const std::vector<RealTrack> tracks =
-      PrepareRealTracks(std::string(KAZ_TESTDATA_DIR) + "/real", o.names);
+      PrepareRealTracks(o.made, o.names, o.music);
   if (missing.empty() && tracks.size() < o.names.size())
     std::printf("# %zu of %zu tracks could not be made\n", o.names.size() - tracks.size(),
                 o.names.size());

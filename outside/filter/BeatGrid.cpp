@@ -17,6 +17,10 @@ constexpr int64_t kSpan = 384;
 // doubled only where twice it repeats more than 1 + kHold times as well (falling off by
 // e^-1/2 this many octaves from twice it), so the tempo is not halved and doubled back.
 constexpr double kHold = 1.0, kHoldOctaves = 0.06;
+// A lag is weighed by how well the onset function repeats at it and at its whole multiples
+// up to this many, each multiple weighing this much.
+constexpr int kHarmonics = 3;
+constexpr double kHarmonicWeight[kHarmonics - 1] = {0.5, 1.0 / 3};
 // Below this the onset function does not repeat: no grid.
 constexpr double kMinPeriodic = 0.1;
 // The phase weighs the last 16 periods, each older one a little less.
@@ -69,7 +73,7 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   const int64_t span = std::min<int64_t>(last + 1, kSpan);
   const int lo = static_cast<int>(kShortest * perSecond);
   const int hi = static_cast<int>(kLongest * perSecond);
-  if (lo < 2 || hi + 1 >= kMaxLag || span < 3 * hi) return;
+  if (lo < 2 || kHarmonics * (hi + 1) + 2 > kMaxLag || span < 3 * hi) return;
   // The span laid out in one piece, less its mean: the correlations below are the hot part
   // of the filter, run for every window.
   double x[kSpan];
@@ -88,16 +92,25 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   };
   const double zero = acf(0);
   if (zero <= 0) return;
-  double raw[kMaxLag] = {}, score[kMaxLag] = {};
+  // Whole multiples of a lag are a window or so off the onset function's own repeat: the
+  // best of the three lags about each.
+  const int top = kHarmonics * (hi + 1) + 1;
+  double raw[kMaxLag] = {}, fit[kMaxLag] = {};
+  for (int lag = lo - 1; lag <= top; ++lag) raw[lag] = acf(lag);
+  auto near = [&](int lag) { return std::max({raw[lag - 1], raw[lag], raw[lag + 1]}); };
   int best = lo;
   double bestPick = -1;
   for (int lag = lo - 1; lag <= hi + 1; ++lag) {
-    raw[lag] = acf(lag);
     const double octaves = std::log2(lag / (kLeanSeconds * perSecond)) / kLeanOctaves;
-    score[lag] = raw[lag] * std::exp(-0.5 * octaves * octaves);
+    const double lean = std::exp(-0.5 * octaves * octaves);
+    fit[lag] = raw[lag] * lean;
+    // The beat's period repeats at its whole multiples too; a half or a third of it (the
+    // notes between the beats) at only some of them.
+    double pick = raw[lag];
+    for (int k = 2; k <= kHarmonics; ++k) pick += kHarmonicWeight[k - 2] * near(k * lag);
+    pick *= lean;
     // The hold on the period followed picks the lag only: where between whole windows the
     // period lies is left to the onset function.
-    double pick = score[lag];
     if (period_ > 0) {
       const double twice = std::log2(lag / (2 * period_)) / kHoldOctaves;
       pick /= 1 + kHold * std::exp(-0.5 * twice * twice);
@@ -105,7 +118,7 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
     if (lag >= lo && lag <= hi && pick > bestPick) bestPick = pick, best = lag;
   }
   periodic_ = std::max(0.0, raw[best] / zero);
-  const double a = score[best - 1], b = score[best], c = score[best + 1];
+  const double a = fit[best - 1], b = fit[best], c = fit[best + 1];
   const double bend = a - 2 * b + c;
   period_ = best + (bend < 0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0);
 }

@@ -30,7 +30,7 @@ class BeatGrid {
   // Windows of onset function kept: 24 s, more than the phase's comb reaches back at the
   // slowest tempo.
   static constexpr int kRing = 1024;
-  static constexpr int kMaxLag = 64;
+  static constexpr int kMaxLag = 128;  // past three times the longest period
   // Windows not added yet, and those gone from the ring, read as silence.
   float At(int64_t k) const {
     return k < 0 || k > newest_ || newest_ - k >= kRing ? 0.0f
