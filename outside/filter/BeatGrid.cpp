@@ -32,6 +32,10 @@ constexpr double kCombFade = 0.93;
 // between missing kicks does not pull the grid off the beat.
 constexpr double kKeep = 1.3, kFlip = 0.6;
 constexpr double kStrongestSeconds = 20.0;
+// A period this far from the one before is a change of tempo: the phase is then looked
+// for in the beats since, or the last kSinceChange beats where fewer.
+constexpr double kChange = 0.08;
+constexpr int64_t kSinceChange = 4;
 // Within this many windows of a beat counts as on it.
 constexpr double kTolerance = 1.5;
 
@@ -41,6 +45,7 @@ void BeatGrid::Reset() {
   newest_ = -1;
   period_ = 0;
   periodic_ = 0;
+  changed_ = 0;
   phase_ = -1;
   strongest_ = 0;
 }
@@ -120,16 +125,18 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   periodic_ = std::max(0.0, raw[best] / zero);
   const double a = fit[best - 1], b = fit[best], c = fit[best + 1];
   const double bend = a - 2 * b + c;
-  period_ = best + (bend < 0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0);
+  const double period = best + (bend < 0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0);
+  if (period_ > 0 && std::fabs(period / period_ - 1) > kChange) changed_ = last;
+  period_ = period;
 }
 
 // The onset function at window x and at whole periods before it (`back`: the periods in
 // windows, rounded).
-double BeatGrid::Comb(int64_t x, const int64_t* back) const {
+double BeatGrid::Comb(int64_t x, const int64_t* back, int64_t from) const {
   double sum = 0, weight = 1;
   for (int k = 0; k < kCombPeriods; ++k, weight *= kCombFade) {
     const int64_t at = x - back[k];
-    if (at < 1) break;
+    if (at < from) break;
     sum += weight * std::max(At(at), 0.5f * std::max(At(at - 1), At(at + 1)));
   }
   return sum;
@@ -140,7 +147,10 @@ void BeatGrid::FindPhase(int64_t last) {
   const int p = static_cast<int>(std::lround(period_));
   int64_t back[kCombPeriods];
   for (int k = 0; k < kCombPeriods; ++k) back[k] = std::lround(k * period_);
-  auto Comb = [&](int64_t x) { return this->Comb(x, back); };
+  // Beats at another tempo say nothing of this one's phase: the comb reaches back to the
+  // last change of tempo, or at least a few beats.
+  const int64_t from = std::max<int64_t>(1, std::min(changed_, last - kSinceChange * p));
+  auto Comb = [&](int64_t x) { return this->Comb(x, back, from); };
   double best = -1;
   int64_t phase = last;
   for (int64_t x = last - p + 1; x <= last; ++x) {
