@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "BeatRule.h"
@@ -249,6 +250,31 @@ TEST(LevelMeterTest, GridHoldsItsBeatThroughPassagesThatPullItOff) {
   };
   run(70, 0.5, 1, 1);
   run(150, 0, 0.5, 0.2);
+}
+
+// A bar whose accents fall a beat and a half apart (a tresillo over the beat) repeats
+// better at one and a half beats than at one: the grid still follows the beat, which its
+// whole multiples confirm.
+TEST(LevelMeterTest, GridFollowsTheBeatUnderAnAccentPattern) {
+  const double perSecond = 44100.0 / 1024, period = 60 * perSecond / 120;
+  // Beats of the bar, and the strength of the hit on each.
+  const std::pair<double, double> hits[] = {{0, 1}, {1, 0.3}, {1.5, 0.8}, {2, 0.3}, {3, 0.8}};
+  filter::BeatGrid grid;
+  grid.Reset();
+  int followed = 0, tested = 0;
+  for (int k = 0; k < 40 * perSecond; ++k) {
+    float onset = 0.02f;
+    const double inBar = std::fmod(k / period, 4.0);
+    for (const auto& [beat, strength] : hits) {
+      const double off = std::fabs(inBar - beat);
+      if (std::min(off, 4 - off) * period < 0.5) onset = static_cast<float>(strength);
+    }
+    grid.Add(k, onset, perSecond);
+    if (k < 10 * perSecond) continue;
+    ++tested;
+    followed += std::fabs(grid.Period() / period - 1) < 0.05;
+  }
+  EXPECT_GE(followed, 0.9 * tested);
 }
 
 TEST(LevelMeterTest, VuRangeAndLoudness) {
