@@ -32,9 +32,11 @@ constexpr double kCombFade = 0.93;
 // between missing kicks does not pull the grid off the beat.
 constexpr double kKeep = 1.3, kFlip = 0.6;
 constexpr double kStrongestSeconds = 20.0;
-// A period this far from the one before is a change of tempo: the phase is then looked
-// for in the beats since, or the last kSinceChange beats where fewer.
+// A period this far from the one followed is a change of tempo, taken only once it has
+// repeated best for kLasting seconds; the phase is then looked for in the beats since, or
+// the last kSinceChange beats where fewer.
 constexpr double kChange = 0.08;
+constexpr double kLasting = 0.3;
 constexpr int64_t kSinceChange = 4;
 // Within this many windows of a beat counts as on it.
 constexpr double kTolerance = 1.5;
@@ -46,6 +48,8 @@ void BeatGrid::Reset() {
   period_ = 0;
   periodic_ = 0;
   changed_ = 0;
+  challenger_ = 0;
+  challenged_ = 0;
   phase_ = -1;
   strongest_ = 0;
 }
@@ -103,8 +107,8 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   double raw[kMaxLag] = {}, fit[kMaxLag] = {};
   for (int lag = lo - 1; lag <= top; ++lag) raw[lag] = acf(lag);
   auto near = [&](int lag) { return std::max({raw[lag - 1], raw[lag], raw[lag + 1]}); };
-  int best = lo;
-  double bestPick = -1;
+  int best = lo, held = -1;
+  double bestPick = -1, heldPick = -1;
   for (int lag = lo - 1; lag <= hi + 1; ++lag) {
     const double octaves = std::log2(lag / (kLeanSeconds * perSecond)) / kLeanOctaves;
     const double lean = std::exp(-0.5 * octaves * octaves);
@@ -120,7 +124,21 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
       const double twice = std::log2(lag / (2 * period_)) / kHoldOctaves;
       pick /= 1 + kHold * std::exp(-0.5 * twice * twice);
     }
-    if (lag >= lo && lag <= hi && pick > bestPick) bestPick = pick, best = lag;
+    if (lag < lo || lag > hi) continue;
+    if (pick > bestPick) bestPick = pick, best = lag;
+    if (period_ > 0 && std::fabs(lag / period_ - 1) <= kChange && pick > heldPick)
+      heldPick = pick, held = lag;
+  }
+  // A change of tempo must last: a blip of another period (a fill, a few notes between
+  // the beats) leaves the period followed as it was, and its phase with it.
+  if (held >= 0 && best != held) {
+    if (challenger_ > 0 && std::fabs(best / static_cast<double>(challenger_) - 1.0) <= kChange)
+      challenged_ += kPeriodEvery;
+    else
+      challenger_ = best, challenged_ = kPeriodEvery;
+    if (static_cast<double>(challenged_) <= kLasting * perSecond) best = held;
+  } else {
+    challenger_ = 0;
   }
   periodic_ = std::max(0.0, raw[best] / zero);
   const double a = fit[best - 1], b = fit[best], c = fit[best + 1];
