@@ -120,9 +120,10 @@ std::vector<double> MeterSteps(const std::string& mp3, double* costPercent) {
 struct Options {
   bool meterOnly = false;
   std::string dump;                // none: nothing written
-  std::string music = kRealMusicFolder;
-  std::string made = std::string(KAZ_TESTDATA_DIR) + "/real";  // the tracks and their beats
   std::vector<std::string> names;  // none: every installed track
+  // The music's folder, and where its tracks and their beats are made.
+  std::string music = kRealMusicFolder;
+  std::string made = std::string(KAZ_TESTDATA_DIR) + "/real";
 };
 
 Options ParseOptions(int argc, char** argv) {
@@ -187,8 +188,7 @@ void Dump(const std::string& dir, const RealTrack& t, const std::vector<double>&
 void Real(const Options& o) {
   const std::string missing = MissingForRealMusic();
   if (!missing.empty()) std::fprintf(stderr, "no real music scored: %s missing\n", missing.c_str());
-  const std::vector<RealTrack> tracks =
-      PrepareRealTracks(o.made, o.names, o.music);
+  const std::vector<RealTrack> tracks = PrepareRealTracks(o.made, o.names, o.music);
   if (missing.empty() && tracks.size() < o.names.size())
     std::printf("# %zu of %zu tracks could not be made\n", o.names.size() - tracks.size(),
                 o.names.size());

@@ -41,14 +41,14 @@ class BeatGrid {
   double Comb(int64_t x, const int64_t* back, int64_t from) const;
 
   std::array<float, kRing> onsets_{};
-  int64_t newest_ = -1;   // the last window added
-  double period_ = 0;     // windows between beats (0 unknown)
-  double periodic_ = 0;   // how well the onset function repeats at that period, 0..1
-  int64_t changed_ = 0;   // the window at which the period last changed much
-  int challenger_ = 0;     // a lag far from the period that repeats best (0 none)
+  int64_t newest_ = -1;     // the last window added
+  double period_ = 0;       // windows between beats (0 unknown)
+  double periodic_ = 0;     // how well the onset function repeats at that period, 0..1
+  int64_t changed_ = 0;     // the window at which the period last changed much
+  int challenger_ = 0;      // a lag far from the period that repeats best (0 none)
   int64_t challenged_ = 0;  // for how many windows it has
-  double phase_ = -1;     // a window on the grid (-1 unknown)
-  double strongest_ = 0;  // the onset function's recent peak, falling slowly
+  double phase_ = -1;       // a window on the grid (-1 unknown)
+  double strongest_ = 0;    // the onset function's recent peak, falling slowly
 };
 
 }  // namespace filter
