@@ -1,7 +1,8 @@
 // Where the beats of a track fall: from an onset function (how much the sound rises in each
-// window), the period at which it repeats best (leaning toward 120 BPM, and doubling the
-// period followed only where twice it repeats far better: a bar's strong and weak beats do
-// not halve the tempo) and the phase at which it is strongest.
+// window), the period at which it and its whole multiples repeat best (leaning toward
+// 120 BPM, doubling the period followed only where twice it repeats far better: a bar's
+// strong and weak beats do not halve the tempo; and changing it only for a change that
+// lasts) and the phase at which it is strongest since the tempo last changed.
 // The level meter scales down the onsets that fall between the grid's beats, so the
 // graph lights on the beat and not on every syncopated bass note or off-beat hit.
 #pragma once
