@@ -17,6 +17,11 @@ constexpr int64_t kSpan = 384;
 // doubled only where twice it repeats more than 1 + kHold times as well (falling off by
 // e^-1/2 this many octaves from twice it), so the tempo is not halved and doubled back.
 constexpr double kHold = 1.0, kHoldOctaves = 0.06;
+// Music that moves between levels of its beat (triplets, a fill, a bass line's syncopation)
+// makes the onset function repeat at 2/3, 3/4 or 3/2 of the beat about as well as at the
+// beat for a while: the period followed (and its half, so a grid at half the tempo can still
+// come back to it) weighs 1 + kStay times as much as any other, within kStayOctaves.
+constexpr double kStay = 1.0, kStayOctaves = 0.04;
 // Below this the onset function does not repeat: no grid.
 constexpr double kMinPeriodic = 0.1;
 // The phase weighs the last 16 periods, each older one a little less.
@@ -100,7 +105,10 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
     double pick = score[lag];
     if (period_ > 0) {
       const double twice = std::log2(lag / (2 * period_)) / kHoldOctaves;
+      const double same = std::log2(lag / period_) / kStayOctaves;
+      const double half = std::log2(2 * lag / period_) / kStayOctaves;
       pick /= 1 + kHold * std::exp(-0.5 * twice * twice);
+      pick *= 1 + kStay * (std::exp(-0.5 * same * same) + std::exp(-0.5 * half * half));
     }
     if (lag >= lo && lag <= hi && pick > bestPick) bestPick = pick, best = lag;
   }

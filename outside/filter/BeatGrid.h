@@ -1,7 +1,9 @@
 // Where the beats of a track fall: from an onset function (how much the sound rises in each
-// window), the period at which it repeats best (leaning toward 120 BPM, and doubling the
-// period followed only where twice it repeats far better: a bar's strong and weak beats do
-// not halve the tempo) and the phase at which it is strongest.
+// window), the period at which it repeats best (leaning toward 120 BPM, keeping the period
+// it follows against one that repeats about as well, as a fill or a syncopated passage at
+// 3/4 or 3/2 of it does for a while, and doubling the period followed only where twice it
+// repeats far better: a bar's strong and weak beats do not halve the tempo) and the phase
+// at which it is strongest.
 // The level meter scales down the onsets that fall between the grid's beats, so the
 // graph lights on the beat and not on every syncopated bass note or off-beat hit.
 #pragma once
