@@ -20,8 +20,11 @@ constexpr double kHold = 1.0, kHoldOctaves = 0.06;
 // Music that moves between levels of its beat (triplets, a fill, a bass line's syncopation)
 // makes the onset function repeat at 2/3, 3/4 or 3/2 of the beat about as well as at the
 // beat for a while: the period followed (and its half, so a grid at half the tempo can still
-// come back to it) weighs 1 + kStay times as much as any other, within kStayOctaves.
-constexpr double kStay = 1.0, kStayOctaves = 0.04;
+// come back to it) weighs up to 1 + kStay times as much as any other, within kStayOctaves.
+// It weighs that much while it repeats as well as it has since it was taken up (the best
+// since, falling by kConfirmedFade a look), less as it repeats worse: music that changes
+// its tempo lets it go.
+constexpr double kStay = 1.0, kStayOctaves = 0.04, kConfirmedFade = 0.99;
 // Below this the onset function does not repeat: no grid.
 constexpr double kMinPeriodic = 0.1;
 // The phase weighs the last 16 periods, each older one a little less.
@@ -44,6 +47,7 @@ void BeatGrid::Reset() {
   periodic_ = 0;
   phase_ = -1;
   strongest_ = 0;
+  confirmed_ = 0;
 }
 
 void BeatGrid::Add(int64_t k, float onset, double perSecond) {
@@ -94,6 +98,12 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   const double zero = acf(0);
   if (zero <= 0) return;
   double raw[kMaxLag] = {}, score[kMaxLag] = {};
+  double stay = 0;
+  if (period_ > 0 && confirmed_ > 0) {
+    const double now = acf(static_cast<int>(std::lround(period_))) / zero;
+    const double kept = std::clamp(now / confirmed_, 0.0, 1.0);
+    stay = kStay * kept * kept;
+  }
   int best = lo;
   double bestPick = -1;
   for (int lag = lo - 1; lag <= hi + 1; ++lag) {
@@ -108,14 +118,17 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
       const double same = std::log2(lag / period_) / kStayOctaves;
       const double half = std::log2(2 * lag / period_) / kStayOctaves;
       pick /= 1 + kHold * std::exp(-0.5 * twice * twice);
-      pick *= 1 + kStay * (std::exp(-0.5 * same * same) + std::exp(-0.5 * half * half));
+      pick *= 1 + stay * (std::exp(-0.5 * same * same) + std::exp(-0.5 * half * half));
     }
     if (lag >= lo && lag <= hi && pick > bestPick) bestPick = pick, best = lag;
   }
+  const double before = period_;
   periodic_ = std::max(0.0, raw[best] / zero);
   const double a = score[best - 1], b = score[best], c = score[best + 1];
   const double bend = a - 2 * b + c;
   period_ = best + (bend < 0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0);
+  const bool kept = before > 0 && std::fabs(period_ / before - 1) < 0.05;
+  confirmed_ = kept ? std::max(periodic_, confirmed_ * kConfirmedFade) : periodic_;
 }
 
 // The onset function at window x and at whole periods before it (`back`: the periods in

@@ -48,6 +48,7 @@ class BeatGrid {
   double periodic_ = 0;   // how well the onset function repeats at that period, 0..1
   double phase_ = -1;     // a window on the grid (-1 unknown)
   double strongest_ = 0;  // the onset function's recent peak, falling slowly
+  double confirmed_ = 0;  // how well the period followed has repeated since taken up
 };
 
 }  // namespace filter
