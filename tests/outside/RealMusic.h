@@ -64,8 +64,8 @@ inline std::string MissingForRealMusic() {
   return missing;
 }
 
-// Makes what is missing in `folder` for the tracks `names` of `music`; answers those that
-// could be made (none when the music or the tools are not there).
+// Makes what is missing in `folder` for the tracks `names` of the folder `music`; answers
+// those that could be made (none when the music or the tools are not there).
 inline std::vector<RealTrack> PrepareRealTracks(
     const std::string& folder, const std::vector<std::string>& names = RealTrackNames(),
     const std::string& music = kRealMusicFolder) {
