@@ -21,14 +21,6 @@ constexpr double kHold = 1.0, kHoldOctaves = 0.06;
 // up to this many, each multiple weighing this much.
 constexpr int kHarmonics = 3;
 constexpr double kHarmonicWeight[kHarmonics - 1] = {0.5, 1.0 / 3};
-// Music that moves between levels of its beat (triplets, a fill, a bass line's syncopation)
-// makes the onset function repeat at 2/3, 3/4 or 3/2 of the beat about as well as at the
-// beat for a while: the period followed (and its half, so a grid at half the tempo can still
-// come back to it) weighs up to 1 + kStay times as much as any other, within kStayOctaves.
-// It weighs that much while it repeats as well as it has since it was taken up (the best
-// since, falling by kConfirmedFade a look), less as it repeats worse: music that changes
-// its tempo lets it go.
-constexpr double kStay = 1.0, kStayOctaves = 0.04, kConfirmedFade = 0.99;
 // Below this the onset function does not repeat: no grid.
 constexpr double kMinPeriodic = 0.1;
 // The phase weighs the last 16 periods, each older one a little less.
@@ -60,7 +52,6 @@ void BeatGrid::Reset() {
   challenged_ = 0;
   phase_ = -1;
   strongest_ = 0;
-  confirmed_ = 0;
 }
 
 void BeatGrid::Add(int64_t k, float onset, double perSecond) {
@@ -118,12 +109,6 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   auto near = [&](int lag) { return std::max({raw[lag - 1], raw[lag], raw[lag + 1]}); };
   int best = lo, held = -1;
   double bestPick = -1, heldPick = -1;
-  double stay = 0;
-  if (period_ > 0 && confirmed_ > 0) {
-    const double now = raw[std::lround(period_)] / zero;
-    const double kept = std::clamp(now / confirmed_, 0.0, 1.0);
-    stay = kStay * kept * kept;
-  }
   for (int lag = lo - 1; lag <= hi + 1; ++lag) {
     const double octaves = std::log2(lag / (kLeanSeconds * perSecond)) / kLeanOctaves;
     const double lean = std::exp(-0.5 * octaves * octaves);
@@ -137,10 +122,7 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
     // period lies is left to the onset function.
     if (period_ > 0) {
       const double twice = std::log2(lag / (2 * period_)) / kHoldOctaves;
-      const double same = std::log2(lag / period_) / kStayOctaves;
-      const double half = std::log2(2 * lag / period_) / kStayOctaves;
       pick /= 1 + kHold * std::exp(-0.5 * twice * twice);
-      pick *= 1 + stay * (std::exp(-0.5 * same * same) + std::exp(-0.5 * half * half));
     }
     if (lag < lo || lag > hi) continue;
     if (pick > bestPick) bestPick = pick, best = lag;
@@ -162,8 +144,6 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   const double a = fit[best - 1], b = fit[best], c = fit[best + 1];
   const double bend = a - 2 * b + c;
   const double period = best + (bend < 0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0);
-  const bool kept = period_ > 0 && std::fabs(period / period_ - 1) < 0.05;
-  confirmed_ = kept ? std::max(periodic_, confirmed_ * kConfirmedFade) : periodic_;
   if (period_ > 0 && std::fabs(period / period_ - 1) > kChange) changed_ = last;
   period_ = period;
 }

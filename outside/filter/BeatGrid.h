@@ -1,10 +1,8 @@
 // Where the beats of a track fall: from an onset function (how much the sound rises in each
 // window), the period at which it and its whole multiples repeat best (leaning toward
-// 120 BPM; keeping the period it follows, and its half, against one that repeats about as
-// well for a while, as a fill or a syncopated passage at 3/4 or 3/2 of it does; doubling
-// the period followed only where twice it repeats far better: a bar's strong and weak beats
-// do not halve the tempo; and changing it only for a change that lasts) and the phase at
-// which it is strongest since the tempo last changed.
+// 120 BPM, doubling the period followed only where twice it repeats far better: a bar's
+// strong and weak beats do not halve the tempo; and changing it only for a change that
+// lasts) and the phase at which it is strongest since the tempo last changed.
 // The level meter scales down the onsets that fall between the grid's beats, so the
 // graph lights on the beat and not on every syncopated bass note or off-beat hit.
 #pragma once
@@ -52,7 +50,6 @@ class BeatGrid {
   int64_t challenged_ = 0;  // for how many windows it has
   double phase_ = -1;       // a window on the grid (-1 unknown)
   double strongest_ = 0;    // the onset function's recent peak, falling slowly
-  double confirmed_ = 0;    // how well the period followed has repeated since taken up
 };
 
 }  // namespace filter
