@@ -10,7 +10,8 @@
 // real music is scored, one "# " line each (tracks too short to score are noted and left
 // out); with --meter the real tracks go through the meter alone (the same levels, much
 // faster), with --dump DIR each track's steps and both trackers' beats are written to DIR
-// as text, and names on the command line pick the tracks. Prints "name value" lines:
+// as text, with --music DIR the OGG files of another folder are scored instead (music held
+// out from tuning), and names on the command line pick the tracks. Prints "name value" lines:
 //   synthetic_recall             share of the generated kicks that gave exactly one step
 //   synthetic_extra_rate         steps near no kick (or a kick's second), per kick
 //   synthetic_offset_median_ms   of the steps from their kicks
@@ -118,8 +119,9 @@ std::vector<double> MeterSteps(const std::string& mp3, double* costPercent) {
 // where to write what was scored.
 struct Options {
   bool meterOnly = false;
-  std::string dump;                // none: nothing written
-  std::vector<std::string> names;  // none: every installed track
+  std::string dump;                      // none: nothing written
+  std::string music = kRealMusicFolder;  // where the real tracks' OGG files are
+  std::vector<std::string> names;        // none: every track there
 };
 
 Options ParseOptions(int argc, char** argv) {
@@ -130,10 +132,12 @@ Options ParseOptions(int argc, char** argv) {
       o.meterOnly = true;
     else if (arg == "--dump" && i + 1 < argc)
       o.dump = argv[++i];
+    else if (arg == "--music" && i + 1 < argc)
+      o.music = argv[++i];
     else
       o.names.push_back(arg);
   }
-  if (o.names.empty()) o.names = AllRealTrackNames();
+  if (o.names.empty()) o.names = AllRealTrackNames(o.music);
   return o;
 }
 
@@ -182,8 +186,11 @@ void Dump(const std::string& dir, const RealTrack& t, const std::vector<double>&
 void Real(const Options& o) {
   const std::string missing = MissingForRealMusic();
   if (!missing.empty()) std::fprintf(stderr, "no real music scored: %s missing\n", missing.c_str());
-  const std::vector<RealTrack> tracks =
-      PrepareRealTracks(std::string(KAZ_TESTDATA_DIR) + "/real", o.names);
+  // Music from another folder is made into a folder of its own, named after it.
+  std::string made = std::string(KAZ_TESTDATA_DIR) + "/real";
+  if (o.music != kRealMusicFolder)
+    made += "-" + std::filesystem::path(o.music).parent_path().filename().string();
+  const std::vector<RealTrack> tracks = PrepareRealTracks(made, o.names, o.music);
   if (missing.empty() && tracks.size() < o.names.size())
     std::printf("# %zu of %zu tracks could not be made\n", o.names.size() - tracks.size(),
                 o.names.size());

@@ -17,6 +17,10 @@ constexpr int64_t kSpan = 384;
 // doubled only where twice it repeats more than 1 + kHold times as well (falling off by
 // e^-1/2 this many octaves from twice it), so the tempo is not halved and doubled back.
 constexpr double kHold = 1.0, kHoldOctaves = 0.06;
+// A lag is weighed by how well the onset function repeats at it and at its whole multiples
+// up to this many, each multiple weighing this much.
+constexpr int kHarmonics = 3;
+constexpr double kHarmonicWeight[kHarmonics - 1] = {0.5, 1.0 / 3};
 // Below this the onset function does not repeat: no grid.
 constexpr double kMinPeriodic = 0.1;
 // The phase weighs the last 16 periods, each older one a little less.
@@ -28,6 +32,12 @@ constexpr double kCombFade = 0.93;
 // between missing kicks does not pull the grid off the beat.
 constexpr double kKeep = 1.3, kFlip = 0.6;
 constexpr double kStrongestSeconds = 20.0;
+// A period this far from the one followed is a change of tempo, taken only once it has
+// repeated best for kLasting seconds; the phase is then looked for in the beats since, or
+// the last kSinceChange beats where fewer.
+constexpr double kChange = 0.08;
+constexpr double kLasting = 0.3;
+constexpr int64_t kSinceChange = 4;
 // Within this many windows of a beat counts as on it.
 constexpr double kTolerance = 1.5;
 
@@ -37,6 +47,9 @@ void BeatGrid::Reset() {
   newest_ = -1;
   period_ = 0;
   periodic_ = 0;
+  changed_ = 0;
+  challenger_ = 0;
+  challenged_ = 0;
   phase_ = -1;
   strongest_ = 0;
 }
@@ -69,7 +82,7 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   const int64_t span = std::min<int64_t>(last + 1, kSpan);
   const int lo = static_cast<int>(kShortest * perSecond);
   const int hi = static_cast<int>(kLongest * perSecond);
-  if (lo < 2 || hi + 1 >= kMaxLag || span < 3 * hi) return;
+  if (lo < 2 || kHarmonics * (hi + 1) + 2 > kMaxLag || span < 3 * hi) return;
   // The span laid out in one piece, less its mean: the correlations below are the hot part
   // of the filter, run for every window.
   double x[kSpan];
@@ -88,35 +101,60 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   };
   const double zero = acf(0);
   if (zero <= 0) return;
-  double raw[kMaxLag] = {}, score[kMaxLag] = {};
-  int best = lo;
-  double bestPick = -1;
+  // Whole multiples of a lag are a window or so off the onset function's own repeat: the
+  // best of the three lags about each.
+  const int top = kHarmonics * (hi + 1) + 1;
+  double raw[kMaxLag] = {}, fit[kMaxLag] = {};
+  for (int lag = lo - 1; lag <= top; ++lag) raw[lag] = acf(lag);
+  auto near = [&](int lag) { return std::max({raw[lag - 1], raw[lag], raw[lag + 1]}); };
+  int best = lo, held = -1;
+  double bestPick = -1, heldPick = -1;
   for (int lag = lo - 1; lag <= hi + 1; ++lag) {
-    raw[lag] = acf(lag);
     const double octaves = std::log2(lag / (kLeanSeconds * perSecond)) / kLeanOctaves;
-    score[lag] = raw[lag] * std::exp(-0.5 * octaves * octaves);
+    const double lean = std::exp(-0.5 * octaves * octaves);
+    fit[lag] = raw[lag] * lean;
+    // The beat's period repeats at its whole multiples too; a half or a third of it (the
+    // notes between the beats) at only some of them.
+    double pick = raw[lag];
+    for (int k = 2; k <= kHarmonics; ++k) pick += kHarmonicWeight[k - 2] * near(k * lag);
+    pick *= lean;
     // The hold on the period followed picks the lag only: where between whole windows the
     // period lies is left to the onset function.
-    double pick = score[lag];
     if (period_ > 0) {
       const double twice = std::log2(lag / (2 * period_)) / kHoldOctaves;
       pick /= 1 + kHold * std::exp(-0.5 * twice * twice);
     }
-    if (lag >= lo && lag <= hi && pick > bestPick) bestPick = pick, best = lag;
+    if (lag < lo || lag > hi) continue;
+    if (pick > bestPick) bestPick = pick, best = lag;
+    if (period_ > 0 && std::fabs(lag / period_ - 1) <= kChange && pick > heldPick)
+      heldPick = pick, held = lag;
+  }
+  // A change of tempo must last: a blip of another period (a fill, a few notes between
+  // the beats) leaves the period followed as it was, and its phase with it.
+  if (held >= 0 && best != held) {
+    if (challenger_ > 0 && std::fabs(best / static_cast<double>(challenger_) - 1.0) <= kChange)
+      challenged_ += kPeriodEvery;
+    else
+      challenger_ = best, challenged_ = kPeriodEvery;
+    if (static_cast<double>(challenged_) <= kLasting * perSecond) best = held;
+  } else {
+    challenger_ = 0;
   }
   periodic_ = std::max(0.0, raw[best] / zero);
-  const double a = score[best - 1], b = score[best], c = score[best + 1];
+  const double a = fit[best - 1], b = fit[best], c = fit[best + 1];
   const double bend = a - 2 * b + c;
-  period_ = best + (bend < 0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0);
+  const double period = best + (bend < 0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0);
+  if (period_ > 0 && std::fabs(period / period_ - 1) > kChange) changed_ = last;
+  period_ = period;
 }
 
 // The onset function at window x and at whole periods before it (`back`: the periods in
 // windows, rounded).
-double BeatGrid::Comb(int64_t x, const int64_t* back) const {
+double BeatGrid::Comb(int64_t x, const int64_t* back, int64_t from) const {
   double sum = 0, weight = 1;
   for (int k = 0; k < kCombPeriods; ++k, weight *= kCombFade) {
     const int64_t at = x - back[k];
-    if (at < 1) break;
+    if (at < from) break;
     sum += weight * std::max(At(at), 0.5f * std::max(At(at - 1), At(at + 1)));
   }
   return sum;
@@ -127,7 +165,10 @@ void BeatGrid::FindPhase(int64_t last) {
   const int p = static_cast<int>(std::lround(period_));
   int64_t back[kCombPeriods];
   for (int k = 0; k < kCombPeriods; ++k) back[k] = std::lround(k * period_);
-  auto Comb = [&](int64_t x) { return this->Comb(x, back); };
+  // Beats at another tempo say nothing of this one's phase: the comb reaches back to the
+  // last change of tempo, or at least a few beats.
+  const int64_t from = std::max<int64_t>(1, std::min(changed_, last - kSinceChange * p));
+  auto Comb = [&](int64_t x) { return this->Comb(x, back, from); };
   double best = -1;
   int64_t phase = last;
   for (int64_t x = last - p + 1; x <= last; ++x) {

@@ -1,7 +1,8 @@
 // Where the beats of a track fall: from an onset function (how much the sound rises in each
-// window), the period at which it repeats best (leaning toward 120 BPM, and doubling the
-// period followed only where twice it repeats far better: a bar's strong and weak beats do
-// not halve the tempo) and the phase at which it is strongest.
+// window), the period at which it and its whole multiples repeat best (leaning toward
+// 120 BPM, doubling the period followed only where twice it repeats far better: a bar's
+// strong and weak beats do not halve the tempo; and changing it only for a change that
+// lasts) and the phase at which it is strongest since the tempo last changed.
 // The level meter scales down the onsets that fall between the grid's beats, so the
 // graph lights on the beat and not on every syncopated bass note or off-beat hit.
 #pragma once
@@ -30,7 +31,7 @@ class BeatGrid {
   // Windows of onset function kept: 24 s, more than the phase's comb reaches back at the
   // slowest tempo.
   static constexpr int kRing = 1024;
-  static constexpr int kMaxLag = 64;
+  static constexpr int kMaxLag = 128;  // past three times the longest period
   // Windows not added yet, and those gone from the ring, read as silence.
   float At(int64_t k) const {
     return k < 0 || k > newest_ || newest_ - k >= kRing ? 0.0f
@@ -38,14 +39,17 @@ class BeatGrid {
   }
   void FindPeriod(int64_t last, double perSecond);
   void FindPhase(int64_t last);
-  double Comb(int64_t x, const int64_t* back) const;
+  double Comb(int64_t x, const int64_t* back, int64_t from) const;
 
   std::array<float, kRing> onsets_{};
-  int64_t newest_ = -1;   // the last window added
-  double period_ = 0;     // windows between beats (0 unknown)
-  double periodic_ = 0;   // how well the onset function repeats at that period, 0..1
-  double phase_ = -1;     // a window on the grid (-1 unknown)
-  double strongest_ = 0;  // the onset function's recent peak, falling slowly
+  int64_t newest_ = -1;     // the last window added
+  double period_ = 0;       // windows between beats (0 unknown)
+  double periodic_ = 0;     // how well the onset function repeats at that period, 0..1
+  int64_t changed_ = 0;     // the window at which the period last changed much
+  int challenger_ = 0;      // a lag far from the period that repeats best (0 none)
+  int64_t challenged_ = 0;  // for how many windows it has
+  double phase_ = -1;       // a window on the grid (-1 unknown)
+  double strongest_ = 0;    // the onset function's recent peak, falling slowly
 };
 
 }  // namespace filter

@@ -47,7 +47,7 @@ constexpr double kPeriodic = 0.2, kUnsteady = 0.3;
 // An onset on a beat of the grid is measured against the recent onsets on the beats: one of
 // kBeatFull of theirs reads kBeatLevel, one of kBeatLow nothing. Within kOnBeat of closeness
 // it counts as on the beat.
-constexpr double kBeatLow = 0.1, kBeatFull = 0.3, kOnBeat = 0.25;
+constexpr double kBeatLow = 0.1, kBeatFull = 0.2, kOnBeat = 0.25;
 // Two beats shown closer than this are one beat given twice: the later is dropped. A beat
 // is shown when it reads kShown of kBeatLevel or more.
 constexpr double kMinGapSeconds = 0.28, kMinGapPeriods = 0.6, kShown = 0.5;

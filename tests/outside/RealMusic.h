@@ -64,17 +64,18 @@ inline std::string MissingForRealMusic() {
   return missing;
 }
 
-// Makes what is missing in `folder` for the tracks `names`; answers those that could be
-// made (none when the music or the tools are not there).
+// Makes what is missing in `folder` for the tracks `names` of the folder `music`; answers
+// those that could be made (none when the music or the tools are not there).
 inline std::vector<RealTrack> PrepareRealTracks(
-    const std::string& folder, const std::vector<std::string>& names = RealTrackNames()) {
+    const std::string& folder, const std::vector<std::string>& names = RealTrackNames(),
+    const std::string& music = kRealMusicFolder) {
   std::vector<RealTrack> out;
   if (!MissingForRealMusic().empty()) return out;
   std::system(("mkdir -p '" + folder + "'").c_str());
   for (const std::string& name : names) {
     const std::string base = folder + "/" + name;
     RealTrack t{name, base + ".mp3", base + ".essentia.beats", base + ".aubio.beats"};
-    const std::string ogg = std::string(kRealMusicFolder) + "/" + name + ".ogg";
+    const std::string ogg = music + "/" + name + ".ogg";
     const std::string wav = base + ".wav";
     if (!FileThere(ogg)) continue;
     // Each made from the same 44.1 kHz first minute, into a part file renamed when whole.

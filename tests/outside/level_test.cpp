@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "BeatRule.h"
@@ -221,34 +222,67 @@ TEST(LevelMeterTest, SoftBeatsLeadInsAndFlamsStepOncePerBeat) {
 }
 
 // The beat grid holds its beat through passages that would pull it off: a few seconds of
-// off-beat hits in a slow beat (each weighed once, however far back the comb reaches), and
-// a fast beat's weak beats fading for a while (the tempo is not halved).
+// off-beat hits in a slow beat (each weighed once, however far back the comb reaches), a
+// fast beat's weak beats fading for a while (the tempo is not halved), and a fill of three
+// hits to two beats, the beat's own the strongest (the tempo does not jump to 3/4 of it).
 TEST(LevelMeterTest, GridHoldsItsBeatThroughPassagesThatPullItOff) {
   const double perSecond = 44100.0 / 1024;
-  // Hits on the beats of `bpm`, every other one `weak`; from 20 s to 25 s they move by
-  // `shift` of a beat and the weak ones fall to `faded`.
-  auto run = [&](double bpm, double shift, double weak, double faded) {
+  // Hits on the beats of `bpm`, every other one `weak`; from 20 s for `seconds` they move
+  // by `shift` of a beat and the weak ones fall to `faded`, or with `threes` they come
+  // three to two beats, the two off the beat `faded`.
+  auto run = [&](double bpm, double shift, double weak, double faded, double seconds = 5,
+                 bool threes = false) {
     const double period = 60 * perSecond / bpm;
     filter::BeatGrid grid;
     grid.Reset();
     for (int k = 0; k < 40 * perSecond; ++k) {
-      const bool passage = k >= 20 * perSecond && k < 25 * perSecond;
+      const bool passage = k >= 20 * perSecond && k < (20 + seconds) * perSecond;
       const double at = k + (passage ? shift * period : 0);
-      const long beat = std::lround(at / period);
-      const bool hit = std::fabs(at - beat * period) < 0.5;
-      const double strength = beat % 2 == 0 ? 1 : passage ? faded : weak;
+      const double apart = passage && threes ? 2 * period / 3 : period;
+      const long beat = std::lround(at / apart);
+      const bool hit = std::fabs(at - beat * apart) < 0.5;
+      const bool strong = passage && threes ? beat % 3 == 0 : beat % 2 == 0;
+      const double strength = strong ? 1 : passage ? faded : weak;
       grid.Add(k, hit ? static_cast<float>(strength) : 0.02f, perSecond);
       if (k < 10 * perSecond) continue;
+      ASSERT_NEAR(grid.Period(), period, 0.05 * period) << bpm << " " << k;
+      // Hits in threes blur the phase by a window or two until they have passed.
+      if (threes && k >= 20 * perSecond && k < (23 + seconds) * perSecond) continue;
       bool known = false;
       const double next = std::ceil(k / period) * period;
       ASSERT_GT(grid.Closeness(static_cast<int64_t>(std::lround(next)), &known), 0.5)
           << bpm << " " << k;
       ASSERT_TRUE(known);
-      ASSERT_NEAR(grid.Period(), period, 0.05 * period) << bpm << " " << k;
     }
   };
   run(70, 0.5, 1, 1);
   run(150, 0, 0.5, 0.2);
+  run(120, 0, 1, 0.7, 4, true);
+}
+
+// A bar whose accents fall a beat and a half apart (a tresillo over the beat) repeats
+// better at one and a half beats than at one: the grid still follows the beat, which its
+// whole multiples confirm.
+TEST(LevelMeterTest, GridFollowsTheBeatUnderAnAccentPattern) {
+  const double perSecond = 44100.0 / 1024, period = 60 * perSecond / 120;
+  // Beats of the bar, and the strength of the hit on each.
+  const std::pair<double, double> hits[] = {{0, 1}, {1, 0.3}, {1.5, 0.8}, {2, 0.3}, {3, 0.8}};
+  filter::BeatGrid grid;
+  grid.Reset();
+  int followed = 0, tested = 0;
+  for (int k = 0; k < 40 * perSecond; ++k) {
+    float onset = 0.02f;
+    const double inBar = std::fmod(k / period, 4.0);
+    for (const auto& [beat, strength] : hits) {
+      const double off = std::fabs(inBar - beat);
+      if (std::min(off, 4 - off) * period < 0.5) onset = static_cast<float>(strength);
+    }
+    grid.Add(k, onset, perSecond);
+    if (k < 10 * perSecond) continue;
+    ++tested;
+    followed += std::fabs(grid.Period() / period - 1) < 0.05;
+  }
+  EXPECT_GE(followed, 0.9 * tested);
 }
 
 TEST(LevelMeterTest, VuRangeAndLoudness) {
