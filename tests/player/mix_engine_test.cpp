@@ -42,6 +42,22 @@ class MixEngineTest : public PlayerTest {
     ASSERT_TRUE(dialogs.empty()) << dialogs[0].Text;
     frmMain->Show();
   }
+  // Auto-mix on with these settings, `incoming` (`seconds` long) on deck 2, and deck 1
+  // playing kick128 (30 s) from `at` thousandths until the mix starts.
+  void PlayIntoAutoMix(int start, int length, int seek, const std::string& incoming,
+                       int seconds, int at) {
+    frmMain->chkAutoMix->SetChecked(true);
+    frmMain->spnAMixStart->SetValue(start);
+    frmMain->spnAMixLength->SetValue(length);
+    frmMain->spnASeek->SetValue(seek);
+    frmMain->LoadDeck(Deck2, Media(incoming), "");
+    frmMain->LoadDeck(Deck1, Media("kick128.mp3"), "128");
+    frmMain->btnPlayClick(frmMain->btnPlay1);
+    ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 1 && Deck1.Zik.DurSecs == 30; }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return Deck2.Zik.DurSecs == seconds; }, 5000));
+    frmMain->Xaudio1->InputSeek(at, 1000);
+    ASSERT_TRUE(PumpUntil([] { return MixRunning != 0; }, 8000)) << frmMain->lblPos1->Caption();
+  }
 };
 
 TEST_F(MixEngineTest, AutoMixStartsTheOtherDeckFadesAndLoadsTheNextEntry) {
@@ -56,18 +72,8 @@ TEST_F(MixEngineTest, AutoMixStartsTheOtherDeckFadesAndLoadsTheNextEntry) {
   entry->SubItems()->Add("128");
   entry->SubItems()->Add(dir + "/after.mp3");
 
-  frmMain->chkAutoMix->SetChecked(true);
-  frmMain->spnAMixStart->SetValue(3);
-  frmMain->spnAMixLength->SetValue(2);
-  frmMain->spnASeek->SetValue(5);
-  frmMain->LoadDeck(Deck2, Media("tone60.mp3"), "");
-  frmMain->LoadDeck(Deck1, Media("kick128.mp3"), "128");
-  frmMain->btnPlayClick(frmMain->btnPlay1);
-  ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 1 && Deck1.Zik.DurSecs == 30; }, 5000));
-  ASSERT_TRUE(PumpUntil([] { return Deck2.Zik.DurSecs == 60; }, 5000));
   // Close to the end: the mix starts 3 s before it, at 27 s.
-  frmMain->Xaudio1->InputSeek(800, 1000);
-  ASSERT_TRUE(PumpUntil([] { return MixRunning != 0; }, 8000)) << frmMain->lblPos1->Caption();
+  ASSERT_NO_FATAL_FAILURE(PlayIntoAutoMix(3, 2, 5, "tone60.mp3", 60, 800));
   EXPECT_EQ(Seconds(frmMain->lblPos1), 27);
   EXPECT_EQ(EndingDeck, &Deck1);
 
@@ -89,18 +95,8 @@ TEST_F(MixEngineTest, AutoMixStartsTheOtherDeckFadesAndLoadsTheNextEntry) {
 
 TEST_F(MixEngineTest, AnIncomingTrackThatEndsDuringTheFadeLeavesTheOutgoingDeckPlaying) {
   Start();
-  frmMain->chkAutoMix->SetChecked(true);
-  frmMain->spnAMixStart->SetValue(8);
-  frmMain->spnAMixLength->SetValue(10);
-  frmMain->spnASeek->SetValue(0);
-  frmMain->LoadDeck(Deck2, Media("short4.mp3"), "");
-  frmMain->LoadDeck(Deck1, Media("kick128.mp3"), "128");
-  frmMain->btnPlayClick(frmMain->btnPlay1);
-  ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 1 && Deck1.Zik.DurSecs == 30; }, 5000));
-  ASSERT_TRUE(PumpUntil([] { return Deck2.Zik.DurSecs == 4; }, 5000));
   // The mix starts at 22 s; deck 2's 4 s end long before the 10 s fade would.
-  frmMain->Xaudio1->InputSeek(700, 1000);
-  ASSERT_TRUE(PumpUntil([] { return MixRunning != 0; }, 8000)) << frmMain->lblPos1->Caption();
+  ASSERT_NO_FATAL_FAILURE(PlayIntoAutoMix(8, 10, 0, "short4.mp3", 4, 700));
   ASSERT_TRUE(PumpUntil([] { return MixRunning == 0; }, 15000));
   EXPECT_EQ(Deck2.PlayState, 3);
   EXPECT_EQ(Deck1.PlayState, 1);
