@@ -44,8 +44,8 @@ class MixEngineTest : public PlayerTest {
   }
   // Auto-mix on with these settings, `incoming` (`seconds` long) on deck 2, and deck 1
   // playing kick128 (30 s) from `at` thousandths until the mix starts.
-  void PlayIntoAutoMix(int start, int length, int seek, const std::string& incoming,
-                       int seconds, int at) {
+  void PlayIntoAutoMix(int start, int length, int seek, const std::string& incoming, int seconds,
+                       int at) {
     frmMain->chkAutoMix->SetChecked(true);
     frmMain->spnAMixStart->SetValue(start);
     frmMain->spnAMixLength->SetValue(length);
