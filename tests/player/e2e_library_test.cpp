@@ -66,8 +66,10 @@ void AskToClose(const std::string& window) {
   ev.type = atom("WM_PROTOCOLS");
   ev.data.data32[0] = atom("WM_DELETE_WINDOW");
   ev.data.data32[1] = XCB_CURRENT_TIME;
-  xcb_send_event(c, 0, ev.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
-  xcb_flush(c);
+  // Answered before hanging up: a busy server that finds the hang-up first closes the
+  // connection without reading what is left on it, as a window manager's never is.
+  free(xcb_request_check(c, xcb_send_event_checked(c, 0, ev.window, XCB_EVENT_MASK_NO_EVENT,
+                                                   reinterpret_cast<const char*>(&ev))));
   xcb_disconnect(c);
 }
 
