@@ -21,6 +21,7 @@
 
 #include "dlportio/dlportio.h"
 #include "outside/BeatScore.h"
+#include "outside/EngineHarness.h"
 #include "PlayerWithLights.h"
 #include "player/PositionLabel.h"
 #include "support/TestSupport.h"
@@ -83,45 +84,11 @@ TEST_P(Road, EachKickHeardChangesTheLampsOnceInTime) {
   PumpUntil([] { return false; }, 300);
 
   // When each kick was heard, from the capture.
-  const std::string json = kaztest::ReadFile(capture_ + ".json");
-  const auto field = [&](const char* key) {
-    const size_t at = json.find(key);
-    EXPECT_NE(at, std::string::npos) << key;
-    return std::stoll(json.substr(json.find(':', at) + 1));
-  };
-  const long long first_ns = field("\"first_frame_monotonic_ns\"");
-  const double rate = static_cast<double>(field("\"rate\""));
-  const std::string wav = kaztest::ReadFile(capture_);
-  ASSERT_GT(wav.size(), 44u);
-  const size_t frames = (wav.size() - 44) / 8;
-  const auto silent = [&](size_t i) {
-    float s[2];
-    std::memcpy(s, wav.data() + 44 + i * 8, sizeof s);
-    return s[0] == 0.0f && s[1] == 0.0f;
-  };
-  size_t start = frames;
-  for (size_t i = 0; i < frames && start == frames; ++i) {
-    float s[2];
-    std::memcpy(s, wav.data() + 44 + i * 8, sizeof s);
-    if (std::fabs(s[0]) > 0.02f || std::fabs(s[1]) > 0.02f) start = i;
-  }
-  ASSERT_LT(start, frames) << "nothing was heard";
-  // Where each frame of the track was heard. The drum pattern never has a stretch of exact
-  // digital silence, so one in the middle is a dropout (this machine stalled the whole
-  // process for a moment): the track resumes after it, later than the tempo alone says.
-  constexpr size_t kDropoutFrames = 16;
-  std::vector<size_t> heardAt;  // capture frame of each track frame from `start`
-  heardAt.reserve(frames - start);
-  for (size_t i = start; i < frames;) {
-    size_t j = i;
-    while (j < frames && silent(j)) ++j;
-    if (j - i >= kDropoutFrames && j < frames) {
-      i = j;  // a dropout: no track frame was heard in it
-      continue;
-    }
-    for (; i < j; ++i) heardAt.push_back(i);
-    if (i < frames) heardAt.push_back(i++);
-  }
+  const kazout::Capture take = kazout::ReadCapture(capture_);
+  const size_t start = kazout::Onset(take, 0.02f);
+  ASSERT_LT(start, take.Frames()) << "nothing was heard";
+  const double rate = take.rate;
+  const std::vector<size_t> heardAt = kazout::HeardFrames(take, start);
   std::vector<double> kicks;  // seconds after the capture's first frame
   for (double t : kazout::ReadTimes(media + ".kicks")) {
     const auto at = static_cast<size_t>(t * rate);
@@ -131,7 +98,7 @@ TEST_P(Road, EachKickHeardChangesTheLampsOnceInTime) {
 
   std::vector<double> steps;
   for (const TPortChange& c : LampSteps())
-    steps.push_back(static_cast<double>(c.Ns - first_ns) / 1e9);
+    steps.push_back(static_cast<double>(c.Ns - take.firstNs) / 1e9);
   const kazout::KickScore score = kazout::ScoreKicks(kicks, steps);
   if (std::getenv("KAZ_ROAD_VERBOSE"))
     for (double o : score.offsetsMs) std::printf("kick %+.2f ms\n", o);
@@ -169,7 +136,9 @@ class RoadResets : public PlayerWithLights {
 };
 
 // Hundredths of a second of deck 1's track heard, as its time label shows them.
-int HeardHundredths() { return LabelHundredths(frmMain->lblPos1); }
+int HeardHundredths() {
+  return LabelHundredths(frmMain->lblPos1);
+}
 
 // A seek, a pause and the loop's wrap each make the filter report the audio to come
 // afresh: the lamps step for each kick heard, none for a kick skipped and none twice. Each
@@ -193,7 +162,8 @@ TEST_F(RoadResets, TheLampsStepOnceForEachKickHeardAcrossSeeksPausesAndLoops) {
   // Kicks 0 to 7, then a click at 112 of the bar's 220 pixels: 509 of 1000, 15.27 s.
   playUntil(0, 352);
   frmMain->prgBarMouseDown(frmMain->prgBar1, mbLeft, {ssLeft}, 112, 5);
-  ASSERT_TRUE(PumpUntil([] { return HeardHundredths() >= 1527 && HeardHundredths() < 1600; }, 3000));
+  ASSERT_TRUE(
+      PumpUntil([] { return HeardHundredths() >= 1527 && HeardHundredths() < 1600; }, 3000));
   // Kicks 33 to 36; paused for a second, then on from there.
   playUntil(1527, 1712);
   frmMain->btnPauseClick(frmMain->btnPause1);
