@@ -44,7 +44,6 @@ class RoutingEngineTest : public PlayerTest {
     frmMain->Show();
     frmMain->pnlSetup->BringToFront();
     ASSERT_TRUE(PumpUntil([] { return frmMain->CardList->Count() >= 2; }, 5000));
-    PumpFor(100);
     // Each deck's ends and output closes, counted as the engines report them: a deck's
     // state still says "ended" after a take until its engine has answered the next load.
     for (TXaudioPlayer* x : {frmMain->Xaudio1, frmMain->Xaudio2}) {
@@ -101,7 +100,7 @@ class RoutingEngineTest : public PlayerTest {
 TEST_F(RoutingEngineTest, TwoCardsRecordEachDeckApart) {
   const std::string dir = kaztest::MakeTempDir("cards");
   Start(dir + "/out.wav");
-  ASSERT_EQ(frmMain->CardList->Count(), 3);
+  ASSERT_TRUE(PumpUntil([] { return frmMain->CardList->Count() == 3; }, 5000));
   EXPECT_EQ(frmMain->CardList->Strings(1), "WAV capture 1");
   Click(static_cast<TWinControl*>(frmMain->chk2SC));
   ASSERT_TRUE(frmMain->chk2SC->Checked());
