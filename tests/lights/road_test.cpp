@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dlportio/dlportio.h"
@@ -54,6 +55,15 @@ constexpr double kMedianBoundMs = 6.0;
 constexpr double kMedianBoundMs = 3.0;
 #endif
 
+// A thread's time spent waiting for a core (ns) and its count of turns on one, from
+// /proc's schedstat.
+std::pair<double, double> WaitsForACore(const std::string& schedstat) {
+  std::istringstream in(kaztest::ReadFile(schedstat));
+  double onCore = 0, waited = 0, turns = 0;
+  in >> onCore >> waited >> turns;
+  return {waited, turns};
+}
+
 // The lit steps on the lamp port: every write of a byte other than 0 that differs from the
 // byte before it (the flash's darkening in between is not a step).
 std::vector<TPortChange> LampSteps() {
@@ -76,12 +86,23 @@ TEST_P(Road, EachKickHeardChangesTheLampsOnceInTime) {
   StartPlayerAndLights();
   if (HasFatalFailure()) return;
 
+  // How long the windows a beat passes through waited for a core, each time they woke: on a
+  // machine whose every core is busy the lamps can be no more punctual than that.
+  const std::string guiStat = "/proc/thread-self/schedstat";
+  const std::string lightsStat =
+      "/proc/" + std::to_string(lights_) + "/task/" + std::to_string(lights_) + "/schedstat";
+  const auto gui0 = WaitsForACore(guiStat), lights0 = WaitsForACore(lightsStat);
   frmMain->LoadDeck(Deck1, media + ".mp3", "");
   frmMain->btnPlayClick(frmMain->btnPlay1);
   ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 1; }, 5000));
   // The whole track, to its last kick.
   ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 3; }, 60000)) << "the track did not end";
-  PumpUntil([] { return false; }, 300);
+  const auto meanMs = [](std::pair<double, double> from, std::pair<double, double> to) {
+    return to.second > from.second ? (to.first - from.first) / (to.second - from.second) / 1e6
+                                   : 0.0;
+  };
+  const double waitMs =
+      meanMs(gui0, WaitsForACore(guiStat)) + meanMs(lights0, WaitsForACore(lightsStat));
 
   // When each kick was heard, from the capture.
   const kazout::Capture take = kazout::ReadCapture(capture_);
@@ -95,6 +116,13 @@ TEST_P(Road, EachKickHeardChangesTheLampsOnceInTime) {
     if (at < heardAt.size()) kicks.push_back(static_cast<double>(heardAt[at]) / rate);
   }
   ASSERT_GE(kicks.size(), 30u);
+  // The last kick's step may still be on its way.
+  PumpUntil(
+      [&] {
+        const auto all = LampSteps();
+        return !all.empty() && all.back().Ns - take.firstNs >= (kicks.back() - 0.1) * 1e9;
+      },
+      3000);
 
   std::vector<double> steps;
   for (const TPortChange& c : LampSteps())
@@ -114,13 +142,16 @@ TEST_P(Road, EachKickHeardChangesTheLampsOnceInTime) {
   RecordProperty("p95_us", static_cast<int>(p95 * 1000));
   std::printf(
       "road %s: %d kicks, %zu steps, %.1f %% one step, %d extra, median %+.2f ms, "
-      "p95 %.2f ms\n",
-      track.Name, score.kicks, steps.size(), single * 100, score.extra, median, p95);
+      "p95 %.2f ms; the windows waited %.3f ms for a core each time\n",
+      track.Name, score.kicks, steps.size(), single * 100, score.extra, median, p95, waitMs);
   EXPECT_GE(single, track.MinSingle);
   EXPECT_LE(score.extra, score.kicks / 100 + 1);
   EXPECT_TRUE(score.lastLit) << "the last kick did not light";
-  EXPECT_LE(std::fabs(median), kMedianBoundMs);
-  EXPECT_LE(p95, 4 * kMedianBoundMs);
+  // A wait's tail runs to many times its mean, so twenty times it is allowed on top; on an
+  // idle machine the mean is a few hundredths of a millisecond, with every core busy a few
+  // tenths.
+  EXPECT_LE(std::fabs(median), kMedianBoundMs + 3 * waitMs);
+  EXPECT_LE(p95, 4 * kMedianBoundMs + 20 * waitMs);
 }
 
 // At 174 BPM a beat is shorter than the graph's look-ahead for its line (17 points): the
