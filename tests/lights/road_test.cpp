@@ -17,10 +17,12 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dlportio/dlportio.h"
 #include "outside/BeatScore.h"
+#include "outside/EngineHarness.h"
 #include "PlayerWithLights.h"
 #include "player/PositionLabel.h"
 #include "support/TestSupport.h"
@@ -53,6 +55,15 @@ constexpr double kMedianBoundMs = 6.0;
 constexpr double kMedianBoundMs = 3.0;
 #endif
 
+// A thread's time spent waiting for a core (ns) and its count of turns on one, from
+// /proc's schedstat.
+std::pair<double, double> WaitsForACore(const std::string& schedstat) {
+  std::istringstream in(kaztest::ReadFile(schedstat));
+  double onCore = 0, waited = 0, turns = 0;
+  in >> onCore >> waited >> turns;
+  return {waited, turns};
+}
+
 // The lit steps on the lamp port: every write of a byte other than 0 that differs from the
 // byte before it (the flash's darkening in between is not a step).
 std::vector<TPortChange> LampSteps() {
@@ -75,63 +86,47 @@ TEST_P(Road, EachKickHeardChangesTheLampsOnceInTime) {
   StartPlayerAndLights();
   if (HasFatalFailure()) return;
 
+  // How long the windows a beat passes through waited for a core, each time they woke: on a
+  // machine whose every core is busy the lamps can be no more punctual than that.
+  const std::string guiStat = "/proc/thread-self/schedstat";
+  const std::string lightsStat =
+      "/proc/" + std::to_string(lights_) + "/task/" + std::to_string(lights_) + "/schedstat";
+  const auto gui0 = WaitsForACore(guiStat), lights0 = WaitsForACore(lightsStat);
   frmMain->LoadDeck(Deck1, media + ".mp3", "");
   frmMain->btnPlayClick(frmMain->btnPlay1);
   ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 1; }, 5000));
   // The whole track, to its last kick.
   ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 3; }, 60000)) << "the track did not end";
-  PumpUntil([] { return false; }, 300);
+  const auto meanMs = [](std::pair<double, double> from, std::pair<double, double> to) {
+    return to.second > from.second ? (to.first - from.first) / (to.second - from.second) / 1e6
+                                   : 0.0;
+  };
+  const double waitMs =
+      meanMs(gui0, WaitsForACore(guiStat)) + meanMs(lights0, WaitsForACore(lightsStat));
 
   // When each kick was heard, from the capture.
-  const std::string json = kaztest::ReadFile(capture_ + ".json");
-  const auto field = [&](const char* key) {
-    const size_t at = json.find(key);
-    EXPECT_NE(at, std::string::npos) << key;
-    return std::stoll(json.substr(json.find(':', at) + 1));
-  };
-  const long long first_ns = field("\"first_frame_monotonic_ns\"");
-  const double rate = static_cast<double>(field("\"rate\""));
-  const std::string wav = kaztest::ReadFile(capture_);
-  ASSERT_GT(wav.size(), 44u);
-  const size_t frames = (wav.size() - 44) / 8;
-  const auto silent = [&](size_t i) {
-    float s[2];
-    std::memcpy(s, wav.data() + 44 + i * 8, sizeof s);
-    return s[0] == 0.0f && s[1] == 0.0f;
-  };
-  size_t start = frames;
-  for (size_t i = 0; i < frames && start == frames; ++i) {
-    float s[2];
-    std::memcpy(s, wav.data() + 44 + i * 8, sizeof s);
-    if (std::fabs(s[0]) > 0.02f || std::fabs(s[1]) > 0.02f) start = i;
-  }
-  ASSERT_LT(start, frames) << "nothing was heard";
-  // Where each frame of the track was heard. The drum pattern never has a stretch of exact
-  // digital silence, so one in the middle is a dropout (this machine stalled the whole
-  // process for a moment): the track resumes after it, later than the tempo alone says.
-  constexpr size_t kDropoutFrames = 16;
-  std::vector<size_t> heardAt;  // capture frame of each track frame from `start`
-  heardAt.reserve(frames - start);
-  for (size_t i = start; i < frames;) {
-    size_t j = i;
-    while (j < frames && silent(j)) ++j;
-    if (j - i >= kDropoutFrames && j < frames) {
-      i = j;  // a dropout: no track frame was heard in it
-      continue;
-    }
-    for (; i < j; ++i) heardAt.push_back(i);
-    if (i < frames) heardAt.push_back(i++);
-  }
+  const kazout::Capture take = kazout::ReadCapture(capture_);
+  const size_t start = kazout::Onset(take, 0.02f);
+  ASSERT_LT(start, take.Frames()) << "nothing was heard";
+  const double rate = take.rate;
+  const std::vector<size_t> heardAt = kazout::HeardFrames(take, start);
   std::vector<double> kicks;  // seconds after the capture's first frame
   for (double t : kazout::ReadTimes(media + ".kicks")) {
     const auto at = static_cast<size_t>(t * rate);
     if (at < heardAt.size()) kicks.push_back(static_cast<double>(heardAt[at]) / rate);
   }
   ASSERT_GE(kicks.size(), 30u);
+  // The last kick's step may still be on its way.
+  PumpUntil(
+      [&] {
+        const auto all = LampSteps();
+        return !all.empty() && all.back().Ns - take.firstNs >= (kicks.back() - 0.1) * 1e9;
+      },
+      3000);
 
   std::vector<double> steps;
   for (const TPortChange& c : LampSteps())
-    steps.push_back(static_cast<double>(c.Ns - first_ns) / 1e9);
+    steps.push_back(static_cast<double>(c.Ns - take.firstNs) / 1e9);
   const kazout::KickScore score = kazout::ScoreKicks(kicks, steps);
   if (std::getenv("KAZ_ROAD_VERBOSE"))
     for (double o : score.offsetsMs) std::printf("kick %+.2f ms\n", o);
@@ -147,13 +142,16 @@ TEST_P(Road, EachKickHeardChangesTheLampsOnceInTime) {
   RecordProperty("p95_us", static_cast<int>(p95 * 1000));
   std::printf(
       "road %s: %d kicks, %zu steps, %.1f %% one step, %d extra, median %+.2f ms, "
-      "p95 %.2f ms\n",
-      track.Name, score.kicks, steps.size(), single * 100, score.extra, median, p95);
+      "p95 %.2f ms; the windows waited %.3f ms for a core each time\n",
+      track.Name, score.kicks, steps.size(), single * 100, score.extra, median, p95, waitMs);
   EXPECT_GE(single, track.MinSingle);
   EXPECT_LE(score.extra, score.kicks / 100 + 1);
   EXPECT_TRUE(score.lastLit) << "the last kick did not light";
-  EXPECT_LE(std::fabs(median), kMedianBoundMs);
-  EXPECT_LE(p95, 4 * kMedianBoundMs);
+  // A wait's tail runs to many times its mean, so twenty times it is allowed on top; on an
+  // idle machine the mean is a few hundredths of a millisecond, with every core busy a few
+  // tenths.
+  EXPECT_LE(std::fabs(median), kMedianBoundMs + 3 * waitMs);
+  EXPECT_LE(p95, 4 * kMedianBoundMs + 20 * waitMs);
 }
 
 // At 174 BPM a beat is shorter than the graph's look-ahead for its line (17 points): the
@@ -169,7 +167,9 @@ class RoadResets : public PlayerWithLights {
 };
 
 // Hundredths of a second of deck 1's track heard, as its time label shows them.
-int HeardHundredths() { return LabelHundredths(frmMain->lblPos1); }
+int HeardHundredths() {
+  return LabelHundredths(frmMain->lblPos1);
+}
 
 // A seek, a pause and the loop's wrap each make the filter report the audio to come
 // afresh: the lamps step for each kick heard, none for a kick skipped and none twice. Each
@@ -193,7 +193,8 @@ TEST_F(RoadResets, TheLampsStepOnceForEachKickHeardAcrossSeeksPausesAndLoops) {
   // Kicks 0 to 7, then a click at 112 of the bar's 220 pixels: 509 of 1000, 15.27 s.
   playUntil(0, 352);
   frmMain->prgBarMouseDown(frmMain->prgBar1, mbLeft, {ssLeft}, 112, 5);
-  ASSERT_TRUE(PumpUntil([] { return HeardHundredths() >= 1527 && HeardHundredths() < 1600; }, 3000));
+  ASSERT_TRUE(
+      PumpUntil([] { return HeardHundredths() >= 1527 && HeardHundredths() < 1600; }, 3000));
   // Kicks 33 to 36; paused for a second, then on from there.
   playUntil(1527, 1712);
   frmMain->btnPauseClick(frmMain->btnPause1);

@@ -337,4 +337,25 @@ inline size_t Onset(const Capture& c, float threshold = 1e-3f) {
   return c.Frames();
 }
 
+// The capture frame at which each frame of the track from capture frame `start` on was
+// heard. The test tracks never hold a stretch of exact digital silence, so one after
+// `start` is a dropout (the machine stalled the player for a moment): no frame of the track
+// was heard in it, and the track goes on after it, later than its own length says.
+inline std::vector<size_t> HeardFrames(const Capture& c, size_t start) {
+  constexpr size_t kDropoutFrames = 16;
+  const auto silent = [&](size_t i) { return c.L(i) == 0.0f && c.R(i) == 0.0f; };
+  std::vector<size_t> heard;
+  for (size_t i = start; i < c.Frames();) {
+    size_t j = i;
+    while (j < c.Frames() && silent(j)) ++j;
+    if (j - i >= kDropoutFrames && j < c.Frames()) {
+      i = j;
+      continue;
+    }
+    for (; i < j; ++i) heard.push_back(i);
+    if (i < c.Frames()) heard.push_back(i++);
+  }
+  return heard;
+}
+
 }  // namespace kazout

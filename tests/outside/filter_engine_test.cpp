@@ -135,9 +135,9 @@ TEST_F(FilterTest, ReportsEachDeckSteadily) {
 // Report k stands for the window of the track's frames k * 1024 to (k + 1) * 1024; it goes
 // out kReportLead windows (as heard) before the window after it is heard (a report that
 // reveals a beat 37 reports on goes out later by up to a window), so that the graph's beat
-// test sees each level as its window is heard. Answers the sorted differences between
-// each report's arrival and that moment, in ns, leaving out the first reports, which are due
-// before the track starts and go out at once.
+// test sees each level as its window is heard, dropouts included. Answers the sorted
+// differences between each report's arrival and that moment, in ns, leaving out the first
+// reports, which are due before the track starts and go out at once.
 std::vector<int64_t> FilterTest::LeadErrors(int pitch) {
   unsetenv("KAZ_WAV_UNPACED");
   std::vector<int64_t> errors;
@@ -156,14 +156,18 @@ std::vector<int64_t> FilterTest::LeadErrors(int pitch) {
   Capture cap = ReadCapture(capture_);
   EXPECT_GT(cap.Frames(), 0u);
   if (cap.Frames() == 0) return errors;
-  int64_t trackStart = cap.firstNs + static_cast<int64_t>(Onset(cap) * 1e9 / cap.rate);
+  const std::vector<size_t> heard = HeardFrames(cap, Onset(cap));
+  EXPECT_FALSE(heard.empty());
+  if (heard.empty()) return errors;
 
   auto levels = Of(WM_DECK_LEVEL, 1);
   EXPECT_GT(levels.size(), 150u);
-  double windowNs = 1024 * 1e9 / (44100 * (pitch / 1000.0));
+  const double window = 1024 / (pitch / 1000.0);  // frames of the capture
   for (size_t k = kReportLead + 2; k < levels.size(); ++k) {
-    int64_t due =
-        trackStart + static_cast<int64_t>((static_cast<double>(k) + 1 - kReportLead) * windowNs);
+    const auto at = static_cast<size_t>((static_cast<double>(k) + 1 - kReportLead) * window);
+    // The last reports are due after the take has ended.
+    const size_t frame = at < heard.size() ? heard[at] : heard.back() + at + 1 - heard.size();
+    const int64_t due = cap.firstNs + static_cast<int64_t>(frame * 1e9 / cap.rate);
     errors.push_back(levels[k].atNs - due);
   }
   std::sort(errors.begin(), errors.end());

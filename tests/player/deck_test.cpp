@@ -78,7 +78,7 @@ TEST_F(DeckTest, StopRewindsAndDarkensTheBeatLamp) {
   EXPECT_EQ(frmMain->shpBoom1->Brush()->Color(), clBlack);
   ASSERT_TRUE(PumpUntil([] { return Deck1.PlayState == 0; }, 5000));
   // The times go back at once, not at the next play.
-  PumpUntil([] { return false; }, 100);
+  PumpUntil([] { return frmMain->lblPos1->Caption() == "00:00:00"; }, 5000);
   EXPECT_EQ(frmMain->lblPos1->Caption(), "00:00:00");
   EXPECT_EQ(frmMain->lblRem1->Caption(), "00:30");
   // Playing again starts from the beginning.

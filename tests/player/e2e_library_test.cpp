@@ -11,12 +11,14 @@
 #include <signal.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
 
 #include "dlportio/dlportio.h"
@@ -28,7 +30,6 @@ namespace {
 using namespace kaztest;
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 
 // More of the window's parts, in its client coordinates.
 constexpr int kList1X = 8 + 6 + 100, kList2X = 532 + 6 + 100, kListY = 40 + 308 + 8;
@@ -66,9 +67,20 @@ void AskToClose(const std::string& window) {
   ev.type = atom("WM_PROTOCOLS");
   ev.data.data32[0] = atom("WM_DELETE_WINDOW");
   ev.data.data32[1] = XCB_CURRENT_TIME;
-  xcb_send_event(c, 0, ev.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
-  xcb_flush(c);
+  // Answered before hanging up: a busy server that finds the hang-up first closes the
+  // connection without reading what is left on it, as a window manager's never is.
+  free(xcb_request_check(c, xcb_send_event_checked(c, 0, ev.window, XCB_EVENT_MASK_NO_EVENT,
+                                                   reinterpret_cast<const char*>(&ev))));
   xcb_disconnect(c);
+}
+
+// How many windows of a program are shown.
+int ShownWindows(int pid) {
+  std::istringstream in(
+      Shell("xdotool search --onlyvisible --pid " + std::to_string(pid) + " 2>/dev/null"));
+  int n = 0;
+  for (std::string id; in >> id;) ++n;
+  return n;
 }
 
 // The screen as RGB bytes.
@@ -136,19 +148,19 @@ class EndToEnd : public ::testing::Test {
       }
   }
 
-  // The main window's place on the screen.
+  // The main window's place on the screen, once the splash has left it alone.
   bool FindWindow() {
     window = kaztest::FindWindow("^KAZ$");
-    if (window.empty()) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    if (window.empty() || !PumpUntil([&] { return ShownWindows(player) == 1; }, 20000))
+      return false;
     WindowOrigin(window, ox, oy);
     return true;
   }
   void Xdo(const std::string& args) { Shell("xdotool " + args); }
-  // A click, or a double click, at (x, y), and a moment for the window to answer it.
+  // A click, or a double click, at (x, y). The window answers the pointer in order, so
+  // only what is seen afterwards needs waiting for.
   void Click(int x, int y, int clicks = 1) {
     Xdo("mousemove " + At(x, y) + (clicks == 2 ? " click --repeat 2 --delay 60 1" : " click 1"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(clicks == 2 ? 800 : 500));
   }
   std::string At(int x, int y) const { return kaztest::At(ox, oy, x, y); }
   void Drag(int x, int y, int tx, int ty) { kaztest::Drag(ox, oy, x, y, tx, ty, "0.3"); }
@@ -166,15 +178,29 @@ class EndToEnd : public ::testing::Test {
     s.rgb = kaztest::ReadFile(file);
     return s;
   }
-  // Lit lamp steps on the virtual port (a new byte other than 0).
-  int LampSteps() const {
+  // Shots until one shows what is awaited (20 s at most, or `ms`); answers the last, or
+  // whether it showed.
+  Screen Await(const std::function<bool(const Screen&)>& seen, int ms = 20000) const {
+    Screen s;
+    PumpUntil([&] { return seen(s = Shot()); }, ms);
+    return s;
+  }
+  bool Sees(const std::function<bool(const Screen&)>& seen) const { return seen(Await(seen)); }
+  // The screen once the window has drawn everything: two shots alike.
+  Screen Settled() const {
+    Screen last = Shot();
+    return Await([&](const Screen& s) { return std::exchange(last, s).rgb == s.rgb; });
+  }
+  // When each lit lamp step came on the virtual port (a new byte other than 0).
+  std::vector<long long> LampSteps() const {
     std::istringstream in(kaztest::ReadFile(prefix + "/port/" + kDlPortLogName));
     std::string ns, port, byte;
-    int last = -1, steps = 0;
+    std::vector<long long> steps;
+    int last = -1;
     while (in >> ns >> port >> byte) {
       if (port != "0378") continue;
       const int b = std::stoi(byte, nullptr, 16);
-      if (b != 0 && b != last) ++steps;
+      if (b != 0 && b != last) steps.push_back(std::stoll(ns));
       last = b;
     }
     return steps;
@@ -188,30 +214,36 @@ class EndToEnd : public ::testing::Test {
 TEST_F(EndToEnd, TracksGoFromTheExplorerToTheDecksAndPlaylistsAndPlay) {
   player = kaztest::Spawn(std::string(KAZ_BIN_DIR) + "/kazpro", {});
   ASSERT_GT(player, 0);
-  ASSERT_TRUE(FindWindow()) << "the player's window did not show";
-  std::this_thread::sleep_for(2500ms);  // the splash leaves
-  const Screen start = Shot();
+  ASSERT_TRUE(FindWindow()) << "the player's window did not show, or its splash did not leave";
+  const Screen start = Settled();
 
   // A double click on the title opens the about box; its "X" closes it at the first click.
   Click(kTitleX, kTitleY, 2);
-  EXPECT_GT(Shot().Changed(start, ox, oy, kAbout), 5000) << "no about box";
+  const auto about = [&](const Screen& s) { return s.Changed(start, ox, oy, kAbout); };
+  EXPECT_TRUE(Sees([&](const Screen& s) { return about(s) > 5000; })) << "no about box";
   Click(kAboutCloseX, kAboutCloseY);
-  EXPECT_LT(Shot().Changed(start, ox, oy, kAbout), 100) << "the about box is still open";
+  EXPECT_TRUE(Sees([&](const Screen& s) { return about(s) < 100; }))
+      << "the about box is still open";
 
   // The root of C: lists "Music" first; a double click opens it: the way up, then a to d.
   Click(kExplorerX, kExplorerRow0, 2);
   auto row = [](int i) { return kExplorerRow0 + i * kRowHeight; };
+  const Screen opened =
+      Await([&](const Screen& s) { return s.Changed(start, ox, oy, kPanels) > 0; });
   // The next click after the double click counts: EQUALIZER shows its panel.
-  const Screen opened = Shot();
   Click(kPanelButtonX, kEqualizerY);
-  EXPECT_GT(Shot().Changed(opened, ox, oy, kPanels), 5000) << "EQUALIZER did not show its panel";
+  EXPECT_TRUE(Sees([&](const Screen& s) { return s.Changed(opened, ox, oy, kPanels) > 5000; }))
+      << "EQUALIZER did not show its panel";
   Click(kPanelButtonX, kExplorerY);
 
   Drag(kExplorerX, row(1), kDeck1X, kDeckY);  // a onto deck 1
   Drag(kExplorerX, row(2), kDeck2X, kDeckY);  // b onto deck 2
   Drag(kExplorerX, row(3), kList1X, kListY);  // c into playlist 1
   Drag(kExplorerX, row(4), kList2X, kListY);  // d into playlist 2
-  const Screen loaded = Shot();
+  const Screen loaded = Await([&](const Screen& s) {
+    return s.Changed(start, ox, oy, kTitle1) > 8 && s.Changed(start, ox, oy, kTitle2) > 8 &&
+           s.Lit(ox, oy, kList1) > 10 && s.Lit(ox, oy, kList2) > 10;
+  });
   EXPECT_GT(loaded.Changed(start, ox, oy, kTitle1), 8) << "deck 1 shows no title";
   EXPECT_GT(loaded.Changed(start, ox, oy, kTitle2), 8) << "deck 2 shows no title";
   EXPECT_EQ(start.Lit(ox, oy, kList1), 0);
@@ -221,33 +253,37 @@ TEST_F(EndToEnd, TracksGoFromTheExplorerToTheDecksAndPlaylistsAndPlay) {
   // The light controller, put over the lower panels with the "SPOTS" button.
   lights = kaztest::Spawn(std::string(KAZ_BIN_DIR) + "/BeamExe", {});
   ASSERT_GT(lights, 0);
-  std::this_thread::sleep_for(2000ms);
+  ASSERT_FALSE(kaztest::FindWindow("^Beam FX$").empty()) << "the light controller did not show";
   Click(kSpotsX, kSpotsY);
-  std::this_thread::sleep_for(500ms);
 
   // Without beats the lamps keep still.
-  const int idle = LampSteps();
-  std::this_thread::sleep_for(3000ms);
-  EXPECT_LE(LampSteps() - idle, 1) << "the lamps step without any beat";
+  const std::size_t idle = LampSteps().size();
+  PumpFor(3000);
+  EXPECT_LE(LampSteps().size() - idle, 1u) << "the lamps step without any beat";
 
-  // Deck 1 plays: the lamps step on its beats (128 a minute: about 13 in six seconds).
-  const int before = LampSteps();
+  // Deck 1 plays: the lamps step on its beats, 128 a minute: about 13 in six seconds from
+  // the first.
+  const std::size_t before = LampSteps().size();
   Xdo("mousemove " + At(kPlay1X, kPlayY) + " click 1");
-  std::this_thread::sleep_for(6000ms);
-  const int stepped = LampSteps() - before;
-  std::printf("lamp steps in six seconds of play: %d\n", stepped);
+  std::vector<long long> steps;
+  PumpUntil(
+      [&] {
+        steps = LampSteps();
+        steps.erase(steps.begin(), steps.begin() + static_cast<long>(before));
+        return !steps.empty() && steps.back() - steps.front() >= 6'000'000'000;
+      },
+      20000);
+  const auto stepped = std::count_if(
+      steps.begin(), steps.end(), [&](long long ns) { return ns - steps.front() < 6'000'000'000; });
+  std::printf("lamp steps in six seconds of play: %ld\n", static_cast<long>(stepped));
   EXPECT_GE(stepped, 6) << "the lamps did not follow deck 1's beats";
   EXPECT_LE(stepped, 26);
 
   // Twelve seconds before the end of the 30-second track (the settings file asks for that)
   // the mix starts deck 2 and fades over four seconds; then deck 1 stops and takes the next
-  // title of its playlist. Shots are taken until playlist 1 has given its title.
+  // title of its playlist.
   const Screen mixing = Shot();
-  Screen after = mixing;
-  for (int i = 0; i < 40 && after.Lit(ox, oy, kList1) != 0; ++i) {
-    std::this_thread::sleep_for(1000ms);
-    after = Shot();
-  }
+  const Screen after = Await([&](const Screen& s) { return s.Lit(ox, oy, kList1) == 0; }, 60000);
   EXPECT_EQ(after.Lit(ox, oy, kList1), 0) << "playlist 1 did not give its title";
   // Its time has moved on: usually three digits differ (40 or so pixels), but a shot taken at
   // a whole second differs in the seconds digit alone, about 10.
@@ -258,16 +294,16 @@ TEST_F(EndToEnd, TracksGoFromTheExplorerToTheDecksAndPlaylistsAndPlay) {
   // controller gives up its key and its power; the player, mid-play, asks "Confirm Exit ?"
   // first and ends only on "Yes", writing its settings.
   AskToClose(kaztest::FindWindow("^Beam FX$"));
-  EXPECT_EQ(kaztest::WaitExit(lights, 5000), 0) << "the light controller did not close";
+  EXPECT_EQ(kaztest::WaitExit(lights, 20000), 0) << "the light controller did not close";
   lights = -1;
   const std::string ini = prefix + "/windows/KAZ_PRO.ini";
   EXPECT_NE(kaztest::ReadFile(ini).find("spots=0"), std::string::npos);
   EXPECT_NE(kaztest::ReadFile(prefix + "/windows/Spots.ini").find("Power=0"), std::string::npos);
   AskToClose(window);
-  std::this_thread::sleep_for(1000ms);
+  EXPECT_TRUE(PumpUntil([&] { return ShownWindows(player) == 2; }, 20000)) << "no question";
   EXPECT_EQ(kaztest::TryWait(player), -1) << "the player ended without asking";
   Click(kConfirmYesX, kConfirmYesY);
-  EXPECT_EQ(kaztest::WaitExit(player, 5000), 0) << "the player did not end on \"Yes\"";
+  EXPECT_EQ(kaztest::WaitExit(player, 20000), 0) << "the player did not end on \"Yes\"";
   player = -1;
   EXPECT_NE(kaztest::ReadFile(ini).find("KAZ=0"), std::string::npos);
 }

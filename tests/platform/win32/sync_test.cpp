@@ -214,7 +214,12 @@ TEST(Sync, BadHandlesAreErrorCodes) {
 TEST(Sync, ClosingWhileAnotherThreadWaitsDoesNotPullTheEventAway) {
   HANDLE e = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   std::atomic<DWORD> result{0xDEAD};
-  std::thread waiter([&] { result = WaitForSingleObject(e, 100); });
+  std::atomic<bool> waiting{false};
+  std::thread waiter([&] {
+    waiting = true;
+    result = WaitForSingleObject(e, 100);
+  });
+  ASSERT_TRUE(Eventually([&] { return waiting.load(); }));
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_TRUE(CloseHandle(e));
   waiter.join();
