@@ -104,7 +104,13 @@ TEST_F(FilterTest, ReportsEachDeckSteadily) {
   b.N(XA_MSG_COMMAND_PLAY);
   ASSERT_TRUE(a.WaitForState(XA_PLAYER_STATE_EOS, 20000, fa));
   ASSERT_TRUE(b.WaitForState(XA_PLAYER_STATE_EOS, 5000, fb));
-  PumpUntil([] { return false; }, 200);  // the last reports
+  // The last reports, which follow the end, and each one's VU pair.
+  PumpUntil([&] {
+    const size_t l1 = Of(WM_DECK_LEVEL, 1).size(), l2 = Of(WM_DECK_LEVEL, 2).size();
+    return l1 >= static_cast<size_t>(30 * 43.07) + kReportLead &&
+           l2 >= static_cast<size_t>(4 * 43.07) + kReportLead && Of(WM_DECK_VU, 0).size() == l1 &&
+           Of(WM_DECK_VU, 1).size() == l2;
+  });
 
   auto levels1 = Of(WM_DECK_LEVEL, 1), levels2 = Of(WM_DECK_LEVEL, 2);
   auto vu1 = Of(WM_DECK_VU, 0), vu2 = Of(WM_DECK_VU, 1);

@@ -388,9 +388,12 @@ TEST_F(RxMenuTest, ErrorsInClickHandlersAreReportedAndTheMenuStaysUsable) {
     Show([&](TMenuTracking& m) { m.Choose(0); });
     ASSERT_TRUE(PumpUntil([&] { return clicks == i + 1; }));
   }
-  PumpFor(50);
-  std::vector<String> boxes = BoxTexts();
-  EXPECT_EQ(std::count(boxes.begin(), boxes.end(), String("boom")), 2);
+  const auto booms = [&] {
+    std::vector<String> boxes = BoxTexts();
+    return std::count(boxes.begin(), boxes.end(), String("boom"));
+  };
+  PumpUntil([&] { return booms() == 2; });
+  EXPECT_EQ(booms(), 2);
 }
 
 }  // namespace

@@ -57,11 +57,9 @@ TEST_F(SpinButtonTest, ImagesPlaceTheArrowsAndMoveOnlyThePressedUpArrow) {
   plain.Canvas()->Brush()->SetColor(clWhite);
   plain.Canvas()->FillRect(TRect{0, 0, 6, 6});
   button->SetUpGlyph(&plain);
-  PumpFor(20);
-  EXPECT_FALSE(Black(button->ImageNone(), 5, 3));
+  EXPECT_TRUE(PumpUntil([&] { return !Black(button->ImageNone(), 5, 3); }));
   button->SetUpGlyph(nullptr);
-  PumpFor(20);
-  EXPECT_TRUE(Black(button->ImageNone(), 5, 3));
+  EXPECT_TRUE(PumpUntil([&] { return Black(button->ImageNone(), 5, 3); }));
 
   // At the player's 18 x 18 the arrows' boxes reach the diagonal edges; their white
   // pixels paint the face over them.
@@ -244,7 +242,7 @@ TEST_F(SpinEditTest, LeavingClampsATypedNumberAndKeepsAnUnreadableText) {
   EXPECT_EQ(edit->Text(), "99");
   changes = 0;
   other->SetFocus();
-  PumpFor(10);
+  PumpUntil([&] { return edit->Text() == "60"; });
   EXPECT_EQ(edit->Text(), "60");
   EXPECT_EQ(changes, 1);
 
