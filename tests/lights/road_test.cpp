@@ -123,10 +123,23 @@ TEST_P(Road, EachKickHeardChangesTheLampsOnceInTime) {
         return !all.empty() && all.back().Ns - take.firstNs >= (kicks.back() - 0.1) * 1e9;
       },
       3000);
+  // After a dropout the lamps may step early for as long as it lasted: the kicks heard
+  // around it, and the steps that may be theirs, are left out.
+  std::vector<std::pair<double, double>> broken;
+  for (const auto& [from, to] : kazout::Dropouts(heardAt))
+    broken.push_back({from / rate - 0.1, to / rate + (to - from) / rate + 0.1});
+  const auto excused = [&](double t) {
+    return std::any_of(broken.begin(), broken.end(),
+                       [t](const auto& w) { return t >= w.first && t < w.second; });
+  };
+  const size_t allKicks = kicks.size();
+  std::erase_if(kicks, excused);
 
   std::vector<double> steps;
-  for (const TPortChange& c : LampSteps())
-    steps.push_back(static_cast<double>(c.Ns - take.firstNs) / 1e9);
+  for (const TPortChange& c : LampSteps()) {
+    const double t = static_cast<double>(c.Ns - take.firstNs) / 1e9;
+    if (!excused(t)) steps.push_back(t);
+  }
   const kazout::KickScore score = kazout::ScoreKicks(kicks, steps);
   if (std::getenv("KAZ_ROAD_VERBOSE"))
     for (double o : score.offsetsMs) std::printf("kick %+.2f ms\n", o);
@@ -142,9 +155,11 @@ TEST_P(Road, EachKickHeardChangesTheLampsOnceInTime) {
   RecordProperty("p95_us", static_cast<int>(p95 * 1000));
   std::printf(
       "road %s: %d kicks, %zu steps, %.1f %% one step, %d extra, median %+.2f ms, "
-      "p95 %.2f ms; the windows waited %.3f ms for a core each time\n",
-      track.Name, score.kicks, steps.size(), single * 100, score.extra, median, p95, waitMs);
-  EXPECT_GE(single, track.MinSingle);
+      "p95 %.2f ms; the windows waited %.3f ms for a core each time; %zu kicks by dropouts\n",
+      track.Name, score.kicks, steps.size(), single * 100, score.extra, median, p95, waitMs,
+      allKicks - kicks.size());
+  // As many kicks may miss their one step as the share allows of the whole track.
+  EXPECT_LE(score.kicks - score.single, (1 - track.MinSingle) * allKicks) << single;
   EXPECT_LE(score.extra, score.kicks / 100 + 1);
   EXPECT_TRUE(score.lastLit) << "the last kick did not light";
   // A wait's tail runs to many times its mean, so twenty times it is allowed on top; on an

@@ -9,12 +9,14 @@
 #include <poll.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/Clock.h"
@@ -356,6 +358,23 @@ inline std::vector<size_t> HeardFrames(const Capture& c, size_t start) {
     if (i < c.Frames()) heard.push_back(i++);
   }
   return heard;
+}
+
+// The dropouts among the heard frames, as spans [from, to) of capture frames. While one
+// lasts the player is stalled: what it timed before it, for audio after it, goes by a
+// schedule the dropout broke, until the player runs again.
+inline std::vector<std::pair<size_t, size_t>> Dropouts(const std::vector<size_t>& heard) {
+  std::vector<std::pair<size_t, size_t>> out;
+  for (size_t i = 1; i < heard.size(); ++i)
+    if (heard[i] > heard[i - 1] + 1) out.push_back({heard[i - 1] + 1, heard[i]});
+  return out;
+}
+
+// Whether a dropout lies between two capture frames, in either order.
+inline bool DropoutBetween(const std::vector<size_t>& heard, double a, double b) {
+  for (const auto& [from, to] : Dropouts(heard))
+    if (from < std::max(a, b) && to > std::min(a, b)) return true;
+  return false;
 }
 
 }  // namespace kazout
