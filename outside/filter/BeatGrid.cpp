@@ -51,6 +51,7 @@ void BeatGrid::Reset() {
   challenger_ = 0;
   challenged_ = 0;
   phase_ = -1;
+  known_ = -1;
   strongest_ = 0;
 }
 
@@ -162,6 +163,7 @@ double BeatGrid::Comb(int64_t x, const int64_t* back, int64_t from) const {
 
 void BeatGrid::FindPhase(int64_t last) {
   if (period_ <= 0) return;
+  if (known_ < 0) known_ = last;
   const int p = static_cast<int>(std::lround(period_));
   int64_t back[kCombPeriods];
   for (int k = 0; k < kCombPeriods; ++k) back[k] = std::lround(k * period_);
@@ -188,7 +190,11 @@ void BeatGrid::FindPhase(int64_t last) {
       const int64_t at = phase - std::lround(k * period_);
       if (at >= 1) recent += std::max({At(at - 1), At(at), At(at + 1)}) / 4;
     }
-    if (Comb(old) * kKeep >= best || recent < kFlip * strongest_) phase = old;
+    // A phase found on few beats is no surer than its rivals: the hold grows with the
+    // beats the comb has seen since the grid was first known or its tempo last changed.
+    const double seen = static_cast<double>(last - known_) / period_;
+    const double keep = 1 + (kKeep - 1) * std::clamp(seen / kCombPeriods, 0.0, 1.0);
+    if (Comb(old) * keep >= best || recent < kFlip * strongest_) phase = old;
   }
   phase_ = static_cast<double>(phase);
 }

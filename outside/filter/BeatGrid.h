@@ -49,6 +49,7 @@ class BeatGrid {
   int challenger_ = 0;      // a lag far from the period that repeats best (0 none)
   int64_t challenged_ = 0;  // for how many windows it has
   double phase_ = -1;       // a window on the grid (-1 unknown)
+  int64_t known_ = -1;      // the window at which the grid was first known (-1 not yet)
   double strongest_ = 0;    // the onset function's recent peak, falling slowly
 };
 
