@@ -44,6 +44,10 @@ constexpr double kLow = 0.2, kFull = 0.6;
 // A beat counts fully where the onset function repeats at least this well, and keeps at
 // least kUnsteady of its level where it does not repeat at all.
 constexpr double kPeriodic = 0.2, kUnsteady = 0.3;
+// A soft rise counts on a beat of the grid where the onset function repeats at least this
+// well: busy music (notes between all the beats) repeats less well than a plain beat, and
+// its soft beats are still beats.
+constexpr double kSoftPeriodic = 0.15;
 // An onset on a beat of the grid is measured against the recent onsets on the beats: one of
 // kBeatFull of theirs reads kBeatLevel, one of kBeatLow nothing. Within kOnBeat of closeness
 // it counts as on the beat.
@@ -198,7 +202,7 @@ double LevelMeter::BeatLevel(int64_t e, float onset) {
   double beat = 0;
   const bool onBeat = onset > 0 && OnBeat(e, &beat);
   // A soft rise counts only on a beat of a grid that is sure of itself.
-  if (onset <= 0 || (W(e).soft && !(onBeat && grid_.Periodicity() >= kPeriodic))) return 0;
+  if (onset <= 0 || (W(e).soft && !(onBeat && grid_.Periodicity() >= kSoftPeriodic))) return 0;
   bool known = false;
   const double closeness = grid_.Closeness(e, &known);
   const double strength = onset * (known ? std::max(kOffGrid, closeness) : kNoGrid);
