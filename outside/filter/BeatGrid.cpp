@@ -23,6 +23,9 @@ constexpr int kHarmonics = 3;
 constexpr double kHarmonicWeight[kHarmonics - 1] = {0.5, 1.0 / 3};
 // Below this the onset function does not repeat: no grid.
 constexpr double kMinPeriodic = 0.1;
+// A tempo at which the onset function has repeated this well is confirmed: a busy passage
+// whose onsets hardly repeat at any period (notes between all the beats) does not move it.
+constexpr double kConfirmed = 0.2;
 // The phase weighs the last 16 periods, each older one a little less.
 constexpr int kCombPeriods = 16;
 constexpr int64_t kPeriodEvery = 4;
@@ -48,6 +51,7 @@ void BeatGrid::Reset() {
   period_ = 0;
   periodic_ = 0;
   changed_ = 0;
+  confirmed_ = false;
   challenger_ = 0;
   challenged_ = 0;
   phase_ = -1;
@@ -131,13 +135,16 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
       heldPick = pick, held = lag;
   }
   // A change of tempo must last: a blip of another period (a fill, a few notes between
-  // the beats) leaves the period followed as it was, and its phase with it.
+  // the beats) leaves the period followed as it was, and its phase with it. A confirmed
+  // tempo is left only for a period at which the onsets do repeat.
   if (held >= 0 && best != held) {
     if (challenger_ > 0 && std::fabs(best / static_cast<double>(challenger_) - 1.0) <= kChange)
       challenged_ += kPeriodEvery;
     else
       challenger_ = best, challenged_ = kPeriodEvery;
-    if (static_cast<double>(challenged_) <= kLasting * perSecond) best = held;
+    if (static_cast<double>(challenged_) <= kLasting * perSecond ||
+        (confirmed_ && raw[best] < kMinPeriodic * zero))
+      best = held;
   } else {
     challenger_ = 0;
   }
@@ -145,7 +152,8 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   const double a = fit[best - 1], b = fit[best], c = fit[best + 1];
   const double bend = a - 2 * b + c;
   const double period = best + (bend < 0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0);
-  if (period_ > 0 && std::fabs(period / period_ - 1) > kChange) changed_ = last;
+  if (period_ > 0 && std::fabs(period / period_ - 1) > kChange) changed_ = last, confirmed_ = false;
+  if (periodic_ >= kConfirmed) confirmed_ = true;
   period_ = period;
 }
 

@@ -45,6 +45,7 @@ class BeatGrid {
   int64_t newest_ = -1;     // the last window added
   double period_ = 0;       // windows between beats (0 unknown)
   double periodic_ = 0;     // how well the onset function repeats at that period, 0..1
+  bool confirmed_ = false;  // the period has repeated well since it was taken
   int64_t changed_ = 0;     // the window at which the period last changed much
   int challenger_ = 0;      // a lag far from the period that repeats best (0 none)
   int64_t challenged_ = 0;  // for how many windows it has
