@@ -23,9 +23,10 @@ constexpr int kHarmonics = 3;
 constexpr double kHarmonicWeight[kHarmonics - 1] = {0.5, 1.0 / 3};
 // Below this the onset function does not repeat: no grid.
 constexpr double kMinPeriodic = 0.1;
-// A tempo at which the onset function has repeated this well is confirmed: a busy passage
-// whose onsets hardly repeat at any period (notes between all the beats) does not move it.
-constexpr double kConfirmed = 0.2;
+// A tempo at which the onset function has repeated this well within the last
+// kConfirmedSeconds is confirmed: a busy passage whose onsets hardly repeat at any period
+// (notes between all the beats) neither moves it nor hides its beats.
+constexpr double kConfirmed = 0.2, kConfirmedSeconds = 10.0;
 // The phase weighs the last 16 periods, each older one a little less.
 constexpr int kCombPeriods = 16;
 constexpr int64_t kPeriodEvery = 4;
@@ -52,6 +53,7 @@ void BeatGrid::Reset() {
   periodic_ = 0;
   changed_ = 0;
   confirmed_ = false;
+  confirmedAt_ = 0;
   challenger_ = 0;
   challenged_ = 0;
   phase_ = -1;
@@ -71,7 +73,7 @@ void BeatGrid::Add(int64_t k, float onset, double perSecond) {
 }
 
 double BeatGrid::Closeness(int64_t e, bool* known) const {
-  *known = period_ > 0 && phase_ >= 0 && periodic_ >= kMinPeriodic;
+  *known = period_ > 0 && phase_ >= 0 && (periodic_ >= kMinPeriodic || confirmed_);
   if (!*known) return 1.0;
   const double d = std::fabs(NearestBeat(e) - static_cast<double>(e));
   return std::clamp(1.0 - 0.5 * std::max(0.0, d - kTolerance), 0.0, 1.0);
@@ -153,7 +155,8 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   const double bend = a - 2 * b + c;
   const double period = best + (bend < 0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0);
   if (period_ > 0 && std::fabs(period / period_ - 1) > kChange) changed_ = last, confirmed_ = false;
-  if (periodic_ >= kConfirmed) confirmed_ = true;
+  if (periodic_ >= kConfirmed) confirmed_ = true, confirmedAt_ = last;
+  if (static_cast<double>(last - confirmedAt_) > kConfirmedSeconds * perSecond) confirmed_ = false;
   period_ = period;
 }
 

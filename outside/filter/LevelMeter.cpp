@@ -201,8 +201,11 @@ double LevelMeter::BeatLevel(int64_t e, float onset) {
   beatRef_ = std::max(beatRef_ * fade, kGainFloor);
   double beat = 0;
   const bool onBeat = onset > 0 && OnBeat(e, &beat);
-  // A soft rise counts only on a beat of a grid that is sure of itself.
-  if (onset <= 0 || (W(e).soft && !(onBeat && grid_.Periodicity() >= kSoftPeriodic))) return 0;
+  // A soft rise counts only on a beat of a grid that is sure of itself: one whose onsets
+  // repeat, or whose tempo they confirmed a moment ago.
+  if (onset <= 0 ||
+      (W(e).soft && !(onBeat && (grid_.Periodicity() >= kSoftPeriodic || grid_.Confirmed()))))
+    return 0;
   bool known = false;
   const double closeness = grid_.Closeness(e, &known);
   const double strength = onset * (known ? std::max(kOffGrid, closeness) : kNoGrid);
@@ -216,8 +219,10 @@ double LevelMeter::BeatLevel(int64_t e, float onset) {
     if (shown > kShown * kBeatLevel) lastBeat_ = beat;
     level = std::max(level, shown);
   }
-  // Sound whose onsets do not repeat (noise, music without a beat) stays low.
-  const double periodic = grid_.Periodicity();
+  // Sound whose onsets do not repeat (noise, music without a beat) stays low; a busy passage
+  // of music whose beat was confirmed a moment ago does not.
+  const double periodic =
+      grid_.Confirmed() ? std::max(grid_.Periodicity(), kPeriodic) : grid_.Periodicity();
   if (periodic > 0) level *= std::clamp(periodic / kPeriodic, kUnsteady, 1.0);
   // One step a beat: a second beat too soon after one shown is none.
   const double gap = known ? kMinGapPeriods * grid_.Period() : kMinGapSeconds / perWindow;
