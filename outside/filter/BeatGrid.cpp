@@ -23,6 +23,10 @@ constexpr int kHarmonics = 3;
 constexpr double kHarmonicWeight[kHarmonics - 1] = {0.5, 1.0 / 3};
 // Below this the onset function does not repeat: no grid.
 constexpr double kMinPeriodic = 0.1;
+// A tempo at which the onset function has repeated this well within the last
+// kConfirmedSeconds is confirmed: a busy passage whose onsets hardly repeat at any period
+// (notes between all the beats) neither moves it nor hides its beats.
+constexpr double kConfirmed = 0.2, kConfirmedSeconds = 10.0;
 // The phase weighs the last 16 periods, each older one a little less.
 constexpr int kCombPeriods = 16;
 constexpr int64_t kPeriodEvery = 4;
@@ -48,9 +52,12 @@ void BeatGrid::Reset() {
   period_ = 0;
   periodic_ = 0;
   changed_ = 0;
+  confirmed_ = false;
+  confirmedAt_ = 0;
   challenger_ = 0;
   challenged_ = 0;
   phase_ = -1;
+  known_ = -1;
   strongest_ = 0;
 }
 
@@ -66,7 +73,7 @@ void BeatGrid::Add(int64_t k, float onset, double perSecond) {
 }
 
 double BeatGrid::Closeness(int64_t e, bool* known) const {
-  *known = period_ > 0 && phase_ >= 0 && periodic_ >= kMinPeriodic;
+  *known = period_ > 0 && phase_ >= 0 && (periodic_ >= kMinPeriodic || confirmed_);
   if (!*known) return 1.0;
   const double d = std::fabs(NearestBeat(e) - static_cast<double>(e));
   return std::clamp(1.0 - 0.5 * std::max(0.0, d - kTolerance), 0.0, 1.0);
@@ -130,13 +137,16 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
       heldPick = pick, held = lag;
   }
   // A change of tempo must last: a blip of another period (a fill, a few notes between
-  // the beats) leaves the period followed as it was, and its phase with it.
+  // the beats) leaves the period followed as it was, and its phase with it. A confirmed
+  // tempo is left only for a period at which the onsets do repeat.
   if (held >= 0 && best != held) {
     if (challenger_ > 0 && std::fabs(best / static_cast<double>(challenger_) - 1.0) <= kChange)
       challenged_ += kPeriodEvery;
     else
       challenger_ = best, challenged_ = kPeriodEvery;
-    if (static_cast<double>(challenged_) <= kLasting * perSecond) best = held;
+    if (static_cast<double>(challenged_) <= kLasting * perSecond ||
+        (confirmed_ && raw[best] < kMinPeriodic * zero))
+      best = held;
   } else {
     challenger_ = 0;
   }
@@ -144,7 +154,9 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   const double a = fit[best - 1], b = fit[best], c = fit[best + 1];
   const double bend = a - 2 * b + c;
   const double period = best + (bend < 0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0);
-  if (period_ > 0 && std::fabs(period / period_ - 1) > kChange) changed_ = last;
+  if (period_ > 0 && std::fabs(period / period_ - 1) > kChange) changed_ = last, confirmed_ = false;
+  if (periodic_ >= kConfirmed) confirmed_ = true, confirmedAt_ = last;
+  if (static_cast<double>(last - confirmedAt_) > kConfirmedSeconds * perSecond) confirmed_ = false;
   period_ = period;
 }
 
@@ -162,6 +174,7 @@ double BeatGrid::Comb(int64_t x, const int64_t* back, int64_t from) const {
 
 void BeatGrid::FindPhase(int64_t last) {
   if (period_ <= 0) return;
+  if (known_ < 0) known_ = last;
   const int p = static_cast<int>(std::lround(period_));
   int64_t back[kCombPeriods];
   for (int k = 0; k < kCombPeriods; ++k) back[k] = std::lround(k * period_);
@@ -188,7 +201,11 @@ void BeatGrid::FindPhase(int64_t last) {
       const int64_t at = phase - std::lround(k * period_);
       if (at >= 1) recent += std::max({At(at - 1), At(at), At(at + 1)}) / 4;
     }
-    if (Comb(old) * kKeep >= best || recent < kFlip * strongest_) phase = old;
+    // A phase found on few beats is no surer than its rivals: the hold grows with the
+    // beats the comb has seen since the grid was first known or its tempo last changed.
+    const double seen = static_cast<double>(last - known_) / period_;
+    const double keep = 1 + (kKeep - 1) * std::clamp(seen / kCombPeriods, 0.0, 1.0);
+    if (Comb(old) * keep >= best || recent < kFlip * strongest_) phase = old;
   }
   phase_ = static_cast<double>(phase);
 }

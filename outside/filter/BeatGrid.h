@@ -26,6 +26,8 @@ class BeatGrid {
   double Period() const { return period_; }
   // How well the onset function repeats at the grid's period, 0..1 (0 before it is known).
   double Periodicity() const { return periodic_; }
+  // Whether the onset function repeated well at the grid's tempo a moment ago.
+  bool Confirmed() const { return confirmed_; }
 
  private:
   // Windows of onset function kept: 24 s, more than the phase's comb reaches back at the
@@ -42,14 +44,17 @@ class BeatGrid {
   double Comb(int64_t x, const int64_t* back, int64_t from) const;
 
   std::array<float, kRing> onsets_{};
-  int64_t newest_ = -1;     // the last window added
-  double period_ = 0;       // windows between beats (0 unknown)
-  double periodic_ = 0;     // how well the onset function repeats at that period, 0..1
-  int64_t changed_ = 0;     // the window at which the period last changed much
-  int challenger_ = 0;      // a lag far from the period that repeats best (0 none)
-  int64_t challenged_ = 0;  // for how many windows it has
-  double phase_ = -1;       // a window on the grid (-1 unknown)
-  double strongest_ = 0;    // the onset function's recent peak, falling slowly
+  int64_t newest_ = -1;      // the last window added
+  double period_ = 0;        // windows between beats (0 unknown)
+  double periodic_ = 0;      // how well the onset function repeats at that period, 0..1
+  bool confirmed_ = false;   // the period has repeated well lately, since it was taken
+  int64_t confirmedAt_ = 0;  // when it last repeated that well
+  int64_t changed_ = 0;      // the window at which the period last changed much
+  int challenger_ = 0;       // a lag far from the period that repeats best (0 none)
+  int64_t challenged_ = 0;   // for how many windows it has
+  double phase_ = -1;        // a window on the grid (-1 unknown)
+  int64_t known_ = -1;       // the window at which the grid was first known (-1 not yet)
+  double strongest_ = 0;     // the onset function's recent peak, falling slowly
 };
 
 }  // namespace filter

@@ -44,6 +44,10 @@ constexpr double kLow = 0.2, kFull = 0.6;
 // A beat counts fully where the onset function repeats at least this well, and keeps at
 // least kUnsteady of its level where it does not repeat at all.
 constexpr double kPeriodic = 0.2, kUnsteady = 0.3;
+// A soft rise counts on a beat of the grid where the onset function repeats at least this
+// well: busy music (notes between all the beats) repeats less well than a plain beat, and
+// its soft beats are still beats.
+constexpr double kSoftPeriodic = 0.15;
 // An onset on a beat of the grid is measured against the recent onsets on the beats: one of
 // kBeatFull of theirs reads kBeatLevel, one of kBeatLow nothing. Within kOnBeat of closeness
 // it counts as on the beat.
@@ -197,8 +201,11 @@ double LevelMeter::BeatLevel(int64_t e, float onset) {
   beatRef_ = std::max(beatRef_ * fade, kGainFloor);
   double beat = 0;
   const bool onBeat = onset > 0 && OnBeat(e, &beat);
-  // A soft rise counts only on a beat of a grid that is sure of itself.
-  if (onset <= 0 || (W(e).soft && !(onBeat && grid_.Periodicity() >= kPeriodic))) return 0;
+  // A soft rise counts only on a beat of a grid that is sure of itself: one whose onsets
+  // repeat, or whose tempo they confirmed a moment ago.
+  if (onset <= 0 ||
+      (W(e).soft && !(onBeat && (grid_.Periodicity() >= kSoftPeriodic || grid_.Confirmed()))))
+    return 0;
   bool known = false;
   const double closeness = grid_.Closeness(e, &known);
   const double strength = onset * (known ? std::max(kOffGrid, closeness) : kNoGrid);
@@ -212,8 +219,10 @@ double LevelMeter::BeatLevel(int64_t e, float onset) {
     if (shown > kShown * kBeatLevel) lastBeat_ = beat;
     level = std::max(level, shown);
   }
-  // Sound whose onsets do not repeat (noise, music without a beat) stays low.
-  const double periodic = grid_.Periodicity();
+  // Sound whose onsets do not repeat (noise, music without a beat) stays low; a busy passage
+  // of music whose beat was confirmed a moment ago does not.
+  const double periodic =
+      grid_.Confirmed() ? std::max(grid_.Periodicity(), kPeriodic) : grid_.Periodicity();
   if (periodic > 0) level *= std::clamp(periodic / kPeriodic, kUnsteady, 1.0);
   // One step a beat: a second beat too soon after one shown is none.
   const double gap = known ? kMinGapPeriods * grid_.Period() : kMinGapSeconds / perWindow;
