@@ -285,6 +285,25 @@ TEST(LevelMeterTest, GridFollowsTheBeatUnderAnAccentPattern) {
   EXPECT_GE(followed, 0.9 * tested);
 }
 
+// A beat that only one band carries (clicks under louder bass notes at random) repeats as
+// plainly as a beat, however little of the whole it makes: the grid is sure of it, so its
+// soft onsets are shown.
+TEST(LevelMeterTest, GridIsSureOfABeatThatOneBandCarries) {
+  const double perSecond = 44100.0 / 1024, period = 60 * perSecond / 120;
+  filter::BeatGrid grid;
+  grid.Reset();
+  uint32_t seed = 1;
+  for (int k = 0; k < 30 * perSecond; ++k) {
+    seed = seed * 1664525u + 1013904223u;
+    const double off = std::fabs(k - std::round(k / period) * period);
+    const std::array<float, filter::BeatGrid::kBands> bands = {(seed >> 24) < 24 ? 1.0f : 0.0f,
+                                                               0.0f, off < 0.5 ? 0.4f : 0.0f};
+    grid.Add(k, bands, perSecond);
+  }
+  EXPECT_NEAR(grid.Period(), period, 0.05 * period);
+  EXPECT_GE(grid.Periodicity(), 0.3);  // the whole onset function: 0.05
+}
+
 TEST(LevelMeterTest, VuRangeAndLoudness) {
   const uint32_t rate = 44100;
   filter::LevelMeter m;
