@@ -114,7 +114,7 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   const int64_t span = std::min<int64_t>(last + 1, kSpan);
   const int lo = static_cast<int>(kShortest * perSecond);
   const int hi = static_cast<int>(kLongest * perSecond);
-  if (lo < 2 || kHarmonics * (hi + 1) + 2 > kMaxLag || span < 3 * hi) return;
+  if (lo < 2 || kHarmonics * (hi + 1) + 3 > kMaxLag || span < 3 * hi) return;
   // The correlations below are the hot part of the filter, run for every window.
   double x[kSpan];
   LayOut(onsets_, last, span, x);
@@ -124,8 +124,14 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   // best of the three lags about each.
   const int top = kHarmonics * (hi + 1) + 1;
   double raw[kMaxLag] = {}, fit[kMaxLag] = {};
-  for (int lag = lo - 1; lag <= top; ++lag) raw[lag] = Correlate(x, span, lag);
-  auto near = [&](int lag) { return std::max({raw[lag - 1], raw[lag], raw[lag + 1]}); };
+  for (int lag = lo - 2; lag <= top + 1; ++lag) raw[lag] = Correlate(x, span, lag);
+  // A period between whole windows shares its repeat between the two lags about it (94 BPM
+  // is 27.5 windows): a lag is weighed with the better of its neighbours, so such a tempo
+  // is not outweighed by one that falls on a whole window.
+  double rep[kMaxLag] = {};
+  for (int lag = lo - 1; lag <= top; ++lag)
+    rep[lag] = raw[lag] + std::max(raw[lag - 1], raw[lag + 1]);
+  auto near = [&](int lag) { return std::max({rep[lag - 1], rep[lag], rep[lag + 1]}); };
   int best = lo, held = -1;
   double bestPick = -1, heldPick = -1;
   for (int lag = lo - 1; lag <= hi + 1; ++lag) {
@@ -134,7 +140,7 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
     fit[lag] = raw[lag] * lean;
     // The beat's period repeats at its whole multiples too; a half or a third of it (the
     // notes between the beats) at only some of them.
-    double pick = raw[lag];
+    double pick = rep[lag];
     for (int k = 2; k <= kHarmonics; ++k) pick += kHarmonicWeight[k - 2] * near(k * lag);
     pick *= lean;
     // The hold on the period followed picks the lag only: where between whole windows the
