@@ -62,6 +62,14 @@ void BeatGrid::Reset() {
 }
 
 void BeatGrid::Add(int64_t k, float onset, double perSecond) {
+  std::array<float, kBands> bands{};
+  bands[0] = onset;
+  Add(k, bands, perSecond);
+}
+
+void BeatGrid::Add(int64_t k, const std::array<float, kBands>& bands, double perSecond) {
+  float onset = 0;
+  for (int b = 0; b < kBands; ++b) onset += bands_[b][static_cast<size_t>(k % kRing)] = bands[b];
   onsets_[static_cast<size_t>(k % kRing)] = onset;
   newest_ = k;
   strongest_ = std::max(static_cast<double>(onset),
@@ -83,37 +91,54 @@ double BeatGrid::NearestBeat(int64_t e) const {
   return phase_ + std::round((static_cast<double>(e) - phase_) / period_) * period_;
 }
 
+namespace {
+
+// The correlation of x with itself `lag` windows later.
+double Correlate(const double* x, int64_t span, int lag) {
+  // Four sums side by side, so that the additions do not wait on each other.
+  double sum[4] = {0, 0, 0, 0};
+  int64_t i = lag;
+  for (; i + 4 <= span; i += 4)
+    for (int k = 0; k < 4; ++k) sum[k] += x[i + k] * x[i + k - lag];
+  for (; i < span; ++i) sum[0] += x[i] * x[i - lag];
+  return (sum[0] + sum[1]) + (sum[2] + sum[3]);
+}
+
+}  // namespace
+
+// The last span of `ring` up to `last`, less its mean, laid out in one piece in x.
+void BeatGrid::LayOut(const std::array<float, kRing>& ring, int64_t last, int64_t span,
+                      double* x) const {
+  double mean = 0;
+  for (int64_t i = 0; i < span; ++i) mean += x[i] = At(ring, last - span + 1 + i);
+  mean /= static_cast<double>(span);
+  for (int64_t i = 0; i < span; ++i) x[i] -= mean;
+}
+
 // The lag at which the onset function of the last span repeats best (its autocorrelation,
 // weighed toward 120 BPM), between whole windows by the vertex of a parabola.
 void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   const int64_t span = std::min<int64_t>(last + 1, kSpan);
   const int lo = static_cast<int>(kShortest * perSecond);
   const int hi = static_cast<int>(kLongest * perSecond);
-  if (lo < 2 || kHarmonics * (hi + 1) + 2 > kMaxLag || span < 3 * hi) return;
-  // The span laid out in one piece, less its mean: the correlations below are the hot part
-  // of the filter, run for every window.
+  if (lo < 2 || kHarmonics * (hi + 1) + 3 > kMaxLag || span < 3 * hi) return;
+  // The correlations below are the hot part of the filter, run for every window.
   double x[kSpan];
-  double mean = 0;
-  for (int64_t i = 0; i < span; ++i) mean += x[i] = At(last - span + 1 + i);
-  mean /= static_cast<double>(span);
-  for (int64_t i = 0; i < span; ++i) x[i] -= mean;
-  auto acf = [&](int lag) {
-    // Four sums side by side, so that the additions do not wait on each other.
-    double sum[4] = {0, 0, 0, 0};
-    int64_t i = lag;
-    for (; i + 4 <= span; i += 4)
-      for (int k = 0; k < 4; ++k) sum[k] += x[i + k] * x[i + k - lag];
-    for (; i < span; ++i) sum[0] += x[i] * x[i - lag];
-    return (sum[0] + sum[1]) + (sum[2] + sum[3]);
-  };
-  const double zero = acf(0);
+  LayOut(onsets_, last, span, x);
+  const double zero = Correlate(x, span, 0);
   if (zero <= 0) return;
   // Whole multiples of a lag are a window or so off the onset function's own repeat: the
   // best of the three lags about each.
   const int top = kHarmonics * (hi + 1) + 1;
   double raw[kMaxLag] = {}, fit[kMaxLag] = {};
-  for (int lag = lo - 1; lag <= top; ++lag) raw[lag] = acf(lag);
-  auto near = [&](int lag) { return std::max({raw[lag - 1], raw[lag], raw[lag + 1]}); };
+  for (int lag = lo - 2; lag <= top + 1; ++lag) raw[lag] = Correlate(x, span, lag);
+  // A period between whole windows shares its repeat between the two lags about it (94 BPM
+  // is 27.5 windows): a lag is weighed with the better of its neighbours, so such a tempo
+  // is not outweighed by one that falls on a whole window.
+  double rep[kMaxLag] = {};
+  for (int lag = lo - 1; lag <= top; ++lag)
+    rep[lag] = raw[lag] + std::max(raw[lag - 1], raw[lag + 1]);
+  auto near = [&](int lag) { return std::max({rep[lag - 1], rep[lag], rep[lag + 1]}); };
   int best = lo, held = -1;
   double bestPick = -1, heldPick = -1;
   for (int lag = lo - 1; lag <= hi + 1; ++lag) {
@@ -122,7 +147,7 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
     fit[lag] = raw[lag] * lean;
     // The beat's period repeats at its whole multiples too; a half or a third of it (the
     // notes between the beats) at only some of them.
-    double pick = raw[lag];
+    double pick = rep[lag];
     for (int k = 2; k <= kHarmonics; ++k) pick += kHarmonicWeight[k - 2] * near(k * lag);
     pick *= lean;
     // The hold on the period followed picks the lag only: where between whole windows the
@@ -150,7 +175,15 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   } else {
     challenger_ = 0;
   }
+  // A band may repeat at the beat far better than the whole: a quiet beat's clicks under
+  // louder notes that fall between the beats.
   periodic_ = std::max(0.0, raw[best] / zero);
+  for (const auto& band : bands_) {
+    double y[kSpan];
+    LayOut(band, last, span, y);
+    const double energy = Correlate(y, span, 0);
+    if (energy > 1e-9 * zero) periodic_ = std::max(periodic_, Correlate(y, span, best) / energy);
+  }
   const double a = fit[best - 1], b = fit[best], c = fit[best + 1];
   const double bend = a - 2 * b + c;
   const double period = best + (bend < 0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0);

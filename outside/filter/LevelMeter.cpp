@@ -96,6 +96,7 @@ void LevelMeter::Reset() {
   emitted_ = 0;
   for (auto& e : env_) e.fill(0);
   rise_.fill(0);
+  for (auto& r : bandRise_) r.fill(0);
   windows_.fill(Window{});
   offsets_.fill(0);
   rising_ = false;
@@ -117,12 +118,14 @@ void LevelMeter::EndSubBlock() {
   for (int b = 0; b < kBands; ++b) {
     const float cur = static_cast<float>(peak_[b]);
     env_[b][at] = cur;
+    bandRise_[b][at] = 0;
     float base = Env(b, j - kBaseFrom);
     for (int64_t t = j - kBaseFrom + 1; t <= j - kBaseTo; ++t) base = std::min(base, Env(b, t));
     const double db = 20.0 * std::log10((cur + kEnvFloor) / (base + kEnvFloor)) - kRippleDb;
     if (db <= 0) continue;
     riseDb += kBandWeight[b] * db;
     strength += cur - base;
+    bandRise_[b][at] = cur - base;
   }
   rise_[at] = static_cast<float>(strength);
   if (rising_) {
@@ -261,9 +264,9 @@ bool LevelMeter::EndWindow(Reading* out) {
   W(k + 1) = Window{};
   // The grid gets the rises of the window before, which are all in by now.
   if (k >= 1) {
-    float onset = 0;
+    std::array<float, BeatGrid::kBands> onset{};
     for (int64_t t = (k - 1) * kSubBlocks + kOnsetLag; t < k * kSubBlocks + kOnsetLag; ++t)
-      onset += Rise(t);
+      for (int b = 0; b < kBands; ++b) onset[b] += BandRise(b, t);
     grid_.Add(k - 1, onset, rate_ / n);
   }
   if (k < kHeldWindows) return false;

@@ -74,7 +74,7 @@ class LevelMeter {
   void Finish(uint32_t trailing, Emit&& emit);
 
  private:
-  static constexpr int kBands = 3;
+  static constexpr int kBands = BeatGrid::kBands;
   static constexpr int kHistory = 64;  // sub-blocks of envelope kept
   static constexpr int kWindowRing = 8;
   static constexpr int kOffsetRing = 64;
@@ -113,6 +113,9 @@ class LevelMeter {
   float Rise(int64_t sub) const {
     return sub < 0 ? 0.0f : rise_[static_cast<size_t>(sub % kHistory)];
   }
+  float BandRise(int b, int64_t sub) const {
+    return sub < 0 ? 0.0f : bandRise_[b][static_cast<size_t>(sub % kHistory)];
+  }
 
   uint32_t rate_ = 0;
   uint32_t window_ = 1024;
@@ -128,7 +131,8 @@ class LevelMeter {
   int64_t emitted_ = 0;  // readings emitted
 
   std::array<float, kHistory> env_[kBands]{};
-  std::array<float, kHistory> rise_{};  // how much the envelopes rose, per sub-block
+  std::array<float, kHistory> rise_{};              // how much the envelopes rose, per sub-block
+  std::array<float, kHistory> bandRise_[kBands]{};  // the same, band by band
   std::array<Window, kWindowRing> windows_{};
   std::array<int32_t, kOffsetRing> offsets_{};
 

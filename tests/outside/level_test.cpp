@@ -307,6 +307,45 @@ TEST(LevelMeterTest, GridLeavesAWrongFirstPhase) {
   }
 }
 
+// A beat whose period falls between whole windows (94 BPM: 27.5) repeats at the two lags
+// about it, each about half as well as notes on whole windows do at their own: the grid
+// still follows it, not the softer notes at about 3/4 of it (dotted eighths).
+TEST(LevelMeterTest, GridFollowsABeatBetweenWholeWindows) {
+  const double perSecond = 44100.0 / 1024, period = 27.5;
+  const int notes = 21;
+  filter::BeatGrid grid;
+  grid.Reset();
+  int followed = 0, tested = 0;
+  for (int k = 0; k < 30 * perSecond; ++k) {
+    const bool beat = k == std::lround(std::round(k / period) * period);
+    const float onset = beat ? 1.0f : k % notes == 0 ? 0.75f : 0.02f;
+    grid.Add(k, onset, perSecond);
+    if (k < 10 * perSecond) continue;
+    ++tested;
+    followed += std::fabs(grid.Period() / period - 1) < 0.05;
+  }
+  EXPECT_GE(followed, 0.9 * tested) << grid.Period();
+}
+
+// A beat that only one band carries (clicks under louder bass notes at random) repeats as
+// plainly as a beat, however little of the whole it makes: the grid is sure of it, so its
+// soft onsets are shown.
+TEST(LevelMeterTest, GridIsSureOfABeatThatOneBandCarries) {
+  const double perSecond = 44100.0 / 1024, period = 60 * perSecond / 120;
+  filter::BeatGrid grid;
+  grid.Reset();
+  uint32_t seed = 1;
+  for (int k = 0; k < 30 * perSecond; ++k) {
+    seed = seed * 1664525u + 1013904223u;
+    const double off = std::fabs(k - std::round(k / period) * period);
+    const std::array<float, filter::BeatGrid::kBands> bands = {(seed >> 24) < 24 ? 1.0f : 0.0f,
+                                                               0.0f, off < 0.5 ? 0.4f : 0.0f};
+    grid.Add(k, bands, perSecond);
+  }
+  EXPECT_NEAR(grid.Period(), period, 0.05 * period);
+  EXPECT_GE(grid.Periodicity(), 0.3);  // the whole onset function: 0.05
+}
+
 TEST(LevelMeterTest, VuRangeAndLoudness) {
   const uint32_t rate = 44100;
   filter::LevelMeter m;
