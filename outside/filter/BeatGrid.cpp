@@ -236,7 +236,7 @@ void BeatGrid::FindPhase(int64_t last) {
     }
     // A phase found on few beats is no surer than its rivals: the hold grows with the
     // beats the comb has seen since the grid was first known or its tempo last changed.
-    const double seen = static_cast<double>(last - known_) / period_;
+    const double seen = static_cast<double>(last - std::max(known_, changed_)) / period_;
     const double keep = 1 + (kKeep - 1) * std::clamp(seen / kCombPeriods, 0.0, 1.0);
     if (Comb(old) * keep >= best || recent < kFlip * strongest_) phase = old;
   }
