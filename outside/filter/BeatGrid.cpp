@@ -44,6 +44,10 @@ constexpr double kLasting = 0.3;
 constexpr int64_t kSinceChange = 4;
 // Within this many windows of a beat counts as on it.
 constexpr double kTolerance = 1.5;
+// The beat is read this much of a window after the window the comb finds: notes that lead
+// a beat by a few windows (a pick-up, a flam) are common, notes just after it rare, and
+// the meter shows the first onset near a beat, so the grid errs late rather than early.
+constexpr double kLate = 0.75;
 
 }  // namespace
 
@@ -88,10 +92,38 @@ double BeatGrid::Closeness(int64_t e, bool* known) const {
 }
 
 double BeatGrid::NearestBeat(int64_t e) const {
-  return phase_ + std::round((static_cast<double>(e) - phase_) / period_) * period_;
+  const double beat = phase_ + kLate;
+  return beat + std::round((static_cast<double>(e) - beat) / period_) * period_;
 }
 
 namespace {
+
+// Where between whole windows the peak of the autocorrelation `raw` next to `lag` lies: the
+// vertex of a parabola through it and its neighbours.
+double Vertex(const double* raw, int lag) {
+  int m = lag;
+  if (raw[lag - 1] > raw[m]) m = lag - 1;
+  if (raw[lag + 1] > raw[m]) m = lag + 1;
+  const double a = raw[m - 1], b = raw[m], c = raw[m + 1];
+  const double bend = a - 2 * b + c;
+  return m + (bend < 0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0);
+}
+
+// The period about the lag picked, to a small part of a window: a period a tenth of a
+// window short puts the phase's comb a window early after ten beats. The autocorrelation's
+// own peaks say where it lies, not the lean toward 120 BPM (which would pull it there);
+// the peaks at its whole multiples say it as many times as finely, and weigh as much.
+double Refine(const double* raw, int best, int top) {
+  double sum = Vertex(raw, best), weight = 1;
+  const double period = sum;
+  for (int k = 2; k <= kHarmonics; ++k) {
+    const int at = static_cast<int>(std::lround(k * period));
+    if (at + 2 > top + 1 || raw[at] <= 0) continue;
+    sum += Vertex(raw, at);
+    weight += k;
+  }
+  return sum / weight;
+}
 
 // The correlation of x with itself `lag` windows later.
 double Correlate(const double* x, int64_t span, int lag) {
@@ -130,7 +162,7 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   // Whole multiples of a lag are a window or so off the onset function's own repeat: the
   // best of the three lags about each.
   const int top = kHarmonics * (hi + 1) + 1;
-  double raw[kMaxLag] = {}, fit[kMaxLag] = {};
+  double raw[kMaxLag] = {};
   for (int lag = lo - 2; lag <= top + 1; ++lag) raw[lag] = Correlate(x, span, lag);
   // A period between whole windows shares its repeat between the two lags about it (94 BPM
   // is 27.5 windows): a lag is weighed with the better of its neighbours, so such a tempo
@@ -144,7 +176,6 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   for (int lag = lo - 1; lag <= hi + 1; ++lag) {
     const double octaves = std::log2(lag / (kLeanSeconds * perSecond)) / kLeanOctaves;
     const double lean = std::exp(-0.5 * octaves * octaves);
-    fit[lag] = raw[lag] * lean;
     // The beat's period repeats at its whole multiples too; a half or a third of it (the
     // notes between the beats) at only some of them.
     double pick = rep[lag];
@@ -184,9 +215,7 @@ void BeatGrid::FindPeriod(int64_t last, double perSecond) {
     const double energy = Correlate(y, span, 0);
     if (energy > 1e-9 * zero) periodic_ = std::max(periodic_, Correlate(y, span, best) / energy);
   }
-  const double a = fit[best - 1], b = fit[best], c = fit[best + 1];
-  const double bend = a - 2 * b + c;
-  const double period = best + (bend < 0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0);
+  const double period = Refine(raw, best, top);
   if (period_ > 0 && std::fabs(period / period_ - 1) > kChange) changed_ = last, confirmed_ = false;
   if (periodic_ >= kConfirmed) confirmed_ = true, confirmedAt_ = last;
   if (static_cast<double>(last - confirmedAt_) > kConfirmedSeconds * perSecond) confirmed_ = false;
