@@ -42,3 +42,10 @@ TImageButton* MakeSkinButton(TComponent* Owner, TWinControl* Parent, const Strin
   b->SetHint(Hint);
   return b;
 }
+
+TRxPopupMenu* MakeMenu(TComponent* Owner, const String& Name) {
+  auto* m = new TRxPopupMenu(Owner);
+  m->SetName(Name);
+  m->SetStyle(msBtnRaised);
+  return m;
+}

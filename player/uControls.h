@@ -6,6 +6,7 @@
 #include "classlib/ExtCtrls.h"
 #include "classlib/StdCtrls.h"
 #include "widgets/ButtonComps.h"
+#include "widgets/RxMenus.h"
 
 // A caption over the background (no box of its own).
 TLabel* MakeLabel(TComponent* Owner, TWinControl* Parent, const String& Name, Integer Left,
@@ -18,6 +19,8 @@ TPanel* MakePanel(TComponent* Owner, TWinControl* Parent, const String& Name, In
 // A picture of the skin, at its own size.
 TImage* MakePicture(TComponent* Owner, TWinControl* Parent, const String& Name, Integer Left,
                     Integer Top, const String& Skin);
+// A popup menu of the main window: the raised frame marks the item under the pointer.
+TRxPopupMenu* MakeMenu(TComponent* Owner, const String& Name);
 // A 25 x 25 button with the skin's four faces of `Skin` (see LoadButtonFaces).
 TImageButton* MakeSkinButton(TComponent* Owner, TWinControl* Parent, const String& Name,
                              Integer Left, Integer Top, const String& Skin, const String& Hint);

@@ -353,9 +353,7 @@ void TfrmMain::BuildMenus() {
   };
 
   // The window's menus frame the item under the pointer instead of filling it.
-  popGraphOptions = new TRxPopupMenu(this);
-  popGraphOptions->SetName("popGraphOptions");
-  popGraphOptions->SetStyle(msBtnRaised);
+  popGraphOptions = MakeMenu(this, "popGraphOptions");
   popSoundLine = item(popGraphOptions->Items(), "popSoundLine", "Sound Line");
   popSoundLine->OnClick = [this](TObject* Sender) { popSoundLineClick(Sender); };
   popBoomLine = item(popGraphOptions->Items(), "popBoomLine", "Beat Line");
@@ -376,9 +374,7 @@ void TfrmMain::BuildMenus() {
   popBDetect1->SetDefault(true);
   popBDetect1->SetChecked(true);
 
-  MainPop = new TRxPopupMenu(this);
-  MainPop->SetName("MainPop");
-  MainPop->SetStyle(msBtnRaised);
+  MainPop = MakeMenu(this, "MainPop");
   popAbout = item(MainPop->Items(), "popAbout", "About KAZ Player v2.0");
   popAbout->SetDefault(true);
   popUpdate = item(MainPop->Items(), "popUpdate", "Check for update");

@@ -152,9 +152,7 @@ void TfrmMain::BuildExplorer() {
 }
 
 void TfrmMain::BuildExplorerMenu() {
-  popListFiles = new TRxPopupMenu(this);
-  popListFiles->SetName("popListFiles");
-  popListFiles->SetStyle(msBtnRaised);
+  popListFiles = MakeMenu(this, "popListFiles");
   // The ID3 dialog's handler tells the explorer's menu from the playlists' by this.
   popListFiles->SetTag(2);
   auto item = [this](const String& name, const String& caption) {

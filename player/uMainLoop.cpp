@@ -4,6 +4,7 @@
 //
 // The controls are made hidden: the functions work behind them for whoever shows them.
 #include "player/uMain.h"
+#include "player/uControls.h"
 
 namespace {
 
@@ -26,9 +27,7 @@ void TfrmMain::BuildLoop() {
   btnAutoSync->OnClick = [this](TObject* Sender) { btnAutoSyncClick(Sender); };
 
   // Opens left of the button, under the cursor, and follows the left button that opened it.
-  popLoop1 = new TRxPopupMenu(this);
-  popLoop1->SetName("popLoop1");
-  popLoop1->SetStyle(msBtnRaised);
+  popLoop1 = MakeMenu(this, "popLoop1");
   popLoop1->SetAlignment(paRight);
   popLoop1->SetTrackButton(tbLeftButton);
   auto item = [this](const String& name, const String& caption) {

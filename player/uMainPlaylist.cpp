@@ -5,6 +5,7 @@
 #include "classlib/SysUtils.h"
 #include "engine/XAnalyzer.h"
 #include "player/uID3Tag.h"
+#include "player/uControls.h"
 #include "player/uListFiles.h"
 #include "player/uMain.h"
 #include "win32/Sync.h"
@@ -59,9 +60,7 @@ void TfrmMain::BuildPlaylists() {
 }
 
 void TfrmMain::BuildPlaylistMenu() {
-  popPList = new TRxPopupMenu(this);
-  popPList->SetName("popPList");
-  popPList->SetStyle(msBtnRaised);
+  popPList = MakeMenu(this, "popPList");
   struct MenuLine {
     TMenuItem** field;
     const char* name;

@@ -4,6 +4,7 @@
 // main output alone, 50 both; channel mode 3 mixes a deck's own channels so that the
 // balance alone decides where the whole deck goes.
 #include "player/uMain.h"
+#include "player/uControls.h"
 
 Integer CardIndex1 = 0;
 Integer CardIndex2 = 0;
@@ -58,9 +59,7 @@ void TfrmMain::BuildRouting() {
   chkASound->OnClick = [this](TObject* Sender) { chkASoundClick(Sender); };
   for (TCheckBox* c : {chk2SC, chkPreL, chkASound}) c->SetColor(pnlSetup->Color());
 
-  popSC = new TRxPopupMenu(this);
-  popSC->SetName("popSC");
-  popSC->SetStyle(msBtnRaised);
+  popSC = MakeMenu(this, "popSC");
 
   for (TSpeedButton* b : {btnPreL1, btnPreL2})
     b->OnClick = [this](TObject* Sender) { btnPreLClick(Sender); };

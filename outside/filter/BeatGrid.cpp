@@ -147,8 +147,9 @@ void BeatGrid::LayOut(const std::array<float, kRing>& ring, int64_t last, int64_
   for (int64_t i = 0; i < span; ++i) x[i] -= mean;
 }
 
-// The lag at which the onset function of the last span repeats best (its autocorrelation,
-// weighed toward 120 BPM), between whole windows by the vertex of a parabola.
+// The lag at which the onset function of the last span repeats best (its autocorrelation
+// at the lag and its multiples, weighed toward 120 BPM), then the period about it between
+// whole windows (Refine).
 void BeatGrid::FindPeriod(int64_t last, double perSecond) {
   const int64_t span = std::min<int64_t>(last + 1, kSpan);
   const int lo = static_cast<int>(kShortest * perSecond);

@@ -266,13 +266,23 @@ String StartFolder(const String& fileName, const String& initialDir) {
   return cwd;
 }
 
+// The file a name typed in a dialog showing `folder` names, in `native`; false when it
+// names nothing on a drive.
+bool TypedNative(const String& folder, const String& typed, std::string& native) {
+  DWORD err = 0;
+  return win32::WindowsToLinuxPathFrom(folder, typed, native, err);
+}
+
 // The drive path of what a name typed in a dialog showing `folder` names; "" when it names
 // nothing on a drive.
 String TypedPath(const String& folder, const String& typed) {
   std::string native;
-  DWORD err = 0;
-  if (!win32::WindowsToLinuxPathFrom(folder, typed, native, err)) return String();
-  return win32::LinuxToWindowsPath(native);
+  return TypedNative(folder, typed, native) ? win32::LinuxToWindowsPath(native) : String();
+}
+
+// The drive path of a file Qt names.
+String DrivePath(const QString& path) {
+  return win32::LinuxToWindowsPath(QFile::encodeName(path).toStdString());
 }
 
 // Qt's dialog takes "C:\a" for a name in the folder it shows; the platform's dialog takes a
@@ -287,21 +297,16 @@ class TFileDialogWindow : public QFileDialog {
   String Chosen() const {
     if (!typed_.empty()) return typed_;
     const QStringList files = selectedFiles();
-    return files.isEmpty()
-               ? String()
-               : win32::LinuxToWindowsPath(QFile::encodeName(files.first()).toStdString());
+    return files.isEmpty() ? String() : DrivePath(files.first());
   }
 
   void accept() override {
     typed_.clear();
     auto* edit = findChild<QLineEdit*>("fileNameEdit");
     const String name = edit ? QtToAnsi(edit->text()) : String();
-    const String shown =
-        win32::LinuxToWindowsPath(QFile::encodeName(directory().absolutePath()).toStdString());
     std::string native;
-    DWORD err = 0;
     if (name.empty() || name.find_first_of("*?\"") != String::npos ||
-        !win32::WindowsToLinuxPathFrom(shown, name, native, err)) {
+        !TypedNative(DrivePath(directory().absolutePath()), name, native)) {
       QFileDialog::accept();
       return;
     }
